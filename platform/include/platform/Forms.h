@@ -1,0 +1,309 @@
+// A headless model of the form controls the system's editors are built from.
+//
+// Keeps: the state of each control (items, selections, texts, values, grid cells, layout in twips,
+// visible and enabled) and its events, raised synchronously on programmatic changes the way the
+// platform raises them:
+//   - ListBox: assigning ListIndex raises Click when the index changes; changing Selected(i) raises
+//     Click when the selection changes. AddItem, RemoveItem and Clear raise nothing.
+//   - ComboBox: every assignment of ListIndex raises Click (also when the index does not change);
+//     assigning Text raises Change when the text changes.
+//   - TextBox: assigning Text raises Change when the text changes.
+//   - CheckBox: assigning Value raises Click when the value changes.
+//   - Form::SetFocus raises LostFocus on the control that had the focus, then GotFocus on the new one.
+// Errors are the platform's run-time errors (see Error.h): 381 for an item or cell index outside
+// the list or grid, 5 for an AddItem / RemoveItem position outside it, 380 for an invalid property
+// value, 30009 / 30010 for an invalid current row / column, 30015 for removing the last non-fixed row.
+// Leaves out: drawing, fonts, colours, mouse and keyboard input devices; hosts render and script it.
+//
+// A Form owns its controls and finds them by name, so hosts can address every control by the name
+// the system gives it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace platform {
+
+// One handler per event, as a form wires one procedure to each event of a control.
+template <class... Args>
+class Event {
+ public:
+  void Connect(std::function<void(Args...)> handler) { handler_ = std::move(handler); }
+  void Raise(Args... args) const {
+    if (handler_) handler_(args...);
+  }
+  explicit operator bool() const noexcept { return static_cast<bool>(handler_); }
+
+ private:
+  std::function<void(Args...)> handler_;
+};
+
+class Form;
+
+class Control {
+ public:
+  Control(Form& form, std::string name);
+  virtual ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  const std::string& Name() const noexcept { return name_; }
+  Form& Parent() const noexcept { return form_; }
+
+  bool Visible() const noexcept { return visible_; }
+  void SetVisible(bool visible) { visible_ = visible; }
+  bool Enabled() const noexcept { return enabled_; }
+  void SetEnabled(bool enabled) { enabled_ = enabled; }
+
+  // Position and size in twips, relative to the form.
+  std::int32_t Left() const noexcept { return left_; }
+  std::int32_t Top() const noexcept { return top_; }
+  std::int32_t Width() const noexcept { return width_; }
+  std::int32_t Height() const noexcept { return height_; }
+  void Move(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height);
+  void SetLeft(std::int32_t left) { left_ = left; }
+  void SetTop(std::int32_t top) { top_ = top; }
+  void SetWidth(std::int32_t width) { width_ = width; }
+  void SetHeight(std::int32_t height) { height_ = height; }
+
+  Event<> GotFocus;
+  Event<> LostFocus;
+
+ private:
+  Form& form_;
+  std::string name_;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+};
+
+// The item list shared by list boxes and combo boxes.
+class ItemList {
+ public:
+  std::int32_t ListCount() const noexcept { return static_cast<std::int32_t>(items_.size()); }
+  // Item `index`; error 381 outside 0 .. ListCount - 1.
+  const std::string& List(std::int32_t index) const;
+  // Replaces item `index`; `index` = ListCount appends. Error 381 outside 0 .. ListCount.
+  void SetList(std::int32_t index, std::string text);
+  // Inserts at `index` (-1 or ListCount: at the end). Error 5 outside -1 .. ListCount.
+  void AddItem(std::string text, std::int32_t index = -1);
+  // Error 5 outside 0 .. ListCount - 1.
+  void RemoveItem(std::int32_t index);
+  void Clear();
+  const std::vector<std::string>& Items() const noexcept { return items_; }
+
+ protected:
+  virtual ~ItemList() = default;
+  virtual void ItemInserted(std::int32_t index) = 0;
+  virtual void ItemRemoved(std::int32_t index) = 0;
+  virtual void ItemsCleared() = 0;
+
+ private:
+  std::vector<std::string> items_;
+};
+
+class ListBox : public Control, public ItemList {
+ public:
+  enum class MultiSelect { None, Simple, Extended };
+
+  ListBox(Form& form, std::string name, MultiSelect multiSelect = MultiSelect::None);
+
+  MultiSelect Mode() const noexcept { return multiSelect_; }
+
+  // The focused item (-1: none). Without multiple selection it is also the one selected item.
+  std::int32_t ListIndex() const noexcept { return listIndex_; }
+  // Error 380 outside -1 .. ListCount - 1.
+  void SetListIndex(std::int32_t index);
+
+  // Error 381 outside 0 .. ListCount - 1.
+  bool Selected(std::int32_t index) const;
+  void SetSelected(std::int32_t index, bool selected);
+  std::int32_t SelCount() const;
+
+  // The focused item's text, "" without one.
+  std::string Text() const;
+
+  Event<> Click;
+  Event<> DblClick;
+
+ private:
+  void ItemInserted(std::int32_t index) override;
+  void ItemRemoved(std::int32_t index) override;
+  void ItemsCleared() override;
+
+  MultiSelect multiSelect_;
+  std::int32_t listIndex_ = -1;
+  std::vector<bool> selected_;  // multiple selection only; parallel to the items
+};
+
+class ComboBox : public Control, public ItemList {
+ public:
+  enum class Style { DropdownCombo, DropdownList };
+
+  ComboBox(Form& form, std::string name, Style style = Style::DropdownCombo);
+
+  Style ComboStyle() const noexcept { return style_; }
+
+  std::int32_t ListIndex() const noexcept { return listIndex_; }
+  // Selects item `index` (its text becomes the combo's text) or none (-1: the text empties), then
+  // raises Click. Error 380 outside -1 .. ListCount - 1.
+  void SetListIndex(std::int32_t index);
+
+  const std::string& Text() const noexcept { return text_; }
+  // Sets the text; ListIndex becomes the first item equal to it, or -1. Raises Change when the
+  // text changes. On a DropdownList only an item's text is accepted (error 380 otherwise).
+  void SetText(std::string text);
+
+  Event<> Click;
+  Event<> Change;
+
+ private:
+  void ItemInserted(std::int32_t index) override;
+  void ItemRemoved(std::int32_t index) override;
+  void ItemsCleared() override;
+
+  Style style_;
+  std::int32_t listIndex_ = -1;
+  std::string text_;
+};
+
+class TextBox : public Control {
+ public:
+  TextBox(Form& form, std::string name);
+
+  const std::string& Text() const noexcept { return text_; }
+  void SetText(std::string text);  // raises Change when the text changes
+
+  Event<> Change;
+
+ private:
+  std::string text_;
+};
+
+class CheckBox : public Control {
+ public:
+  static constexpr std::int16_t Unchecked = 0, Checked = 1, Grayed = 2;
+
+  CheckBox(Form& form, std::string name);
+
+  std::int16_t Value() const noexcept { return value_; }
+  void SetValue(std::int16_t value);  // 0, 1 or 2 (error 380 otherwise); raises Click when it changes
+
+  Event<> Click;
+
+ private:
+  std::int16_t value_ = Unchecked;
+};
+
+class CommandButton : public Control {
+ public:
+  CommandButton(Form& form, std::string name, std::string caption = {});
+
+  const std::string& Caption() const noexcept { return caption_; }
+  void SetCaption(std::string caption) { caption_ = std::move(caption); }
+
+  Event<> Click;
+
+ private:
+  std::string caption_;
+};
+
+// A grid of texts. Rows and columns count from 0; the first FixedRows rows and FixedCols columns are
+// fixed (headings, markers). Cells are addressed by (row, column) or by the linear index
+// row * Cols + column (TextArray).
+class FlexGrid : public Control {
+ public:
+  FlexGrid(Form& form, std::string name, std::int32_t rows = 2, std::int32_t cols = 2,
+           std::int32_t fixedRows = 1, std::int32_t fixedCols = 1);
+
+  std::int32_t Rows() const noexcept { return rows_; }
+  std::int32_t Cols() const noexcept { return cols_; }
+  // New rows and columns are empty; cells beyond a smaller size are dropped. Error 380 below the
+  // fixed rows or columns (plus one, so that one scrollable row and column always remain).
+  void SetRows(std::int32_t rows);
+  void SetCols(std::int32_t cols);
+  std::int32_t FixedRows() const noexcept { return fixedRows_; }
+  std::int32_t FixedCols() const noexcept { return fixedCols_; }
+
+  // Error 381 outside the grid.
+  const std::string& TextMatrix(std::int32_t row, std::int32_t col) const;
+  void SetTextMatrix(std::int32_t row, std::int32_t col, std::string text);
+  const std::string& TextArray(std::int32_t index) const;
+  void SetTextArray(std::int32_t index, std::string text);
+
+  // The current cell. Error 30009 / 30010 outside the grid.
+  std::int32_t Row() const noexcept { return row_; }
+  std::int32_t Col() const noexcept { return col_; }
+  void SetRow(std::int32_t row);
+  void SetCol(std::int32_t col);
+  const std::string& Text() const { return TextMatrix(row_, col_); }
+  void SetText(std::string text) { SetTextMatrix(row_, col_, std::move(text)); }
+
+  // Inserts a row at `index` (-1: at the end) whose cells take the TAB-separated pieces of `text`.
+  // Error 5 outside -1 .. Rows.
+  void AddItem(std::string_view text = {}, std::int32_t index = -1);
+  // Removes row `row`: error 30009 outside the grid or for a fixed row, 30015 for the last non-fixed row.
+  void RemoveItem(std::int32_t row);
+  // Empties every cell; the size stays.
+  void Clear();
+
+  std::int32_t ColWidth(std::int32_t col) const;
+  void SetColWidth(std::int32_t col, std::int32_t twips);
+  std::int32_t RowHeightMin() const noexcept { return rowHeightMin_; }
+  void SetRowHeightMin(std::int32_t twips) { rowHeightMin_ = twips; }
+
+  Event<> Click;
+
+ private:
+  std::int32_t CellIndex(std::int32_t row, std::int32_t col) const;  // error 381 outside
+
+  std::int32_t rows_, cols_, fixedRows_, fixedCols_;
+  std::int32_t row_, col_;
+  std::int32_t rowHeightMin_ = 0;
+  std::vector<std::string> cells_;  // row-major, rows_ * cols_
+  std::vector<std::int32_t> colWidths_;
+};
+
+class Form {
+ public:
+  explicit Form(std::string name = {});
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+  ~Form();
+
+  const std::string& Name() const noexcept { return name_; }
+
+  // Creates a control owned by the form. Names are unique within a form.
+  template <class T, class... Args>
+  T& Add(std::string name, Args&&... args) {
+    static_assert(std::is_base_of_v<Control, T>);
+    auto control = std::make_unique<T>(*this, std::move(name), std::forward<Args>(args)...);
+    T& ref = *control;
+    Adopt(std::move(control));
+    return ref;
+  }
+
+  // The control named `name` (exact), or nullptr.
+  Control* Find(std::string_view name) const;
+  const std::vector<std::unique_ptr<Control>>& Controls() const noexcept { return controls_; }
+
+  // The control that has the focus, or nullptr.
+  Control* ActiveControl() const noexcept { return active_; }
+  // Moves the focus: LostFocus on the control that had it, then GotFocus on `control`. Nothing
+  // happens when `control` already has the focus.
+  void SetFocus(Control& control);
+
+ private:
+  void Adopt(std::unique_ptr<Control> control);
+
+  std::string name_;
+  std::vector<std::unique_ptr<Control>> controls_;
+  Control* active_ = nullptr;
+};
+
+}  // namespace platform
