@@ -1,0 +1,69 @@
+// The controls of HeaderDTC's tabbed editor. The configuration lives in them: every list, grid and
+// text the page stores is held by one of these controls (see HeaderDTC.h).
+//
+// The DRAV and EAI tabs (and their link tabs) carry the same controls with the prefix "DRAV" or
+// "EAI"; ProviderControls groups one kind's set so that code written once serves both kinds.
+#pragma once
+
+#include <string>
+
+#include "dtc/Types.h"
+#include "platform/Forms.h"
+
+namespace dtc {
+
+// Grid layout (twips and column counts) set up when the editor is built.
+inline constexpr std::int32_t kCriteriaColumns = 5;  // marker, "Key", operator, "Value", extra
+inline constexpr std::int32_t kLinksColumns = 3;     // marker, "From", "To"
+
+struct ProviderControls {
+  ProviderKind kind;
+  std::string prefix;  // "DRAV" or "EAI"
+
+  // Provider tab
+  platform::TextBox& DataProviderText;
+  platform::ListBox& FieldsList;          // available fields
+  platform::ListBox& SelectedFieldsList;  // return fields, in output order
+  platform::ComboBox& KeyFieldsCombo;     // key fields; in-place editor of criteria column 1
+  platform::ComboBox& OperatorsCombo;     // in-place editor of criteria column 2
+  platform::TextBox& KeyFieldValueText;   // in-place editor of criteria column 3
+  platform::FlexGrid& CriteriaGrid;
+
+  // I18N tab
+  platform::ListBox& I18NFieldnamesList;
+  platform::ListBox& I18NFieldValuesList;
+
+  // Link tab
+  platform::ComboBox& LinkedDataProvidersCombo;
+  platform::ListBox& LinkedFieldsList;
+  platform::ListBox& SelectedLinkedFieldsList;
+  platform::ComboBox& FromLinkFieldsCombo;  // in-place editor of links column 1 (items: return fields)
+  platform::ComboBox& ToLinkFieldsCombo;    // in-place editor of links column 2 (items: linked key fields)
+  platform::FlexGrid& LinksGrid;
+};
+
+class EditorForm {
+ public:
+  EditorForm();
+
+  // One kind's controls: DRAV for ProviderKind 2 and 5, EAI for 1 and 4.
+  ProviderControls& Side(ProviderKind kind);
+  const ProviderControls& Side(ProviderKind kind) const;
+
+  platform::Form form;
+
+  // General tab
+  platform::ComboBox& DataProvidersCombo;
+  platform::CheckBox& EnableExtraFiltersCheck;
+  platform::TextBox& IncludeASPText;
+  platform::ListBox& IncludeASPList;
+  platform::TextBox& XSLFilenameText;
+
+  // I18N tab
+  platform::TextBox& I18NDataProviderText;
+
+  ProviderControls DRAV;
+  ProviderControls EAI;
+};
+
+}  // namespace dtc

@@ -1,0 +1,170 @@
+#include "dtc/HeaderDTC.h"
+
+#include "dtc/ErrorTrap.h"
+
+namespace dtc {
+namespace {
+
+// Trims leading and trailing spaces (only spaces, as the platform's Trim does).
+std::string TrimSpaces(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+void LayOutCriteriaGrid(platform::FlexGrid& grid) {
+  grid.SetRowHeightMin(323);
+  const std::int32_t widths[kCriteriaColumns] = {200, 1800, 550, 2052, 255};
+  for (std::int32_t c = 0; c < kCriteriaColumns; ++c) grid.SetColWidth(c, widths[c]);
+  grid.SetTextMatrix(0, 1, "Key");
+  grid.SetTextMatrix(0, 3, "Value");
+}
+
+void LayOutLinksGrid(platform::FlexGrid& grid) {
+  const std::int32_t widths[kLinksColumns] = {200, 2315, 2315};
+  for (std::int32_t c = 0; c < kLinksColumns; ++c) grid.SetColWidth(c, widths[c]);
+  grid.SetTextMatrix(0, 1, "From");
+  grid.SetTextMatrix(0, 2, "To");
+}
+
+}  // namespace
+
+HeaderDTC::HeaderDTC(HeaderDTCServices services)
+    : services_(services), userDefinedScripts_(std::make_shared<platform::Dictionary>()) {
+  ui_.DataProvidersCombo.Click.Connect([this] { DataProvidersCombo_Click(); });
+  for (ProviderKind kind : kProviderKinds) {
+    ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect([this, kind] { LinkedDataProvidersCombo_Click(kind); });
+  }
+  UserControl_Initialize();
+}
+
+HeaderDTC::~HeaderDTC() = default;
+
+void HeaderDTC::UserControl_Initialize() {
+  RunTrapped(MessageBoxes(), "Initialize", [&] {
+    for (ProviderKind kind : kProviderKinds) {
+      ProviderControls& side = ui_.Side(kind);
+      side.OperatorsCombo.Clear();
+      for (const char* op : {"==", "<=", ">="}) side.OperatorsCombo.AddItem(op);
+      LayOutCriteriaGrid(side.CriteriaGrid);
+      LayOutLinksGrid(side.LinksGrid);
+    }
+    userDefinedScripts_ = std::make_shared<platform::Dictionary>();
+    dravCriteriaTypes_.RemoveAll();
+    eaiCriteriaTypes_.RemoveAll();
+    ui_.XSLFilenameText.SetText("xsl/Generic.xsl");
+    if (services_.lifecycle) services_.lifecycle->PrepareGeneralTab(*this);
+  });
+}
+
+void HeaderDTC::UserControl_InitProperties() {
+  userDefinedScripts_ = std::make_shared<platform::Dictionary>();
+  nrOfUserDefinedScripts_ = 0;
+}
+
+bool HeaderDTC::UserControl_ReadProperties(platform::PropertyBag& bag) {
+  return RunTrapped(MessageBoxes(), "UserControl_ReadProperties", [&] { LoadConfiguration(bag); });
+}
+
+bool HeaderDTC::UserControl_WriteProperties(platform::PropertyBag& bag) {
+  return RunTrapped(MessageBoxes(), "UserControl_WriteProperties", [&] { SaveConfiguration(bag); });
+}
+
+void HeaderDTC::LetUserDefinedScripts(platform::DictionaryPtr scripts) {
+  userDefinedScripts_ = std::move(scripts);
+  NotifyChanged("UserDefinedScripts");
+}
+
+void HeaderDTC::SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation,
+                            std::string& iValue, SpecificationType& iType) {
+  iRepresentation = TrimSpaces(iRepresentation);
+  const bool eai = iTab == static_cast<std::int16_t>(ProviderKind::EAI);
+  const bool drav = iTab == static_cast<std::int16_t>(ProviderKind::DRAV);
+
+  if (eai || drav) {
+    platform::Dictionary& types = CriteriaTypes(eai ? ProviderKind::EAI : ProviderKind::DRAV);
+    if (types.Exists(iRepresentation)) types.Remove(iRepresentation);
+    types.Add(iRepresentation, platform::Variant(static_cast<std::int32_t>(iType)));
+  }
+
+  if (userDefinedScripts_->Exists(iRepresentation)) userDefinedScripts_->Remove(iRepresentation);
+  if (iType == USERSCRIPT) userDefinedScripts_->Add(iRepresentation, platform::Variant(iValue));
+
+  if (eai || drav) {
+    const ProviderKind kind = eai ? ProviderKind::EAI : ProviderKind::DRAV;
+    ui_.Side(kind).CriteriaGrid.SetTextArray(CriteriaCellIndex(iRow, 3), iRepresentation);
+    PrepareProviderTab(kind);
+  }
+}
+
+std::int32_t HeaderDTC::CriteriaCellIndex(std::int32_t row, std::int32_t column) const {
+  return row * ui_.DRAV.CriteriaGrid.Cols() + column;
+}
+
+std::int32_t HeaderDTC::LinksCellIndex(std::int32_t row, std::int32_t column) const {
+  return row * ui_.DRAV.LinksGrid.Cols() + column;
+}
+
+platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) {
+  return KindPrefix(kind) == "DRAV" ? dravCriteriaTypes_ : eaiCriteriaTypes_;
+}
+
+const platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) const {
+  return KindPrefix(kind) == "DRAV" ? dravCriteriaTypes_ : eaiCriteriaTypes_;
+}
+
+void HeaderDTC::DataProvidersCombo_Click() {
+  RunTrapped(MessageBoxes(), "DataProvidersCombo_Click", [&] {
+    const std::string chosen = ui_.DataProvidersCombo.Text();
+    if (chosen != currentDataProvider_) {
+      ui_.DRAV.FromLinkFieldsCombo.Clear();
+      ui_.EAI.FromLinkFieldsCombo.Clear();
+    }
+    currentDataProvider_ = chosen;
+  });
+}
+
+// The DRAV handler has no trap of its own (the link-tab updates trap their own failures); the EAI
+// handler has one and stands aside while a removal of the link is running.
+void HeaderDTC::LinkedDataProvidersCombo_Click(ProviderKind kind) {
+  const bool eai = KindPrefix(kind) == "EAI";
+  auto choose = [&] {
+    const std::string& chosen = ui_.Side(kind).LinkedDataProvidersCombo.Text();
+    if (chosen == linkedProviderName_) return;
+    linkedProviderName_ = chosen;
+    if (eai) {
+      UpdateEAILinkTab();
+      UpdateDRAVLinkTab();
+    } else {
+      UpdateDRAVLinkTab();
+      UpdateEAILinkTab();
+    }
+  };
+  if (!eai) {
+    choose();
+  } else if (!deletingLink_) {
+    RunTrapped(MessageBoxes(), "EAILinkedDataProvidersCombo_Click", choose);
+  }
+}
+
+void HeaderDTC::PrepareDRAVTab() { PrepareProviderTab(ProviderKind::DRAV); }
+void HeaderDTC::PrepareEAITab() { PrepareProviderTab(ProviderKind::EAI); }
+
+void HeaderDTC::UpdateDRAVLinkTab() {
+  if (services_.lifecycle) services_.lifecycle->UpdateLinkTab(*this, ProviderKind::DRAV);
+}
+
+void HeaderDTC::UpdateEAILinkTab() {
+  if (services_.lifecycle) services_.lifecycle->UpdateLinkTab(*this, ProviderKind::EAI);
+}
+
+void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
+  if (services_.lifecycle) services_.lifecycle->PrepareProviderTab(*this, kind);
+}
+
+void HeaderDTC::NotifyChanged(std::string_view propertyName) {
+  if (services_.container) services_.container->PropertyChanged(propertyName);
+}
+
+}  // namespace dtc

@@ -1,0 +1,154 @@
+// HeaderDTC: the page-header design-time control.
+//
+// The control keeps one configuration per page. There is no separate configuration record: the
+// configuration is the contents of the editor's controls (EditorForm) and a few members:
+//
+//   item                       held by
+//   data provider              text of DataProvidersCombo (also CurrentDataProvider and the two
+//                              <kind>DataProviderText boxes)
+//   extra filters              EnableExtraFiltersCheck (0 / 1)
+//   extra includes             IncludeASPList (site-relative paths)
+//   XSL file name              XSLFilenameText ("xsl/Generic.xsl" when the control is created)
+//   available fields           <kind>FieldsList
+//   return fields              <kind>SelectedFieldsList
+//   key fields                 items of <kind>KeyFieldsCombo
+//   criteria                   <kind>CriteriaGrid (5 columns, header row, last row = entry row)
+//   criteria value kinds       member map CriteriaTypes(kind): value text -> SpecificationType
+//   user-defined scripts       member map UserDefinedScripts: script name -> function text
+//   script count               member NrOfUserDefinedScripts (16-bit)
+//   field-name translations    selection of <kind>I18NFieldnamesList (items = return fields)
+//   field-value translations   selection of <kind>I18NFieldValuesList (items = return fields)
+//   linked data provider       saved from DRAVLinkedDataProvidersCombo; loaded into LinkedProviderName
+//   linked provider fields     <kind>LinkedFieldsList
+//   selected linked fields     <kind>SelectedLinkedFieldsList
+//   to-link key fields         items of <kind>ToLinkFieldsCombo
+//   links                      <kind>LinksGrid (3 columns, header row, last row = entry row)
+//
+// The public properties (the control's type library) are reached by name through GetProperty and
+// LetProperty; every Let reports the change to the container under the property's own name.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dtc/EditorForm.h"
+#include "dtc/Types.h"
+#include "platform/ControlContainer.h"
+#include "platform/Dictionary.h"
+#include "platform/MessageBox.h"
+#include "platform/PropertyBag.h"
+#include "platform/Variant.h"
+
+namespace dtc {
+
+// The editor lifecycle (preparing tabs from the product's data-provider components) as the
+// configuration code reaches it. The host integration attaches one; without it nothing is
+// prepared and the configuration changes only through the public interface and persistence.
+class HeaderDTC;
+class EditorLifecycle {
+ public:
+  virtual ~EditorLifecycle() = default;
+  virtual void PrepareGeneralTab(HeaderDTC& control) = 0;
+  // PrepareDRAVTab / PrepareEAITab.
+  virtual void PrepareProviderTab(HeaderDTC& control, ProviderKind kind) = 0;
+  // UpdateDRAVLinkTab / UpdateEAILinkTab.
+  virtual void UpdateLinkTab(HeaderDTC& control, ProviderKind kind) = 0;
+};
+
+// The platform services a control is created with.
+struct HeaderDTCServices {
+  platform::MessageBoxes& messageBoxes;
+  platform::ControlContainer* container = nullptr;  // none: change notifications go nowhere
+  EditorLifecycle* lifecycle = nullptr;
+};
+
+// One public property of the type library.
+struct PublicProperty {
+  enum class Index { None, Integer, Long };  // no index, 16-bit list index, 32-bit cell index
+  std::string name;
+  Index index;
+  bool canLet;
+  std::string_view description;  // "" for properties that have none
+};
+
+class HeaderDTC {
+ public:
+  // Creates the control and runs its start-up (UserControl_Initialize).
+  explicit HeaderDTC(HeaderDTCServices services);
+  HeaderDTC(const HeaderDTC&) = delete;
+  HeaderDTC& operator=(const HeaderDTC&) = delete;
+  ~HeaderDTC();
+
+  // ---- persistence, called by the container ----
+  // A new control: the script map is created anew. Errors reach the caller.
+  void UserControl_InitProperties();
+  // Load and save walk the whole configuration; the first error stops them with the message
+  // "Error in 'UserControl_ReadProperties': ..." (or WriteProperties). They return false then.
+  bool UserControl_ReadProperties(platform::PropertyBag& bag);
+  bool UserControl_WriteProperties(platform::PropertyBag& bag);
+
+  // ---- public interface ----
+  static const std::vector<PublicProperty>& PublicProperties();
+  // Error 438 for an unknown name, 450 for an index given to a property without one or missing,
+  // 383 for a Let of a read-only property, 6 for an index outside its 16-bit range.
+  platform::Variant GetProperty(std::string_view name, std::optional<std::int32_t> index = std::nullopt);
+  void LetProperty(std::string_view name, std::optional<std::int32_t> index, const platform::Variant& value);
+
+  // The script map itself (an object property); Let replaces the member by the given map.
+  platform::DictionaryPtr UserDefinedScripts() const { return userDefinedScripts_; }
+  void LetUserDefinedScripts(platform::DictionaryPtr scripts);
+
+  // Records a criterion value confirmed in the criterion dialog. `iTab` is a ProviderKind code,
+  // `iRow` a criteria grid row; `iRepresentation` is trimmed of surrounding spaces in place.
+  void SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation, std::string& iValue,
+                   SpecificationType& iType);
+
+  // Linear cell index of a criteria / links grid cell (row * column count + column).
+  std::int32_t CriteriaCellIndex(std::int32_t row, std::int32_t column) const;
+  std::int32_t LinksCellIndex(std::int32_t row, std::int32_t column) const;
+
+  // ---- members and controls ----
+  EditorForm& Editor() noexcept { return ui_; }
+  const EditorForm& Editor() const noexcept { return ui_; }
+  platform::MessageBoxes& MessageBoxes() const noexcept { return services_.messageBoxes; }
+
+  const std::string& CurrentDataProvider() const noexcept { return currentDataProvider_; }
+  const std::string& LinkedProviderName() const noexcept { return linkedProviderName_; }
+  std::int16_t NrOfUserDefinedScripts() const noexcept { return nrOfUserDefinedScripts_; }
+  platform::Dictionary& CriteriaTypes(ProviderKind kind);
+  const platform::Dictionary& CriteriaTypes(ProviderKind kind) const;
+
+  // ---- procedures of the editor ----
+  void UserControl_Initialize();
+  void DataProvidersCombo_Click();
+  // Choosing the linked provider on the DRAV or EAI link tab.
+  void LinkedDataProvidersCombo_Click(ProviderKind kind);
+  void PrepareDRAVTab();
+  void PrepareEAITab();
+  void UpdateDRAVLinkTab();
+  void UpdateEAILinkTab();
+
+ private:
+  friend class PropertyTable;
+
+  void PrepareProviderTab(ProviderKind kind);
+  void NotifyChanged(std::string_view propertyName);
+  void SaveConfiguration(platform::PropertyBag& bag);
+  void LoadConfiguration(platform::PropertyBag& bag);
+
+  HeaderDTCServices services_;
+  EditorForm ui_;
+
+  std::string currentDataProvider_;
+  std::string linkedProviderName_;
+  platform::DictionaryPtr userDefinedScripts_;
+  platform::Dictionary dravCriteriaTypes_;
+  platform::Dictionary eaiCriteriaTypes_;
+  std::int16_t nrOfUserDefinedScripts_ = 0;
+  bool deletingLink_ = false;  // set while a removal of the link runs on both link tabs
+};
+
+}  // namespace dtc

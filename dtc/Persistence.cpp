@@ -1,0 +1,382 @@
+// Saving and loading HeaderDTC's configuration in the container's property bag.
+//
+// Names are a fixed prefix followed at once by unpadded decimal numbers: a list position i from 0
+// ("DRAVReturnFields0"), a grid row and column from 1 ("DRAVCriteria1_3"), a links-grid row from 1
+// ("DRAVLinkFromFields1"), a running number k from 0 over the selected items of a translation list,
+// and a running number n from 1 over a map's entries. A map entry is two values: prefix + n holds
+// the key K, prefix + K holds the value. Each value has a write default (a value equal to it is not
+// stored) and a read default (what a name that is not stored reads as).
+//
+// Two cases this format cannot tell apart on its own are kept apart here, without changing the name
+// of any ordinary entry:
+//
+//  * A map key made of decimal digits ("2") puts its value under prefix + "2", the name of the
+//    second entry's key. The value of such a key (a positive decimal number without leading zeros)
+//    is stored under "#" + prefix + key instead, always, whatever its value. No other name starts
+//    with "#". Load looks there first and falls back to prefix + key, so bags written before keep
+//    loading as they did.
+//
+//  * A links grid with only its entry row stores no row count (1 is the count's write default), so
+//    a link typed into that row would not be read back. Load therefore reads row 1's From and To
+//    cells even when no count is stored, with "" as their read default (a bag without link entries
+//    still loads an empty row), and save stores row 1's cells whenever the count is 1, so a cell
+//    holding "0" survives too.
+#include <string>
+
+#include "dtc/HeaderDTC.h"
+
+namespace dtc {
+namespace {
+
+using platform::Dictionary;
+using platform::PropertyBag;
+using platform::Variant;
+
+std::string Name(std::string_view prefix, std::int64_t n) {
+  std::string name(prefix);
+  name += std::to_string(n);
+  return name;
+}
+
+std::string Name(std::string_view a, std::string_view b, std::string_view c = {}) {
+  std::string name(a);
+  name.append(b).append(c);
+  return name;
+}
+
+// A key whose value name would be the name of a running entry number.
+bool LooksLikeEntryNumber(std::string_view key) {
+  if (key.empty() || key.front() < '1' || key.front() > '9') return false;
+  for (char ch : key) {
+    if (ch < '0' || ch > '9') return false;
+  }
+  return true;
+}
+
+std::int16_t Count16(std::int32_t count) { return Variant(count).ToInteger(); }
+
+void WriteList(PropertyBag& bag, std::string_view prefix, const platform::ItemList& list,
+               const Variant& writeDefault) {
+  for (std::int32_t i = 0; i < list.ListCount(); ++i) {
+    bag.WriteProperty(Name(prefix, i), Variant(list.List(i)), writeDefault);
+  }
+}
+
+void WriteSelection(PropertyBag& bag, std::string_view prefix, const platform::ListBox& list) {
+  std::int32_t k = 0;
+  for (std::int32_t i = 0; i < list.ListCount(); ++i) {
+    if (list.Selected(i)) bag.WriteProperty(Name(prefix, k++), Variant(list.List(i)), Variant("0"));
+  }
+}
+
+// Writes a map's entries under `prefix`; `valueDefault` is the write default of a value.
+void WriteMap(PropertyBag& bag, std::string_view prefix, const Dictionary& map, const Variant& valueDefault) {
+  std::int32_t n = 1;
+  for (const Dictionary::Entry& entry : map) {
+    bag.WriteProperty(Name(prefix, n++), Variant(entry.key), Variant(""));
+    if (LooksLikeEntryNumber(entry.key)) {
+      // Stored always, so that load never falls back to the entry name it would collide with.
+      const Variant value = entry.item.IsEmpty() ? valueDefault : entry.item;
+      bag.WriteProperty(Name("#", prefix, entry.key), value);
+    } else {
+      bag.WriteProperty(Name(prefix, entry.key), entry.item, valueDefault);
+    }
+  }
+}
+
+Variant ReadMapValue(PropertyBag& bag, std::string_view prefix, const std::string& key,
+                     const Variant& readDefault) {
+  if (LooksLikeEntryNumber(key)) {
+    Variant value = bag.ReadProperty(Name("#", prefix, key));
+    if (!value.IsEmpty()) return value;
+  }
+  return bag.ReadProperty(Name(prefix, key), readDefault);
+}
+
+// Fills `list` by position from the elements prefix + i, i from 0 to count - 1.
+void ReadListByPosition(PropertyBag& bag, std::string_view prefix, std::int32_t count,
+                        platform::ItemList& list, const Variant& readDefault) {
+  for (std::int32_t i = 0; i < count; ++i) {
+    list.SetList(i, bag.ReadProperty(Name(prefix, i), readDefault).ToString());
+  }
+}
+
+void ReadSelection(PropertyBag& bag, std::string_view countName, std::string_view prefix,
+                   platform::ListBox& list) {
+  const std::int16_t n = bag.ReadProperty(countName, Variant(std::int16_t{0})).ToInteger();
+  for (std::int16_t k = 0; k < n; ++k) {
+    const std::string stored = bag.ReadProperty(Name(prefix, k), Variant("0")).ToString();
+    for (std::int32_t i = 0; i < list.ListCount(); ++i) {
+      if (list.List(i) == stored) list.SetSelected(i, true);
+    }
+  }
+}
+
+void SelectFirst(platform::ComboBox& combo, const std::string& text) {
+  for (std::int32_t i = 0; i < combo.ListCount(); ++i) {
+    if (combo.List(i) == text) {
+      combo.SetListIndex(i);
+      return;
+    }
+  }
+}
+
+// The field-name (values = false) or field-value translation list of one kind.
+platform::ListBox& TranslationList(const ProviderControls& s, bool values) {
+  return values ? s.I18NFieldValuesList : s.I18NFieldnamesList;
+}
+
+std::string TranslationName(bool values) { return values ? "I18NFieldValues" : "I18NFieldnames"; }
+
+const Variant kZero16(std::int16_t{0});
+const Variant kText0("0");
+const Variant kEmptyText("");
+
+}  // namespace
+
+void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
+  bag.WriteProperty("EnableExtraFilters", Variant(ui_.EnableExtraFiltersCheck.Value()), Variant(false));
+
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    WriteList(bag, Name(s.prefix, "ReturnFields"), s.SelectedFieldsList, kEmptyText);
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    const platform::FlexGrid& grid = s.CriteriaGrid;
+    for (std::int32_t r = 1; r < grid.Rows(); ++r) {
+      for (std::int32_t c = 1; c < grid.Cols(); ++c) {
+        bag.WriteProperty(Name(s.prefix, "Criteria", std::to_string(r) + "_" + std::to_string(c)),
+                          Variant(grid.TextArray(CriteriaCellIndex(r, c))), kEmptyText);
+      }
+    }
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    bag.WriteProperty(Name(s.prefix, "CriteriaCount"), Variant(s.CriteriaGrid.Rows()), Variant(0));
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    bag.WriteProperty(Name(s.prefix, "ReturnFieldCount"), Variant(Count16(s.SelectedFieldsList.ListCount())),
+                      Variant(0));
+  }
+  bag.WriteProperty("DataProvider", Variant(ui_.DataProvidersCombo.Text()), kEmptyText);
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    bag.WriteProperty(Name(s.prefix, "AvailableFieldsCount"), Variant(Count16(s.FieldsList.ListCount())),
+                      Variant(0));
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    WriteList(bag, Name(s.prefix, "AvailableFields"), s.FieldsList, kText0);
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    bag.WriteProperty(Name(s.prefix, "KeyFieldsCount"), Variant(Count16(s.KeyFieldsCombo.ListCount())),
+                      Variant(0));
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    WriteList(bag, Name(s.prefix, "KeyFieldnames"), s.KeyFieldsCombo, kText0);
+  }
+
+  bag.WriteProperty("NrOfUserDefinedScripts", Variant(userDefinedScripts_->Count()), Variant(0));
+  bag.WriteProperty("NrOfExtraIncludes", Variant(Count16(ui_.IncludeASPList.ListCount())), Variant(0));
+
+  WriteMap(bag, "UserDefinedScript", *userDefinedScripts_, kEmptyText);
+  for (ProviderKind kind : kProviderKinds) {
+    WriteMap(bag, Name(KindPrefix(kind), "CriteriaType"), CriteriaTypes(kind), Variant(0));
+  }
+
+  WriteList(bag, "ExtraIncludes", ui_.IncludeASPList, kText0);
+  bag.WriteProperty("XSLFilename", Variant(ui_.XSLFilenameText.Text()), kText0);
+
+  for (bool values : {false, true}) {
+    for (ProviderKind kind : kProviderKinds) {
+      const ProviderControls& s = ui_.Side(kind);
+      bag.WriteProperty(Name("NrOf", s.prefix, TranslationName(values)),
+                        Variant(Count16(TranslationList(s, values).SelCount())), kText0);
+    }
+    for (ProviderKind kind : kProviderKinds) {
+      const ProviderControls& s = ui_.Side(kind);
+      WriteSelection(bag, Name(s.prefix, TranslationName(values)), TranslationList(s, values));
+    }
+  }
+
+  bag.WriteProperty("LinkedDataProvider", Variant(ui_.DRAV.LinkedDataProvidersCombo.Text()), kEmptyText);
+
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    bag.WriteProperty(Name("NrOf", s.prefix, "AvailableFieldsLinked"),
+                      Variant(Count16(s.LinkedFieldsList.ListCount())), kText0);
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    WriteList(bag, Name(s.prefix, "AvailableFieldsLinked"), s.LinkedFieldsList, kText0);
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    bag.WriteProperty(Name("NrOfSelected", s.prefix, "LinkedFields"),
+                      Variant(Count16(s.SelectedLinkedFieldsList.ListCount())), kText0);
+  }
+  for (ProviderKind kind : {ProviderKind::EAI, ProviderKind::DRAV}) {
+    const ProviderControls& s = ui_.Side(kind);
+    WriteList(bag, Name(s.prefix, "SelectedLinkedFields"), s.SelectedLinkedFieldsList, kText0);
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    bag.WriteProperty(Name("NrOf", s.prefix, "ToLinkKeyFields"),
+                      Variant(Count16(s.ToLinkFieldsCombo.ListCount())), kText0);
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    WriteList(bag, Name(s.prefix, "ToLinkKeyFields"), s.ToLinkFieldsCombo, kText0);
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui_.Side(kind);
+    const std::int32_t links = s.LinksGrid.Rows() - 1;
+    bag.WriteProperty(Name("NrOfLinked", s.prefix, "Fields"), Variant(links), Variant(1));
+    // With the count at its write default nothing tells load how many rows there are; it reads
+    // row 1 anyway, so row 1 is stored whatever it holds.
+    const std::optional<Variant> cellDefault = links == 1 ? std::nullopt : std::optional<Variant>(kText0);
+    for (const auto& [column, what] : {std::pair{1, "LinkFromFields"}, std::pair{2, "LinkToFields"}}) {
+      for (std::int32_t r = 1; r <= links; ++r) {
+        bag.WriteProperty(Name(Name(s.prefix, what), r), Variant(s.LinksGrid.TextArray(LinksCellIndex(r, column))),
+                          cellDefault);
+      }
+    }
+  }
+}
+
+void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
+  ui_.EnableExtraFiltersCheck.SetValue(bag.ReadProperty("EnableExtraFilters", Variant(false)).ToInteger());
+
+  const std::string provider = bag.ReadProperty("DataProvider", kEmptyText).ToString();
+  for (std::int32_t i = 0; i < ui_.DataProvidersCombo.ListCount(); ++i) {
+    if (ui_.DataProvidersCombo.List(i) == provider) ui_.DataProvidersCombo.SetListIndex(i);
+  }
+  ui_.DRAV.DataProviderText.SetText(provider);
+  ui_.EAI.DataProviderText.SetText(provider);
+
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& s = ui_.Side(kind);
+    const std::int16_t n = bag.ReadProperty(Name(s.prefix, "ReturnFieldCount"), kZero16).ToInteger();
+    for (std::int16_t i = 0; i < n; ++i) {
+      const std::string field = bag.ReadProperty(Name(Name(s.prefix, "ReturnFields"), i), kEmptyText).ToString();
+      s.SelectedFieldsList.SetList(i, field);
+      s.I18NFieldnamesList.SetList(i, field);
+      s.I18NFieldValuesList.SetList(i, field);
+      s.FromLinkFieldsCombo.AddItem(field);
+    }
+  }
+
+  const std::int32_t criteriaColumns = ui_.DRAV.CriteriaGrid.Cols();
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& s = ui_.Side(kind);
+    const std::int32_t rows = bag.ReadProperty(Name(s.prefix, "CriteriaCount"), Variant(0)).ToLong();
+    for (std::int32_t r = 1; r < rows; ++r) {
+      if (r > 1) s.CriteriaGrid.AddItem("");
+      for (std::int32_t c = 1; c < criteriaColumns; ++c) {
+        const std::string cell = std::to_string(r) + "_" + std::to_string(c);
+        s.CriteriaGrid.SetTextArray(CriteriaCellIndex(r, c),
+                                    bag.ReadProperty(Name(s.prefix, "Criteria", cell), kEmptyText).ToString());
+      }
+    }
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& s = ui_.Side(kind);
+    const std::int16_t n = bag.ReadProperty(Name(s.prefix, "AvailableFieldsCount"), kZero16).ToInteger();
+    ReadListByPosition(bag, Name(s.prefix, "AvailableFields"), n, s.FieldsList, kText0);
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& s = ui_.Side(kind);
+    const std::int16_t n = bag.ReadProperty(Name(s.prefix, "KeyFieldsCount"), kZero16).ToInteger();
+    ReadListByPosition(bag, Name(s.prefix, "KeyFieldnames"), n, s.KeyFieldsCombo, kText0);
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    const std::string prefix = Name(KindPrefix(kind), "CriteriaType");
+    const std::int32_t rows = bag.ReadProperty(Name(KindPrefix(kind), "CriteriaCount"), Variant(0)).ToLong();
+    Dictionary& types = CriteriaTypes(kind);
+    for (std::int32_t n = 1; n < rows; ++n) {
+      const std::string key = bag.ReadProperty(Name(prefix, n), kEmptyText).ToString();
+      if (key.empty()) continue;
+      const std::int32_t type = ReadMapValue(bag, prefix, key, Variant(0)).ToLong();
+      types.Add(key, Variant(type));
+    }
+  }
+
+  nrOfUserDefinedScripts_ = bag.ReadProperty("NrOfUserDefinedScripts", kZero16).ToInteger();
+  for (std::int16_t n = 1; n <= nrOfUserDefinedScripts_; ++n) {
+    const std::string name = bag.ReadProperty(Name("UserDefinedScript", n), kEmptyText).ToString();
+    const std::string text = ReadMapValue(bag, "UserDefinedScript", name, kEmptyText).ToString();
+    userDefinedScripts_->Add(name, Variant(text));
+  }
+
+  ui_.IncludeASPList.Clear();
+  const std::int16_t includes = bag.ReadProperty("NrOfExtraIncludes", kZero16).ToInteger();
+  for (std::int16_t i = 0; i < includes; ++i) {
+    ui_.IncludeASPList.AddItem(bag.ReadProperty(Name("ExtraIncludes", i), kText0).ToString());
+  }
+  ui_.XSLFilenameText.SetText(bag.ReadProperty("XSLFilename", kText0).ToString());
+
+  for (bool values : {false, true}) {
+    for (ProviderKind kind : kProviderKinds) {
+      const ProviderControls& s = ui_.Side(kind);
+      ReadSelection(bag, Name("NrOf", s.prefix, TranslationName(values)), Name(s.prefix, TranslationName(values)),
+                    TranslationList(s, values));
+    }
+  }
+
+  linkedProviderName_ = bag.ReadProperty("LinkedDataProvider", kEmptyText).ToString();
+  if (!linkedProviderName_.empty()) {
+    SelectFirst(ui_.DRAV.LinkedDataProvidersCombo, linkedProviderName_);
+    SelectFirst(ui_.EAI.LinkedDataProvidersCombo, linkedProviderName_);
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& s = ui_.Side(kind);
+    const std::int16_t n = bag.ReadProperty(Name("NrOf", s.prefix, "AvailableFieldsLinked"), kZero16).ToInteger();
+    ReadListByPosition(bag, Name(s.prefix, "AvailableFieldsLinked"), n, s.LinkedFieldsList, kText0);
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& s = ui_.Side(kind);
+    const std::int16_t n = bag.ReadProperty(Name("NrOfSelected", s.prefix, "LinkedFields"), kZero16).ToInteger();
+    const std::string prefix = Name(s.prefix, "SelectedLinkedFields");
+    if (kind == ProviderKind::DRAV) {
+      ReadListByPosition(bag, prefix, n, s.SelectedLinkedFieldsList, kText0);
+    } else {
+      for (std::int16_t i = 0; i < n; ++i) {
+        s.SelectedLinkedFieldsList.AddItem(bag.ReadProperty(Name(prefix, i), kText0).ToString());
+      }
+    }
+  }
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& s = ui_.Side(kind);
+    const std::int16_t n = bag.ReadProperty(Name("NrOf", s.prefix, "ToLinkKeyFields"), kZero16).ToInteger();
+    ReadListByPosition(bag, Name(s.prefix, "ToLinkKeyFields"), n, s.ToLinkFieldsCombo, kText0);
+  }
+
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& s = ui_.Side(kind);
+    const Variant stored = bag.ReadProperty(Name("NrOfLinked", s.prefix, "Fields"));
+    const std::int32_t links = stored.IsEmpty() ? 1 : stored.ToLong();
+    s.LinksGrid.SetRows(links + 1);
+    // Without a stored count row 1 is still read, with "" for cells that were not stored.
+    const Variant& cellDefault = stored.IsEmpty() ? kEmptyText : kText0;
+    for (const auto& [column, what] : {std::pair{1, "LinkFromFields"}, std::pair{2, "LinkToFields"}}) {
+      for (std::int32_t r = 1; r <= links; ++r) {
+        s.LinksGrid.SetTextArray(LinksCellIndex(r, column),
+                                 bag.ReadProperty(Name(Name(s.prefix, what), r), cellDefault).ToString());
+      }
+    }
+  }
+}
+
+}  // namespace dtc
