@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/PropertyBag.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+Names NamesOf(const MemoryPropertyBag& bag) {
+  Names names;
+  for (const auto& entry : bag.Entries()) names.push_back(entry.first);
+  return names;
+}
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+template <typename F>
+Error ErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e;
+  }
+  return Error(0, "no error");
+}
+
+TEST(MemoryPropertyBagWrite, ValueEqualToWriteDefaultIsNotStored) {
+  MemoryPropertyBag bag;
+  bag.WriteProperty("Caption", "Hello", Variant(""));
+  bag.WriteProperty("Count", "0", Variant(std::int32_t{0}));
+  bag.WriteProperty("Enabled", true, Variant(std::int32_t{-1}));
+  EXPECT_EQ(NamesOf(bag), (Names{"Caption"}));
+  EXPECT_EQ(bag.ReadProperty("Count", std::int32_t{5}).ToLong(), 5);
+  EXPECT_TRUE(bag.ReadProperty("Missing").IsEmpty());
+}
+
+TEST(MemoryPropertyBagWrite, RewriteKeepsPositionAndDefaultErasesEarlierValue) {
+  MemoryPropertyBag bag;
+  bag.WriteProperty("A", std::int32_t{1});
+  bag.WriteProperty("B", std::int32_t{2});
+  bag.WriteProperty("C", std::int32_t{3});
+  bag.WriteProperty("D", std::int32_t{4});
+  bag.WriteProperty("A", std::int32_t{10});
+  EXPECT_EQ(NamesOf(bag), (Names{"A", "B", "C", "D"}));
+  bag.WriteProperty("B", std::int32_t{0}, Variant(std::int32_t{0}));  // erases B
+  EXPECT_FALSE(bag.Contains("B"));
+  EXPECT_EQ(NamesOf(bag), (Names{"A", "C", "D"}));
+  // The names after the erased one must still find their own values.
+  EXPECT_EQ(bag.ReadProperty("C").ToLong(), 3);
+  EXPECT_EQ(bag.ReadProperty("D").ToLong(), 4);
+  bag.WriteProperty("D", std::int32_t{40});
+  bag.WriteProperty("B", std::int32_t{20});
+  EXPECT_EQ(NamesOf(bag), (Names{"A", "C", "D", "B"}));
+  EXPECT_EQ(bag.ReadProperty("D").ToLong(), 40);
+  bag.WriteProperty("A", Variant());  // Empty is never stored
+  EXPECT_EQ(NamesOf(bag), (Names{"C", "D", "B"}));
+  EXPECT_EQ(bag.ReadProperty("B").ToLong(), 20);
+  bag.WriteProperty("a", std::int32_t{1});  // names compare byte for byte
+  EXPECT_EQ(NamesOf(bag), (Names{"C", "D", "B", "a"}));
+}
+
+TEST(PropertyBagJson, RoundTripsEveryValueType) {
+  MemoryPropertyBag bag;
+  bag.WriteProperty("Int", std::int16_t{-3});
+  bag.WriteProperty("Long", std::int32_t{2147483647});
+  bag.WriteProperty("Double", 0.1);
+  bag.WriteProperty("Whole", 2.0);
+  bag.WriteProperty("Bool", false);
+  bag.WriteProperty("When", Variant::FromDate(46363.5));
+  bag.WriteProperty("Text", std::string("Zoë \"q\" \\ \t\n\x01 ✓"));
+  bag.WriteProperty("Empty", "");
+  const std::string json = FormatPropertyBagJson(bag);
+  EXPECT_EQ(json.substr(0, 18), "{\n  \"Int\": -3,\n  \"");
+  EXPECT_NE(json.find("\"Zoë \\\"q\\\" \\\\ \\t\\n\\u0001 ✓\""), std::string::npos) << json;
+  EXPECT_EQ(json.back(), '\n');
+
+  const MemoryPropertyBag back = ParsePropertyBagJson(json);
+  EXPECT_EQ(NamesOf(back), NamesOf(bag));
+  EXPECT_EQ(back.Entries()[0].second, Variant(std::int32_t{-3}));  // Integer reads back as Long
+  EXPECT_EQ(back.Entries()[1].second, Variant(std::int32_t{2147483647}));
+  EXPECT_EQ(back.Entries()[2].second, Variant(0.1));
+  EXPECT_EQ(back.Entries()[3].second, Variant(2.0));
+  EXPECT_EQ(back.Entries()[4].second, Variant(false));
+  EXPECT_EQ(back.Entries()[5].second, Variant("2026-12-07 12:00:00"));
+  EXPECT_EQ(back.Entries()[6].second, bag.Entries()[6].second);
+  EXPECT_EQ(back.Entries()[7].second, Variant(""));
+  EXPECT_EQ(FormatPropertyBagJson(MemoryPropertyBag()), "{}\n");
+}
+
+TEST(PropertyBagJson, NumbersReadAsLongOnlyWhenIntegralAndInRange) {
+  const MemoryPropertyBag bag =
+      ParsePropertyBagJson(R"({"a": -2147483648, "b": 2147483648, "c": 1e3, "d": 1.5})");
+  EXPECT_EQ(bag.Entries()[0].second, Variant(std::int32_t{-2147483647 - 1}));
+  EXPECT_EQ(bag.Entries()[1].second, Variant(2147483648.0));
+  EXPECT_EQ(bag.Entries()[2].second, Variant(1000.0));
+  EXPECT_EQ(bag.Entries()[3].second, Variant(1.5));
+}
+
+TEST(PropertyBagJson, RejectsWhatIsNotABag) {
+  const struct {
+    const char* text;
+    const char* expected;
+  } cases[] = {
+      {"", "not valid JSON"},
+      {R"({"a": 1,})", "line 1, column 9"},
+      {R"({"a": 1} x)", "not valid JSON"},
+      {"[1, 2]", "an array"},
+      {"\"text\"", "a string"},
+      {"12", "a number"},
+      {R"({"a": 1, "b": 2, "a": 3})", "duplicate property name 'a'"},
+      {R"({"list": [1]})", "property 'list' holds an array"},
+      {R"({"inner": {"x": 1}})", "property 'inner' holds an object"},
+      {R"({"none": null})", "property 'none' holds null"},
+  };
+  for (const auto& c : cases) {
+    const Error e = ErrorOf([&] { ParsePropertyBagJson(c.text); });
+    EXPECT_EQ(e.Number(), err::BadPropertyBag) << c.text;
+    EXPECT_NE(e.Description().find(c.expected), std::string::npos) << c.text << " -> " << e.Description();
+  }
+}
+
+TEST(PropertyBagJson, NonFiniteDoubleCannotBeWritten) {
+  MemoryPropertyBag bag;
+  bag.WriteProperty("x", std::numeric_limits<double>::infinity());
+  EXPECT_EQ(ErrorOf([&] { FormatPropertyBagJson(bag); }).Number(), err::InvalidPropertyValue);
+}
+
+class PropertyBagFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("bagtest-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  static MemoryPropertyBag Sample(std::int32_t value) {
+    MemoryPropertyBag bag;
+    bag.WriteProperty("Value", value);
+    return bag;
+  }
+  std::size_t FileCount() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(PropertyBagFileTest, WriteThenReadAndReplace) {
+  const fs::path file = folder_ / "page.json";
+  WritePropertyBagFile(file, Sample(1));
+  WritePropertyBagFile(file, Sample(2));
+  EXPECT_EQ(ReadPropertyBagFile(file).ReadProperty("Value").ToLong(), 2);
+  EXPECT_EQ(FileCount(), 1u);  // no temporary file left behind
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::owner_read, fs::perms::owner_read);
+}
+
+TEST_F(PropertyBagFileTest, FailedWriteLeavesOldFileAndNoTemporary) {
+  const fs::path file = folder_ / "page.json";
+  WritePropertyBagFile(file, Sample(1));
+  const std::string before = Slurp(file);
+
+  fs::create_directory(folder_ / "dir.json");  // a target that is a folder: rename fails
+  Error e = ErrorOf([&] { WritePropertyBagFile(folder_ / "dir.json", Sample(2)); });
+  EXPECT_EQ(e.Number(), err::PathFileAccessError);
+  EXPECT_NE(e.Description().find("dir.json"), std::string::npos) << e.Description();
+  e = ErrorOf([&] { WritePropertyBagFile(file / "child.json", Sample(2)); });  // parent is a regular file
+  EXPECT_EQ(e.Number(), err::PathFileAccessError);
+  EXPECT_NE(e.Description().find("Not a directory"), std::string::npos) << e.Description();
+  EXPECT_EQ(Slurp(file), before);
+  EXPECT_EQ(FileCount(), 2u);  // page.json and dir.json
+}
+
+TEST_F(PropertyBagFileTest, ReadErrorsAndReadDoesNotModify) {
+  const fs::path file = folder_ / "page.json";
+  Error e = ErrorOf([&] { ReadPropertyBagFile(file); });
+  EXPECT_EQ(e.Number(), err::FileNotFound);
+  EXPECT_NE(e.Description().find(file.string()), std::string::npos);
+  EXPECT_EQ(ErrorOf([&] { ReadPropertyBagFile(folder_); }).Number(), err::PathFileAccessError);
+
+  std::ofstream(file) << R"({"b": 1, "a": 2})";
+  const auto time = fs::last_write_time(file);
+  EXPECT_EQ(NamesOf(ReadPropertyBagFile(file)), (Names{"b", "a"}));
+  EXPECT_EQ(Slurp(file), R"({"b": 1, "a": 2})");
+  EXPECT_EQ(fs::last_write_time(file), time);
+
+  std::ofstream(file) << R"({"b": [1]})";
+  e = ErrorOf([&] { ReadPropertyBagFile(file); });
+  EXPECT_EQ(e.Number(), err::BadPropertyBag);
+  EXPECT_NE(e.Description().find(file.string()), std::string::npos);
+}
+
+}  // namespace
+}  // namespace platform
