@@ -15,10 +15,14 @@ std::string StandardDescription(std::int32_t number) {
       return "Invalid procedure call or argument";
     case err::Overflow:
       return "Overflow";
+    case err::OutOfMemory:
+      return "Out of memory";
     case err::SubscriptOutOfRange:
       return "Subscript out of range";
     case err::TypeMismatch:
       return "Type mismatch";
+    case err::InternalError:
+      return "Internal error";
     case err::FileNotFound:
       return "File not found";
     case err::InputPastEndOfFile:
@@ -33,6 +37,12 @@ std::string StandardDescription(std::int32_t number) {
       return "Invalid property value";
     case err::InvalidPropertyArrayIndex:
       return "Invalid property array index";
+    case err::PropertyIsReadOnly:
+      return "Property is read-only";
+    case err::NoSuchPropertyOrMethod:
+      return "Object doesn't support this property or method";
+    case err::WrongArguments:
+      return "Wrong number of arguments or invalid property assignment";
     case err::KeyAlreadyExists:
       return "This key is already associated with an element of this collection";
     case err::InvalidRowValue:

@@ -47,7 +47,8 @@ class MessageBoxes {
 class StderrMessageBoxes : public MessageBoxes {
  public:
   StderrMessageBoxes(std::ostream& out, std::string defaultTitle);
-  MsgBoxResult Show(std::string_view prompt, std::int32_t buttons, std::string_view title) override;
+  MsgBoxResult Show(std::string_view prompt, std::int32_t buttons = mb::OKOnly,
+                    std::string_view title = {}) override;
 
  private:
   std::ostream& out_;

@@ -17,7 +17,8 @@ class RecordingMessageBoxes : public MessageBoxes {
     std::string title;
   };
 
-  MsgBoxResult Show(std::string_view prompt, std::int32_t buttons, std::string_view title) override;
+  MsgBoxResult Show(std::string_view prompt, std::int32_t buttons = mb::OKOnly,
+                    std::string_view title = {}) override;
 
   // Answers given to the next boxes, in order; a box without a scripted answer gets its first button.
   void Answer(MsgBoxResult result) { answers_.push_back(result); }
