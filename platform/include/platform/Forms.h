@@ -29,18 +29,21 @@
 
 namespace platform {
 
-// One handler per event, as a form wires one procedure to each event of a control.
+// One handler per event, as a form wires one procedure to each event of a control. A handler may
+// connect another handler (or none) to the event that is running it: the running one finishes first.
 template <class... Args>
 class Event {
  public:
-  void Connect(std::function<void(Args...)> handler) { handler_ = std::move(handler); }
+  void Connect(std::function<void(Args...)> handler) {
+    handler_ = handler ? std::make_shared<const std::function<void(Args...)>>(std::move(handler)) : nullptr;
+  }
   void Raise(Args... args) const {
-    if (handler_) handler_(args...);
+    if (auto handler = handler_) (*handler)(args...);  // keeps the handler alive while it runs
   }
   explicit operator bool() const noexcept { return static_cast<bool>(handler_); }
 
  private:
-  std::function<void(Args...)> handler_;
+  std::shared_ptr<const std::function<void(Args...)>> handler_;
 };
 
 class Form;
@@ -304,6 +307,7 @@ class Form {
   std::string name_;
   std::vector<std::unique_ptr<Control>> controls_;
   Control* active_ = nullptr;
+  Control* gettingFocus_ = nullptr;  // has the focus but has not had its GotFocus yet
 };
 
 }  // namespace platform
