@@ -11,16 +11,20 @@
 // of any ordinary entry:
 //
 //  * A map key made of decimal digits ("2") puts its value under prefix + "2", the name of the
-//    second entry's key. The value of such a key (a positive decimal number without leading zeros)
-//    is stored under "#" + prefix + key instead, always, whatever its value. No other name starts
-//    with "#". Load looks there first and falls back to prefix + key, so bags written before keep
-//    loading as they did.
+//    second entry's key. Load reads entry names prefix + n for n up to the map's count (scripts) or
+//    up to the criteria rows (value kinds), so a key that is a positive decimal number without
+//    leading zeros and not above that bound has its value stored under "#" + prefix + key instead,
+//    always, whatever its value. No other name starts with "#". Load looks there first and falls
+//    back to prefix + key, so bags written before keep loading as they did; every other key,
+//    larger numbers included, keeps its ordinary name.
 //
 //  * A links grid with only its entry row stores no row count (1 is the count's write default), so
 //    a link typed into that row would not be read back. Load therefore reads row 1's From and To
 //    cells even when no count is stored, with "" as their read default (a bag without link entries
 //    still loads an empty row), and save stores row 1's cells whenever the count is 1, so a cell
 //    holding "0" survives too.
+#include <algorithm>
+#include <limits>
 #include <string>
 
 #include "dtc/HeaderDTC.h"
@@ -44,13 +48,21 @@ std::string Name(std::string_view a, std::string_view b, std::string_view c = {}
   return name;
 }
 
-// A key whose value name would be the name of a running entry number.
-bool LooksLikeEntryNumber(std::string_view key) {
-  if (key.empty() || key.front() < '1' || key.front() > '9') return false;
+// A key whose value name prefix + key is the name of an entry number n (1 <= n <= lastEntry) that
+// load reads as an entry's key.
+bool CollidesWithEntryName(std::string_view key, std::int64_t lastEntry) {
+  if (key.empty() || key.size() > 10 || key.front() < '1' || key.front() > '9') return false;
+  std::int64_t n = 0;
   for (char ch : key) {
     if (ch < '0' || ch > '9') return false;
+    n = n * 10 + (ch - '0');
   }
-  return true;
+  return n <= lastEntry;
+}
+
+// Any key that looks like an entry number may have been stored under the "#" form.
+bool MayBeStoredApart(std::string_view key) {
+  return CollidesWithEntryName(key, std::numeric_limits<std::int64_t>::max());
 }
 
 std::int16_t Count16(std::int32_t count) { return Variant(count).ToInteger(); }
@@ -69,12 +81,14 @@ void WriteSelection(PropertyBag& bag, std::string_view prefix, const platform::L
   }
 }
 
-// Writes a map's entries under `prefix`; `valueDefault` is the write default of a value.
-void WriteMap(PropertyBag& bag, std::string_view prefix, const Dictionary& map, const Variant& valueDefault) {
+// Writes a map's entries under `prefix`; `valueDefault` is the write default of a value, and load
+// will read entry names up to `lastEntryRead`.
+void WriteMap(PropertyBag& bag, std::string_view prefix, const Dictionary& map, const Variant& valueDefault,
+              std::int64_t lastEntryRead) {
   std::int32_t n = 1;
   for (const Dictionary::Entry& entry : map) {
     bag.WriteProperty(Name(prefix, n++), Variant(entry.key), Variant(""));
-    if (LooksLikeEntryNumber(entry.key)) {
+    if (CollidesWithEntryName(entry.key, std::max<std::int64_t>(lastEntryRead, map.Count()))) {
       // Stored always, so that load never falls back to the entry name it would collide with.
       const Variant value = entry.item.IsEmpty() ? valueDefault : entry.item;
       bag.WriteProperty(Name("#", prefix, entry.key), value);
@@ -86,7 +100,7 @@ void WriteMap(PropertyBag& bag, std::string_view prefix, const Dictionary& map, 
 
 Variant ReadMapValue(PropertyBag& bag, std::string_view prefix, const std::string& key,
                      const Variant& readDefault) {
-  if (LooksLikeEntryNumber(key)) {
+  if (MayBeStoredApart(key)) {
     Variant value = bag.ReadProperty(Name("#", prefix, key));
     if (!value.IsEmpty()) return value;
   }
@@ -185,9 +199,10 @@ void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
   bag.WriteProperty("NrOfUserDefinedScripts", Variant(userDefinedScripts_->Count()), Variant(0));
   bag.WriteProperty("NrOfExtraIncludes", Variant(Count16(ui_.IncludeASPList.ListCount())), Variant(0));
 
-  WriteMap(bag, "UserDefinedScript", *userDefinedScripts_, kEmptyText);
+  WriteMap(bag, "UserDefinedScript", *userDefinedScripts_, kEmptyText, userDefinedScripts_->Count());
   for (ProviderKind kind : kProviderKinds) {
-    WriteMap(bag, Name(KindPrefix(kind), "CriteriaType"), CriteriaTypes(kind), Variant(0));
+    WriteMap(bag, Name(KindPrefix(kind), "CriteriaType"), CriteriaTypes(kind), Variant(0),
+             ui_.Side(kind).CriteriaGrid.Rows() - 1);
   }
 
   WriteList(bag, "ExtraIncludes", ui_.IncludeASPList, kText0);

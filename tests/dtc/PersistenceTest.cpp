@@ -115,6 +115,7 @@ TEST_F(ControlTest, CountsAreStoredAsTheFormatDefinesThem) {
   EditorForm& ui = control->Editor();
   ui.DRAV.CriteriaGrid.AddItem("");
   ui.DRAV.CriteriaGrid.AddItem("");  // header, two criteria, entry row
+  ui.DRAV.CriteriaGrid.SetTextMatrix(3, 4, "x");
   ui.DRAV.I18NFieldnamesList.AddItem("a");
   ui.DRAV.I18NFieldnamesList.AddItem("b");
   ui.DRAV.I18NFieldnamesList.SetSelected(1, true);
@@ -234,7 +235,17 @@ TEST_F(ControlTest, DigitKeysNeverCollideWithEntryNames) {
   for (int i = 0; i < 6; ++i) control->Editor().DRAV.CriteriaGrid.AddItem("");
   control->Editor().EAI.CriteriaGrid.AddItem("");
 
-  auto loaded = RoundTrip(*control);
+  MemoryPropertyBag bag;
+  ASSERT_TRUE(control->UserControl_WriteProperties(bag));
+  EXPECT_EQ(bag.ReadProperty("#DRAVCriteriaType2"), Variant(std::int32_t{USERSCRIPT}));
+  EXPECT_EQ(bag.ReadProperty("DRAVCriteriaType2"), Variant("1")) << "entry 2 keeps its key";
+  EXPECT_TRUE(bag.Contains("DRAVCriteriaType10")) << "beyond every entry read: the ordinary name";
+  EXPECT_TRUE(bag.Contains("#EAICriteriaType1")) << "stored apart even when equal to its write default";
+  EXPECT_EQ(bag.ReadProperty("#UserDefinedScript1"), Variant("script 1"));
+  EXPECT_TRUE(bag.Contains("UserDefinedScript007"));
+
+  auto loaded = NewControl();
+  ASSERT_TRUE(loaded->UserControl_ReadProperties(bag));
   EXPECT_EQ(DescribeConfiguration(*loaded), DescribeConfiguration(*control));
   EXPECT_TRUE(boxes.Messages().empty());
 
