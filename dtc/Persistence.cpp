@@ -135,6 +135,56 @@ void SelectFirst(platform::ComboBox& combo, const std::string& text) {
   }
 }
 
+// A list stored as a count and its items, e.g. "NrOf" + "DRAV" + "ToLinkKeyFields" and
+// "DRAV" + "ToLinkKeyFields" + i.
+struct CountedList {
+  const char* countBefore;  // count name: countBefore + kind prefix + countAfter
+  const char* countAfter;
+  const char* items;        // item names: kind prefix + items + i
+  platform::ItemList& (*list)(const ProviderControls&);
+};
+
+constexpr CountedList kAvailableFields{"", "AvailableFieldsCount", "AvailableFields",
+                                       [](const ProviderControls& s) -> platform::ItemList& { return s.FieldsList; }};
+constexpr CountedList kKeyFields{"", "KeyFieldsCount", "KeyFieldnames",
+                                 [](const ProviderControls& s) -> platform::ItemList& { return s.KeyFieldsCombo; }};
+constexpr CountedList kLinkedFields{"NrOf", "AvailableFieldsLinked", "AvailableFieldsLinked",
+                                    [](const ProviderControls& s) -> platform::ItemList& { return s.LinkedFieldsList; }};
+constexpr CountedList kSelectedLinkedFields{
+    "NrOfSelected", "LinkedFields", "SelectedLinkedFields",
+    [](const ProviderControls& s) -> platform::ItemList& { return s.SelectedLinkedFieldsList; }};
+constexpr CountedList kToLinkKeyFields{
+    "NrOf", "ToLinkKeyFields", "ToLinkKeyFields",
+    [](const ProviderControls& s) -> platform::ItemList& { return s.ToLinkFieldsCombo; }};
+
+std::string CountName(const CountedList& c, const ProviderControls& s) {
+  return Name(c.countBefore, s.prefix, c.countAfter);
+}
+
+void WriteCounts(PropertyBag& bag, const EditorForm& ui, const CountedList& c, const Variant& countDefault) {
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui.Side(kind);
+    bag.WriteProperty(CountName(c, s), Variant(Count16(c.list(s).ListCount())), countDefault);
+  }
+}
+
+void WriteItems(PropertyBag& bag, const EditorForm& ui, const CountedList& c,
+                std::initializer_list<ProviderKind> order = {ProviderKind::DRAV, ProviderKind::EAI}) {
+  for (ProviderKind kind : order) {
+    const ProviderControls& s = ui.Side(kind);
+    WriteList(bag, Name(s.prefix, c.items), c.list(s), Variant("0"));
+  }
+}
+
+// Reads a count and fills the list by position, for DRAV and then EAI.
+void ReadCountedLists(PropertyBag& bag, const EditorForm& ui, const CountedList& c) {
+  for (ProviderKind kind : kProviderKinds) {
+    const ProviderControls& s = ui.Side(kind);
+    const std::int16_t n = bag.ReadProperty(CountName(c, s), Variant(std::int16_t{0})).ToInteger();
+    ReadListByPosition(bag, Name(s.prefix, c.items), n, c.list(s), Variant("0"));
+  }
+}
+
 // The field-name (values = false) or field-value translation list of one kind.
 platform::ListBox& TranslationList(const ProviderControls& s, bool values) {
   return values ? s.I18NFieldValuesList : s.I18NFieldnamesList;
@@ -176,25 +226,11 @@ void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
                       Variant(0));
   }
   bag.WriteProperty("DataProvider", Variant(ui_.DataProvidersCombo.Text()), kEmptyText);
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    bag.WriteProperty(Name(s.prefix, "AvailableFieldsCount"), Variant(Count16(s.FieldsList.ListCount())),
-                      Variant(0));
-  }
+  WriteCounts(bag, ui_, kAvailableFields, Variant(0));
 
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    WriteList(bag, Name(s.prefix, "AvailableFields"), s.FieldsList, kText0);
-  }
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    bag.WriteProperty(Name(s.prefix, "KeyFieldsCount"), Variant(Count16(s.KeyFieldsCombo.ListCount())),
-                      Variant(0));
-  }
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    WriteList(bag, Name(s.prefix, "KeyFieldnames"), s.KeyFieldsCombo, kText0);
-  }
+  WriteItems(bag, ui_, kAvailableFields);
+  WriteCounts(bag, ui_, kKeyFields, Variant(0));
+  WriteItems(bag, ui_, kKeyFields);
 
   bag.WriteProperty("NrOfUserDefinedScripts", Variant(userDefinedScripts_->Count()), Variant(0));
   bag.WriteProperty("NrOfExtraIncludes", Variant(Count16(ui_.IncludeASPList.ListCount())), Variant(0));
@@ -222,35 +258,12 @@ void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
 
   bag.WriteProperty("LinkedDataProvider", Variant(ui_.DRAV.LinkedDataProvidersCombo.Text()), kEmptyText);
 
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    bag.WriteProperty(Name("NrOf", s.prefix, "AvailableFieldsLinked"),
-                      Variant(Count16(s.LinkedFieldsList.ListCount())), kText0);
-  }
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    WriteList(bag, Name(s.prefix, "AvailableFieldsLinked"), s.LinkedFieldsList, kText0);
-  }
-
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    bag.WriteProperty(Name("NrOfSelected", s.prefix, "LinkedFields"),
-                      Variant(Count16(s.SelectedLinkedFieldsList.ListCount())), kText0);
-  }
-  for (ProviderKind kind : {ProviderKind::EAI, ProviderKind::DRAV}) {
-    const ProviderControls& s = ui_.Side(kind);
-    WriteList(bag, Name(s.prefix, "SelectedLinkedFields"), s.SelectedLinkedFieldsList, kText0);
-  }
-
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    bag.WriteProperty(Name("NrOf", s.prefix, "ToLinkKeyFields"),
-                      Variant(Count16(s.ToLinkFieldsCombo.ListCount())), kText0);
-  }
-  for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
-    WriteList(bag, Name(s.prefix, "ToLinkKeyFields"), s.ToLinkFieldsCombo, kText0);
-  }
+  WriteCounts(bag, ui_, kLinkedFields, kText0);
+  WriteItems(bag, ui_, kLinkedFields);
+  WriteCounts(bag, ui_, kSelectedLinkedFields, kText0);
+  WriteItems(bag, ui_, kSelectedLinkedFields, {ProviderKind::EAI, ProviderKind::DRAV});
+  WriteCounts(bag, ui_, kToLinkKeyFields, kText0);
+  WriteItems(bag, ui_, kToLinkKeyFields);
 
   for (ProviderKind kind : kProviderKinds) {
     const ProviderControls& s = ui_.Side(kind);
@@ -304,16 +317,8 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
     }
   }
 
-  for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& s = ui_.Side(kind);
-    const std::int16_t n = bag.ReadProperty(Name(s.prefix, "AvailableFieldsCount"), kZero16).ToInteger();
-    ReadListByPosition(bag, Name(s.prefix, "AvailableFields"), n, s.FieldsList, kText0);
-  }
-  for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& s = ui_.Side(kind);
-    const std::int16_t n = bag.ReadProperty(Name(s.prefix, "KeyFieldsCount"), kZero16).ToInteger();
-    ReadListByPosition(bag, Name(s.prefix, "KeyFieldnames"), n, s.KeyFieldsCombo, kText0);
-  }
+  ReadCountedLists(bag, ui_, kAvailableFields);
+  ReadCountedLists(bag, ui_, kKeyFields);
 
   for (ProviderKind kind : kProviderKinds) {
     const std::string prefix = Name(KindPrefix(kind), "CriteriaType");
@@ -355,28 +360,11 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
     SelectFirst(ui_.EAI.LinkedDataProvidersCombo, linkedProviderName_);
   }
 
-  for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& s = ui_.Side(kind);
-    const std::int16_t n = bag.ReadProperty(Name("NrOf", s.prefix, "AvailableFieldsLinked"), kZero16).ToInteger();
-    ReadListByPosition(bag, Name(s.prefix, "AvailableFieldsLinked"), n, s.LinkedFieldsList, kText0);
-  }
-  for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& s = ui_.Side(kind);
-    const std::int16_t n = bag.ReadProperty(Name("NrOfSelected", s.prefix, "LinkedFields"), kZero16).ToInteger();
-    const std::string prefix = Name(s.prefix, "SelectedLinkedFields");
-    if (kind == ProviderKind::DRAV) {
-      ReadListByPosition(bag, prefix, n, s.SelectedLinkedFieldsList, kText0);
-    } else {
-      for (std::int16_t i = 0; i < n; ++i) {
-        s.SelectedLinkedFieldsList.AddItem(bag.ReadProperty(Name(prefix, i), kText0).ToString());
-      }
-    }
-  }
-  for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& s = ui_.Side(kind);
-    const std::int16_t n = bag.ReadProperty(Name("NrOf", s.prefix, "ToLinkKeyFields"), kZero16).ToInteger();
-    ReadListByPosition(bag, Name(s.prefix, "ToLinkKeyFields"), n, s.ToLinkFieldsCombo, kText0);
-  }
+  ReadCountedLists(bag, ui_, kLinkedFields);
+  // DRAV's selected linked fields take their positions, EAI's are appended; both lists start
+  // empty, so the two come to the same.
+  ReadCountedLists(bag, ui_, kSelectedLinkedFields);
+  ReadCountedLists(bag, ui_, kToLinkKeyFields);
 
   for (ProviderKind kind : kProviderKinds) {
     ProviderControls& s = ui_.Side(kind);

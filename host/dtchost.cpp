@@ -9,6 +9,7 @@
 // while loading or saving; 2 usage.
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string_view>
 
 #include "dtc/ConfigurationDump.h"
@@ -51,14 +52,18 @@ int Show(const char* path) {
   platform::StderrMessageBoxes boxes(std::cerr, "VistelleDTC");
   host::DemoCatalog catalog;
   dtc::HeaderDTC control({.messageBoxes = boxes, .lifecycle = &catalog});
-  platform::MemoryPropertyBag bag;
+  std::unique_ptr<platform::PropertyBag> bag;
   try {
-    bag = platform::ReadPropertyBagFile(path);
+    bag = std::make_unique<platform::MemoryPropertyBag>(platform::ReadPropertyBagFile(path));
   } catch (const platform::Error& e) {
-    std::cerr << "dtchost: cannot read the property bag: " << e.Description() << "\n";
-    return 1;
+    if (e.Number() != platform::err::BadPropertyBag) {
+      std::cerr << "dtchost: cannot read the property bag: " << e.Description() << "\n";
+      return 1;
+    }
+    // A file that is there but holds no valid bag is the control's to report, as any load fault.
+    bag = std::make_unique<platform::FailingPropertyBag>(e);
   }
-  const bool loaded = control.UserControl_ReadProperties(bag);
+  const bool loaded = control.UserControl_ReadProperties(*bag);
   std::cout << dtc::DescribeConfiguration(control);
   return loaded ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // The control's start-up state, its public interface and SetKeyValue.
 #include "ControlFixture.h"
+#include "support/ErrorNumber.h"
 
 namespace dtc::testing {
 namespace {
@@ -121,14 +122,7 @@ TEST_F(ControlTest, PropertiesReachTheControlsThatHoldTheItems) {
 
 TEST_F(ControlTest, PropertyMisuseRaisesThePlatformsErrors) {
   auto control = NewControl();
-  auto number = [&](auto&& call) {
-    try {
-      call();
-    } catch (const platform::Error& e) {
-      return e.Number();
-    }
-    return 0;
-  };
+  auto number = [](auto&& call) { return testsupport::ErrorNumberOf(call); };
   EXPECT_EQ(number([&] { control->GetProperty("NoSuchThing"); }), platform::err::NoSuchPropertyOrMethod);
   EXPECT_EQ(number([&] { control->GetProperty("DRAVReturnFields"); }), platform::err::WrongArguments);
   EXPECT_EQ(number([&] { control->GetProperty("DataProvider", 0); }), platform::err::WrongArguments);

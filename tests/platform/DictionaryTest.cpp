@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/ErrorNumber.h"
+
 #include "platform/Dictionary.h"
 #include "platform/Error.h"
 
@@ -8,15 +10,7 @@ namespace {
 
 using Keys = std::vector<std::string>;
 
-template <typename F>
-std::int32_t ErrorNumberOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using testsupport::ErrorNumberOf;
 
 TEST(DictionaryOrder, RemoveAndReAddMovesTheKeyToTheEnd) {
   Dictionary d;

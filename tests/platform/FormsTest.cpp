@@ -1,19 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "platform/Error.h"
+#include "support/ErrorNumber.h"
 #include "platform/Forms.h"
 
 namespace platform {
 namespace {
 
+// The number of the error `action` raises (0: none).
 template <class F>
 std::int32_t ErrorOf(F&& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
+  return testsupport::ErrorNumberOf(std::forward<F>(action));
 }
 
 // Counts the raises of `event`; the count lives as long as the handler.

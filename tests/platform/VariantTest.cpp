@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/ErrorNumber.h"
+
 #include <cfloat>
 #include <limits>
 
@@ -9,15 +11,7 @@
 namespace platform {
 namespace {
 
-template <typename F>
-std::int32_t ErrorNumberOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using testsupport::ErrorNumberOf;
 
 TEST(ErrorTest, MessageCarriesDescriptionAndNumber) {
   const Error e(err::TypeMismatch, "Type mismatch");
