@@ -10,12 +10,23 @@ std::string Quote(std::string_view text) {
   std::string out = "\"";
   for (char ch : text) {
     switch (ch) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      default: out += ch;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += ch;
     }
   }
   return out + "\"";
@@ -23,7 +34,8 @@ std::string Quote(std::string_view text) {
 
 void List(std::ostream& out, std::string_view name, const platform::ItemList& list) {
   out << name << ": " << list.ListCount() << " items\n";
-  for (std::int32_t i = 0; i < list.ListCount(); ++i) out << "  [" << i << "] " << Quote(list.List(i)) << "\n";
+  for (std::int32_t i = 0; i < list.ListCount(); ++i)
+    out << "  [" << i << "] " << Quote(list.List(i)) << "\n";
 }
 
 void Selection(std::ostream& out, std::string_view name, const platform::ListBox& list) {

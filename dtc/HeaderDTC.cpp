@@ -34,7 +34,8 @@ HeaderDTC::HeaderDTC(HeaderDTCServices services)
     : services_(services), userDefinedScripts_(std::make_shared<platform::Dictionary>()) {
   ui_.DataProvidersCombo.Click.Connect([this] { DataProvidersCombo_Click(); });
   for (ProviderKind kind : kProviderKinds) {
-    ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect([this, kind] { LinkedDataProvidersCombo_Click(kind); });
+    ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect(
+        [this, kind] { LinkedDataProvidersCombo_Click(kind); });
   }
   UserControl_Initialize();
 }
@@ -148,8 +149,12 @@ void HeaderDTC::LinkedDataProvidersCombo_Click(ProviderKind kind) {
   }
 }
 
-void HeaderDTC::PrepareDRAVTab() { PrepareProviderTab(ProviderKind::DRAV); }
-void HeaderDTC::PrepareEAITab() { PrepareProviderTab(ProviderKind::EAI); }
+void HeaderDTC::PrepareDRAVTab() {
+  PrepareProviderTab(ProviderKind::DRAV);
+}
+void HeaderDTC::PrepareEAITab() {
+  PrepareProviderTab(ProviderKind::EAI);
+}
 
 void HeaderDTC::UpdateDRAVLinkTab() {
   if (services_.lifecycle) services_.lifecycle->UpdateLinkTab(*this, ProviderKind::DRAV);

@@ -65,7 +65,9 @@ bool MayBeStoredApart(std::string_view key) {
   return CollidesWithEntryName(key, std::numeric_limits<std::int64_t>::max());
 }
 
-std::int16_t Count16(std::int32_t count) { return Variant(count).ToInteger(); }
+std::int16_t Count16(std::int32_t count) {
+  return Variant(count).ToInteger();
+}
 
 void WriteList(PropertyBag& bag, std::string_view prefix, const platform::ItemList& list,
                const Variant& writeDefault) {
@@ -140,16 +142,19 @@ void SelectFirst(platform::ComboBox& combo, const std::string& text) {
 struct CountedList {
   const char* countBefore;  // count name: countBefore + kind prefix + countAfter
   const char* countAfter;
-  const char* items;        // item names: kind prefix + items + i
+  const char* items;  // item names: kind prefix + items + i
   platform::ItemList& (*list)(const ProviderControls&);
 };
 
-constexpr CountedList kAvailableFields{"", "AvailableFieldsCount", "AvailableFields",
-                                       [](const ProviderControls& s) -> platform::ItemList& { return s.FieldsList; }};
-constexpr CountedList kKeyFields{"", "KeyFieldsCount", "KeyFieldnames",
-                                 [](const ProviderControls& s) -> platform::ItemList& { return s.KeyFieldsCombo; }};
-constexpr CountedList kLinkedFields{"NrOf", "AvailableFieldsLinked", "AvailableFieldsLinked",
-                                    [](const ProviderControls& s) -> platform::ItemList& { return s.LinkedFieldsList; }};
+constexpr CountedList kAvailableFields{
+    "", "AvailableFieldsCount", "AvailableFields",
+    [](const ProviderControls& s) -> platform::ItemList& { return s.FieldsList; }};
+constexpr CountedList kKeyFields{
+    "", "KeyFieldsCount", "KeyFieldnames",
+    [](const ProviderControls& s) -> platform::ItemList& { return s.KeyFieldsCombo; }};
+constexpr CountedList kLinkedFields{
+    "NrOf", "AvailableFieldsLinked", "AvailableFieldsLinked",
+    [](const ProviderControls& s) -> platform::ItemList& { return s.LinkedFieldsList; }};
 constexpr CountedList kSelectedLinkedFields{
     "NrOfSelected", "LinkedFields", "SelectedLinkedFields",
     [](const ProviderControls& s) -> platform::ItemList& { return s.SelectedLinkedFieldsList; }};
@@ -190,7 +195,9 @@ platform::ListBox& TranslationList(const ProviderControls& s, bool values) {
   return values ? s.I18NFieldValuesList : s.I18NFieldnamesList;
 }
 
-std::string TranslationName(bool values) { return values ? "I18NFieldValues" : "I18NFieldnames"; }
+std::string TranslationName(bool values) {
+  return values ? "I18NFieldValues" : "I18NFieldnames";
+}
 
 const Variant kZero16(std::int16_t{0});
 const Variant kText0("0");
@@ -274,8 +281,8 @@ void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
     const std::optional<Variant> cellDefault = links == 1 ? std::nullopt : std::optional<Variant>(kText0);
     for (const auto& [column, what] : {std::pair{1, "LinkFromFields"}, std::pair{2, "LinkToFields"}}) {
       for (std::int32_t r = 1; r <= links; ++r) {
-        bag.WriteProperty(Name(Name(s.prefix, what), r), Variant(s.LinksGrid.TextArray(LinksCellIndex(r, column))),
-                          cellDefault);
+        bag.WriteProperty(Name(Name(s.prefix, what), r),
+                          Variant(s.LinksGrid.TextArray(LinksCellIndex(r, column))), cellDefault);
       }
     }
   }
@@ -295,7 +302,8 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
     ProviderControls& s = ui_.Side(kind);
     const std::int16_t n = bag.ReadProperty(Name(s.prefix, "ReturnFieldCount"), kZero16).ToInteger();
     for (std::int16_t i = 0; i < n; ++i) {
-      const std::string field = bag.ReadProperty(Name(Name(s.prefix, "ReturnFields"), i), kEmptyText).ToString();
+      const std::string field =
+          bag.ReadProperty(Name(Name(s.prefix, "ReturnFields"), i), kEmptyText).ToString();
       s.SelectedFieldsList.SetList(i, field);
       s.I18NFieldnamesList.SetList(i, field);
       s.I18NFieldValuesList.SetList(i, field);
@@ -311,8 +319,9 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
       if (r > 1) s.CriteriaGrid.AddItem("");
       for (std::int32_t c = 1; c < criteriaColumns; ++c) {
         const std::string cell = std::to_string(r) + "_" + std::to_string(c);
-        s.CriteriaGrid.SetTextArray(CriteriaCellIndex(r, c),
-                                    bag.ReadProperty(Name(s.prefix, "Criteria", cell), kEmptyText).ToString());
+        s.CriteriaGrid.SetTextArray(
+            CriteriaCellIndex(r, c),
+            bag.ReadProperty(Name(s.prefix, "Criteria", cell), kEmptyText).ToString());
       }
     }
   }
@@ -349,8 +358,8 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
   for (bool values : {false, true}) {
     for (ProviderKind kind : kProviderKinds) {
       const ProviderControls& s = ui_.Side(kind);
-      ReadSelection(bag, Name("NrOf", s.prefix, TranslationName(values)), Name(s.prefix, TranslationName(values)),
-                    TranslationList(s, values));
+      ReadSelection(bag, Name("NrOf", s.prefix, TranslationName(values)),
+                    Name(s.prefix, TranslationName(values)), TranslationList(s, values));
     }
   }
 

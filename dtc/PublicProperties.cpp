@@ -15,7 +15,9 @@ namespace dtc {
 // Reaches the members that public properties hold directly.
 class PropertyTable {
  public:
-  static void SetScriptCount(HeaderDTC& control, std::int16_t count) { control.nrOfUserDefinedScripts_ = count; }
+  static void SetScriptCount(HeaderDTC& control, std::int16_t count) {
+    control.nrOfUserDefinedScripts_ = count;
+  }
 };
 
 namespace {
@@ -24,7 +26,8 @@ using platform::Variant;
 using Index = PublicProperty::Index;
 
 constexpr std::string_view kListItemText = "Returns/sets the items contained in a control's list portion.";
-constexpr std::string_view kCellText = "Returns/sets the text contents of an arbitrary cell (single subscript).";
+constexpr std::string_view kCellText =
+    "Returns/sets the text contents of an arbitrary cell (single subscript).";
 constexpr std::string_view kListCountText = "Returns the number of items in the list portion of a control.";
 constexpr std::string_view kRowCountText = "Determines the total number of columns or rows in a FlexGrid.";
 constexpr std::string_view kControlText = "Returns/sets the text contained in the control.";
@@ -82,7 +85,9 @@ std::vector<Accessor> BuildAccessors() {
     auto keys = [side](HeaderDTC& c) -> platform::ItemList& { return side(c).KeyFieldsCombo; };
     auto names = [side](HeaderDTC& c) -> platform::ItemList& { return side(c).I18NFieldnamesList; };
     auto linked = [side](HeaderDTC& c) -> platform::ItemList& { return side(c).LinkedFieldsList; };
-    auto selectedLinked = [side](HeaderDTC& c) -> platform::ItemList& { return side(c).SelectedLinkedFieldsList; };
+    auto selectedLinked = [side](HeaderDTC& c) -> platform::ItemList& {
+      return side(c).SelectedLinkedFieldsList;
+    };
     auto toLink = [side](HeaderDTC& c) -> platform::ItemList& { return side(c).ToLinkFieldsCombo; };
     auto criteria = [side](HeaderDTC& c) -> platform::FlexGrid& { return side(c).CriteriaGrid; };
     auto links = [side](HeaderDTC& c) -> platform::FlexGrid& { return side(c).LinksGrid; };
@@ -106,9 +111,8 @@ std::vector<Accessor> BuildAccessors() {
     all.push_back(ListItems(p + "ToLinkKeyFields", toLink));
     all.push_back(ListCount("NrOf" + p + "ToLinkKeyFields", toLink));
   }
-  all.push_back(ComboText("DataProvider", [](HeaderDTC& c) -> platform::ComboBox& {
-    return c.Editor().DataProvidersCombo;
-  }));
+  all.push_back(ComboText("DataProvider",
+                          [](HeaderDTC& c) -> platform::ComboBox& { return c.Editor().DataProvidersCombo; }));
   all.push_back(ComboText("LinkedDataProvider", [](HeaderDTC& c) -> platform::ComboBox& {
     return c.Editor().DRAV.LinkedDataProvidersCombo;
   }));
@@ -117,7 +121,9 @@ std::vector<Accessor> BuildAccessors() {
   all.push_back(ListCount("NrOfExtraIncludes", includes));
   all.push_back({{"NrOfUserDefinedScripts", Index::None, true, ""},
                  [](HeaderDTC& c, std::int32_t) { return Variant(c.NrOfUserDefinedScripts()); },
-                 [](HeaderDTC& c, std::int32_t, const Variant& v) { PropertyTable::SetScriptCount(c, v.ToInteger()); }});
+                 [](HeaderDTC& c, std::int32_t, const Variant& v) {
+                   PropertyTable::SetScriptCount(c, v.ToInteger());
+                 }});
   return all;
 }
 

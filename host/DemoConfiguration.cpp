@@ -22,8 +22,8 @@ void AddReturnField(ProviderControls& s, const std::string& field) {
   }
 }
 
-void AddCriterion(dtc::HeaderDTC& control, ProviderKind kind, std::int16_t row, const char* key, const char* op,
-                  std::string value, std::string script, dtc::SpecificationType type) {
+void AddCriterion(dtc::HeaderDTC& control, ProviderKind kind, std::int16_t row, const char* key,
+                  const char* op, std::string value, std::string script, dtc::SpecificationType type) {
   platform::FlexGrid& grid = control.Editor().Side(kind).CriteriaGrid;
   if (row >= grid.Rows()) grid.AddItem("");
   grid.SetTextMatrix(row, 1, key);
@@ -56,10 +56,12 @@ void BuildSampleConfiguration(dtc::HeaderDTC& control) {
 
   ProviderControls& drav = ui.DRAV;
   Fill(drav.FieldsList, {" 3 - DELIVERYDATE", " 4 - 0", "12 - REMARKS"});
-  for (const char* field : {" 1 - ORDERID", " 2 - CUSTOMERNAME", "10 - TOTAL \"gross\""}) AddReturnField(drav, field);
+  for (const char* field : {" 1 - ORDERID", " 2 - CUSTOMERNAME", "10 - TOTAL \"gross\""})
+    AddReturnField(drav, field);
   Fill(drav.KeyFieldsCombo, {"ORDERID", "CUSTOMERID"});
   AddCriterion(control, ProviderKind::DRAV, 1, "ORDERID", "0", "1042", "", dtc::CONSTANT);
-  AddCriterion(control, ProviderKind::DRAV, 2, "CUSTOMERID", "2", "GetCustomerID()", "", dtc::INCLUDEFUNCTION);
+  AddCriterion(control, ProviderKind::DRAV, 2, "CUSTOMERID", "2", "GetCustomerID()", "",
+               dtc::INCLUDEFUNCTION);
   AddCriterion(control, ProviderKind::DRAV, 3, "ORDERID", "1", "  LastOrder  ",
                "Function LastOrder()\r\n\tLastOrder = Session(\"LastOrder\")\r\nEnd Function",
                dtc::USERSCRIPT);
@@ -74,8 +76,8 @@ void BuildSampleConfiguration(dtc::HeaderDTC& control) {
   for (const char* field : {"Order.Number", "Customer.Name"}) AddReturnField(eai, field);
   Fill(eai.KeyFieldsCombo, {"Order.Number"});
   AddCriterion(control, ProviderKind::EAI, 1, "Order.Number", "0", "2", "", dtc::CONSTANT);
-  AddCriterion(control, ProviderKind::EAI, 2, "Order.Number", "2", "Räumung", "Function Räumung()\r\nEnd Function",
-               dtc::USERSCRIPT);
+  AddCriterion(control, ProviderKind::EAI, 2, "Order.Number", "2", "Räumung",
+               "Function Räumung()\r\nEnd Function", dtc::USERSCRIPT);
   eai.CriteriaGrid.AddItem("");
   eai.I18NFieldValuesList.SetSelected(0, true);
   eai.I18NFieldValuesList.SetSelected(1, true);
@@ -87,12 +89,14 @@ void BuildSampleConfiguration(dtc::HeaderDTC& control) {
   for (ProviderKind kind : dtc::kProviderKinds) {
     ProviderControls& s = ui.Side(kind);
     const bool isDrav = kind == ProviderKind::DRAV;
-    Fill(s.LinkedFieldsList, {isDrav ? "1 - CUSTOMERID" : "Customer.ID", isDrav ? "2 - CITY" : "Customer.City"});
+    Fill(s.LinkedFieldsList,
+         {isDrav ? "1 - CUSTOMERID" : "Customer.ID", isDrav ? "2 - CITY" : "Customer.City"});
     Fill(s.SelectedLinkedFieldsList, {isDrav ? "3 - COUNTRY" : "Customer.Country"});
     Fill(s.ToLinkFieldsCombo, {isDrav ? "CUSTOMERID" : "Customer.ID"});
     s.LinksGrid.SetTextMatrix(1, 1, s.SelectedFieldsList.List(1));
     s.LinksGrid.SetTextMatrix(1, 2, s.ToLinkFieldsCombo.List(0));
-    s.LinksGrid.AddItem(std::string("\t") + s.SelectedFieldsList.List(0) + "\t" + s.ToLinkFieldsCombo.List(0));
+    s.LinksGrid.AddItem(std::string("\t") + s.SelectedFieldsList.List(0) + "\t" +
+                        s.ToLinkFieldsCombo.List(0));
     s.LinksGrid.AddItem("");
   }
 }

@@ -53,7 +53,8 @@ TEST_F(ControlTest, SetKeyValueTrimsTheValueAndKeysTheMapsWithIt) {
   value = "Lookup Order";
   type = CONSTANT;
   control->SetKeyValue(tab, row, value, script, type);
-  EXPECT_EQ(control->CriteriaTypes(ProviderKind::EAI).Keys(), (std::vector<std::string>{"Other", "Lookup Order"}));
+  EXPECT_EQ(control->CriteriaTypes(ProviderKind::EAI).Keys(),
+            (std::vector<std::string>{"Other", "Lookup Order"}));
   EXPECT_EQ(control->CriteriaTypes(ProviderKind::EAI).Find("Lookup Order")->ToLong(), CONSTANT);
   EXPECT_FALSE(control->UserDefinedScripts()->Exists("Lookup Order"));
 }
@@ -139,9 +140,12 @@ TEST_F(ControlTest, TypeLibraryDescribesTheProperties) {
   for (const PublicProperty& p : HeaderDTC::PublicProperties()) described[p.name] = p.description;
   EXPECT_EQ(described.size(), 42u);
   EXPECT_EQ(described["EAIKeyFieldnames"], "Returns/sets the items contained in a control's list portion.");
-  EXPECT_EQ(described["DRAVLinkToFields"], "Returns/sets the text contents of an arbitrary cell (single subscript).");
-  EXPECT_EQ(described["NrOfSelectedEAILinkedFields"], "Returns the number of items in the list portion of a control.");
-  EXPECT_EQ(described["NrOfLinkedDRAVFields"], "Determines the total number of columns or rows in a FlexGrid.");
+  EXPECT_EQ(described["DRAVLinkToFields"],
+            "Returns/sets the text contents of an arbitrary cell (single subscript).");
+  EXPECT_EQ(described["NrOfSelectedEAILinkedFields"],
+            "Returns the number of items in the list portion of a control.");
+  EXPECT_EQ(described["NrOfLinkedDRAVFields"],
+            "Determines the total number of columns or rows in a FlexGrid.");
   EXPECT_EQ(described["LinkedDataProvider"], "Returns/sets the text contained in the control.");
   EXPECT_EQ(described["NrOfUserDefinedScripts"], "");
 }

@@ -211,9 +211,10 @@ TEST_F(ControlTest, DuplicateMapKeysStopTheLoadAtTheSecondEntry) {
   bag.WriteProperty("XSLFilename", Variant("xsl/Late.xsl"));
   auto control = NewControl();
   EXPECT_FALSE(control->UserControl_ReadProperties(bag));
-  EXPECT_EQ(boxes.Prompts(), (std::vector<std::string>{
-                                 "Error in 'UserControl_ReadProperties': This key is already associated with an "
-                                 "element of this collection (457)"}));
+  EXPECT_EQ(boxes.Prompts(),
+            (std::vector<std::string>{
+                "Error in 'UserControl_ReadProperties': This key is already associated with an "
+                "element of this collection (457)"}));
   EXPECT_EQ(control->Editor().EnableExtraFiltersCheck.Value(), 1) << "what came before the fault stays";
   EXPECT_EQ(control->UserDefinedScripts()->Count(), 1);
   EXPECT_EQ(control->Editor().IncludeASPList.ListCount(), 0) << "nothing after the fault is loaded";
@@ -225,7 +226,8 @@ TEST_F(ControlTest, DuplicateMapKeysStopTheLoadAtTheSecondEntry) {
 TEST_F(ControlTest, DigitKeysNeverCollideWithEntryNames) {
   auto control = NewControl();
   auto scripts = std::make_shared<platform::Dictionary>();
-  for (const char* key : {"2", "1", "", "007", "10", "x"}) scripts->Add(key, Variant(std::string("script ") + key));
+  for (const char* key : {"2", "1", "", "007", "10", "x"})
+    scripts->Add(key, Variant(std::string("script ") + key));
   for (const char* key : {"2", "1", "007", "10", "x"}) {
     control->CriteriaTypes(ProviderKind::DRAV).Add(key, Variant(std::int32_t{USERSCRIPT}));
   }
@@ -318,16 +320,19 @@ TEST_F(ControlTest, ValueOfTheWrongTypeStopsTheLoadWithItsMessage) {
   MemoryPropertyBag huge;
   huge.WriteProperty("EAIReturnFieldCount", Variant(40000));
   EXPECT_FALSE(NewControl()->UserControl_ReadProperties(huge));
-  EXPECT_EQ(boxes.Prompts(), (std::vector<std::string>{"Error in 'UserControl_ReadProperties': Overflow (6)"}));
+  EXPECT_EQ(boxes.Prompts(),
+            (std::vector<std::string>{"Error in 'UserControl_ReadProperties': Overflow (6)"}));
 }
 
 TEST_F(ControlTest, BagThatCouldNotBeReadIsReportedByLoad) {
-  platform::FailingPropertyBag bag(platform::Error(platform::err::BadPropertyBag, "duplicate property name 'X'"));
+  platform::FailingPropertyBag bag(
+      platform::Error(platform::err::BadPropertyBag, "duplicate property name 'X'"));
   auto control = NewControl();
   EXPECT_FALSE(control->UserControl_ReadProperties(bag));
   ASSERT_EQ(boxes.Messages().size(), 1u);
-  EXPECT_EQ(boxes.Messages()[0].prompt, "Error in 'UserControl_ReadProperties': duplicate property name 'X' (" +
-                                            std::to_string(platform::err::BadPropertyBag) + ")");
+  EXPECT_EQ(boxes.Messages()[0].prompt,
+            "Error in 'UserControl_ReadProperties': duplicate property name 'X' (" +
+                std::to_string(platform::err::BadPropertyBag) + ")");
 }
 
 TEST_F(ControlTest, SaveStopsAtTheFirstErrorAndKeepsWhatItStored) {
@@ -335,7 +340,8 @@ TEST_F(ControlTest, SaveStopsAtTheFirstErrorAndKeepsWhatItStored) {
   for (int i = 0; i < 32768; ++i) control->Editor().EAI.SelectedFieldsList.AddItem("f");
   MemoryPropertyBag bag;
   EXPECT_FALSE(control->UserControl_WriteProperties(bag));
-  EXPECT_EQ(boxes.Prompts(), (std::vector<std::string>{"Error in 'UserControl_WriteProperties': Overflow (6)"}));
+  EXPECT_EQ(boxes.Prompts(),
+            (std::vector<std::string>{"Error in 'UserControl_WriteProperties': Overflow (6)"}));
   EXPECT_TRUE(bag.Contains("EAIReturnFields32767")) << "items come before their count";
   EXPECT_FALSE(bag.Contains("DataProvider"));
 }

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "support/ErrorNumber.h"
-
 #include "platform/Dictionary.h"
 #include "platform/Error.h"
+#include "support/ErrorNumber.h"
 
 namespace platform {
 namespace {

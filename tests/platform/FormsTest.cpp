@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/Error.h"
-#include "support/ErrorNumber.h"
 #include "platform/Forms.h"
+#include "support/ErrorNumber.h"
 
 namespace platform {
 namespace {

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "support/ErrorNumber.h"
-
 #include <cfloat>
 #include <limits>
 
 #include "platform/Error.h"
 #include "platform/Variant.h"
+#include "support/ErrorNumber.h"
 
 namespace platform {
 namespace {

@@ -30,7 +30,15 @@ inline constexpr std::int32_t Information = 64;
 inline constexpr std::int32_t ButtonsMask = 0x7;
 }  // namespace mb
 
-enum class MsgBoxResult : std::int32_t { OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+enum class MsgBoxResult : std::int32_t {
+  OK = 1,
+  Cancel = 2,
+  Abort = 3,
+  Retry = 4,
+  Ignore = 5,
+  Yes = 6,
+  No = 7
+};
 
 // The answer a box gets when nobody chooses: its first button (OK, Abort, Yes or Retry).
 MsgBoxResult FirstButton(std::int32_t buttons);

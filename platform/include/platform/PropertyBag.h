@@ -60,7 +60,9 @@ class FailingPropertyBag : public PropertyBag {
  public:
   explicit FailingPropertyBag(Error error) : error_(std::move(error)) {}
   Variant ReadProperty(std::string_view, const Variant&) override { throw error_; }
-  void WriteProperty(std::string_view, const Variant&, const std::optional<Variant>&) override { throw error_; }
+  void WriteProperty(std::string_view, const Variant&, const std::optional<Variant>&) override {
+    throw error_;
+  }
 
  private:
   Error error_;
