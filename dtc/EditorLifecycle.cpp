@@ -13,6 +13,76 @@
 namespace dtc {
 namespace {
 
+using platform::ComPtr;
+using platform::DictionaryPtr;
+using platform::HRESULT;
+using platform::IProviderMetadata;
+
+// Component failures surface as run-time errors: a class that cannot be created as the platform's
+// error 429 (with the creation failure in the description), a failing call as its HRESULT.
+constexpr std::int32_t kCannotCreateObject = 429;
+
+void Check(HRESULT result) {
+  if (platform::Failed(result)) platform::Raise(result, platform::DataProviderResultText(result));
+}
+
+template <class Interface>
+ComPtr<Interface> CreateComponent(platform::ComponentCreator* creator, const platform::GUID& clsid) {
+  ComPtr<Interface> object;
+  const HRESULT result = creator ? creator->CreateInstance(clsid, platform::CLSCTX_ALL, Interface::kIid, object.PutVoid())
+                                 : platform::hr::REGDB_E_CLASSNOTREG;
+  if (platform::Failed(result)) {
+    platform::Raise(kCannotCreateObject, "ActiveX component can't create object: " + platform::HResultText(result));
+  }
+  return object;
+}
+
+// The metadata object of a new source of the given kind.
+ComPtr<IProviderMetadata> NewProviderMetadata(platform::ComponentCreator* creator, ProviderKind kind) {
+  ComPtr<IProviderMetadata> metadata;
+  if (KindPrefix(kind) == "DRAV") {
+    Check(CreateComponent<platform::IDRAVProviderSource>(creator, platform::kDRAVProviderSourceClsid)
+              ->get_Metadata(metadata.Put()));
+  } else {
+    Check(CreateComponent<platform::IEAIProviderSource>(creator, platform::kEAIProviderSourceClsid)
+              ->get_Metadata(metadata.Put()));
+  }
+  if (!metadata) platform::Raise(platform::hr::E_POINTER, platform::HResultText(platform::hr::E_POINTER));
+  return metadata;
+}
+
+// DRAV items: the field number padded on the left with spaces to the width of the field count
+// written in decimal, " - ", the name.
+void AddDRAVFieldItems(IProviderMetadata& metadata, const std::string& provider, platform::ItemList& list) {
+  DictionaryPtr fields;
+  Check(metadata.GetFields(provider, std::nullopt, fields));
+  const std::size_t width = std::to_string(fields->Count()).size();
+  for (const auto& [key, name] : *fields) {
+    std::string item(key.size() < width ? width - key.size() : 0, ' ');
+    item.append(key).append(" - ").append(name.ToString());
+    list.AddItem(std::move(item));
+  }
+}
+
+// EAI items: object name, ".", field name, object by object in the map's order.
+void AddEAIFieldItems(IProviderMetadata& metadata, const std::string& objectsOf, const std::string& fieldsOf,
+                      platform::ItemList& list) {
+  DictionaryPtr objects;
+  Check(metadata.GetObjects(objectsOf, objects));
+  for (const auto& entry : *objects) {
+    const std::string object = entry.item.ToString();
+    DictionaryPtr fields;
+    Check(metadata.GetFields(fieldsOf, object, fields));
+    for (const auto& field : *fields) list.AddItem(object + "." + field.item.ToString());
+  }
+}
+
+void AddKeyFields(IProviderMetadata& metadata, const std::string& provider, platform::ItemList& list) {
+  DictionaryPtr keys;
+  Check(metadata.GetKeyFields(provider, keys));
+  for (const auto& entry : *keys) list.AddItem(entry.item.ToString());
+}
+
 void LayOutCriteriaGrid(platform::FlexGrid& grid) {
   grid.SetRowHeightMin(323);
   const std::int32_t widths[kCriteriaColumns] = {200, 1800, 550, 2052, 255};
@@ -89,14 +159,11 @@ void HeaderDTC::SSTab1_Click(std::int16_t previousTab) {
       case kEAITab: PrepareEAITab(); break;
       case kDRAVTab: PrepareDRAVTab(); break;
       case kI18NTab: PrepareI18NTab(); break;
-      case kEAILinkTab:
-        PrepareEAILinkTab();
-        UpdateEAILinkTab();
-        break;
-      case kDRAVLinkTab:
-        PrepareDRAVLinkTab();
-        UpdateDRAVLinkTab();
-        break;
+      // Entering a link tab refills its lists only when the linked provider changed (the Prepare
+      // procedure runs the Update then). An Update on every entry would clear the selected linked
+      // fields each time the designer came back to the tab, losing them from the page.
+      case kEAILinkTab: PrepareEAILinkTab(); break;
+      case kDRAVLinkTab: PrepareDRAVLinkTab(); break;
       default: break;
     }
   });
@@ -126,9 +193,21 @@ void HeaderDTC::SaveDRAVLinkState() {
 // ---------------------------------------------------------------------------------------------------
 // Preparing the tabs
 
+// Fills the provider combos once: the catalog is kept as soon as it exists, so only a failure to
+// create it leads to another attempt.
 void HeaderDTC::PrepareGeneralTab() {
   RunTrapped(MessageBoxes(), "PrepareGeneralTab", [&] {
-    if (services_.lifecycle) services_.lifecycle->PrepareGeneralTab(*this);
+    if (dataProviderCatalog_) return;
+    dataProviderCatalog_ =
+        CreateComponent<platform::IDataProviderCatalog>(services_.components, platform::kDataProviderCatalogClsid);
+    std::vector<std::string> names;
+    Check(dataProviderCatalog_->GetDataProviderNames(names));
+    ui_.DataProvidersCombo.Clear();
+    for (const std::string& name : names) {
+      ui_.DataProvidersCombo.AddItem(name);
+      ui_.DRAV.LinkedDataProvidersCombo.AddItem(name);
+      ui_.EAI.LinkedDataProvidersCombo.AddItem(name);
+    }
   });
 }
 
@@ -152,7 +231,17 @@ void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
       side.CriteriaGrid.Clear();
       side.CriteriaGrid.SetTextMatrix(0, 1, "Key");
       side.CriteriaGrid.SetTextMatrix(0, 3, "Value");
-      if (services_.lifecycle) services_.lifecycle->PrepareProviderTab(*this, kind);
+      ComPtr<IProviderMetadata> metadata = NewProviderMetadata(services_.components, kind);
+      if (KindPrefix(kind) == "DRAV") {
+        AddDRAVFieldItems(*metadata, currentDataProvider_, side.FieldsList);
+      } else {
+        // The EAI fields are read for the provider combo's text, the key fields below for the
+        // current provider; leaving the General tab makes the two the same.
+        AddEAIFieldItems(*metadata, ui_.DataProvidersCombo.Text(), ui_.DataProvidersCombo.Text(), side.FieldsList);
+      }
+      side.KeyFieldsCombo.Clear();
+      side.KeyFieldValueText.SetText("");
+      AddKeyFields(*metadata, currentDataProvider_, side.KeyFieldsCombo);
     }
     ApplyFieldButtonRule(kind);
   });
@@ -211,7 +300,13 @@ void HeaderDTC::UpdateLinkTab(ProviderKind kind) {
     side.LinkedFieldsList.Clear();
     side.SelectedLinkedFieldsList.Clear();
     side.ToLinkFieldsCombo.Clear();
-    if (services_.lifecycle) services_.lifecycle->UpdateLinkTab(*this, kind);
+    ComPtr<IProviderMetadata> metadata = NewProviderMetadata(services_.components, kind);
+    if (KindPrefix(kind) == "DRAV") {
+      AddDRAVFieldItems(*metadata, linkedProviderName_, side.LinkedFieldsList);
+    } else {
+      AddEAIFieldItems(*metadata, linkedProviderName_, linkedProviderName_, side.LinkedFieldsList);
+    }
+    AddKeyFields(*metadata, linkedProviderName_, side.ToLinkFieldsCombo);
     ApplyLinkedFieldButtonRule(kind);
   });
 }

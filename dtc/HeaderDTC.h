@@ -36,7 +36,9 @@
 
 #include "dtc/EditorForm.h"
 #include "dtc/Types.h"
+#include "platform/Com.h"
 #include "platform/ControlContainer.h"
+#include "platform/DataProviders.h"
 #include "platform/Dictionary.h"
 #include "platform/MessageBox.h"
 #include "platform/PropertyBag.h"
@@ -44,25 +46,13 @@
 
 namespace dtc {
 
-// The editor lifecycle (preparing tabs from the product's data-provider components) as the
-// configuration code reaches it. The host integration attaches one; without it nothing is
-// prepared and the configuration changes only through the public interface and persistence.
-class HeaderDTC;
-class EditorLifecycle {
- public:
-  virtual ~EditorLifecycle() = default;
-  virtual void PrepareGeneralTab(HeaderDTC& control) = 0;
-  // PrepareDRAVTab / PrepareEAITab.
-  virtual void PrepareProviderTab(HeaderDTC& control, ProviderKind kind) = 0;
-  // UpdateDRAVLinkTab / UpdateEAILinkTab.
-  virtual void UpdateLinkTab(HeaderDTC& control, ProviderKind kind) = 0;
-};
-
 // The platform services a control is created with.
 struct HeaderDTCServices {
   platform::MessageBoxes& messageBoxes;
   platform::ControlContainer* container = nullptr;  // none: change notifications go nowhere
-  EditorLifecycle* lifecycle = nullptr;
+  // Creates the data-provider components (none: they cannot be created, and the tabs stay empty
+  // after the Prepare procedures' messages).
+  platform::ComponentCreator* components = nullptr;
   platform::FileDialogs* fileDialogs = nullptr;  // none: every file dialog is cancelled
 };
 
@@ -179,6 +169,8 @@ class HeaderDTC {
 
   GridEditorState dravEditors_;
   GridEditorState eaiEditors_;
+  // Created by the first PrepareGeneralTab that succeeds in creating it; kept for the control's life.
+  platform::ComPtr<platform::IDataProviderCatalog> dataProviderCatalog_;
   // ==== end of host integration and General tab ====
 
  private:

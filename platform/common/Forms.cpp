@@ -153,6 +153,20 @@ void ListBox::SetSelected(std::int32_t index, bool selected) {
   Click.Raise();
 }
 
+void ListBox::ClickItem(std::int32_t index, bool selected) {
+  Check(index, 0, ListCount() - 1, err::InvalidPropertyArrayIndex);
+  if (multiSelect_ == MultiSelect::None) {
+    const std::int32_t target = selected ? index : index == listIndex_ ? -1 : listIndex_;
+    if (target == listIndex_) return;
+    listIndex_ = target;
+  } else {
+    if (listIndex_ == index && selected_[At(index)] == selected) return;
+    listIndex_ = index;
+    selected_[At(index)] = selected;
+  }
+  Click.Raise();
+}
+
 std::int32_t ListBox::SelCount() const {
   if (multiSelect_ == MultiSelect::None) return listIndex_ >= 0 ? 1 : 0;
   return static_cast<std::int32_t>(std::count(selected_.begin(), selected_.end(), true));

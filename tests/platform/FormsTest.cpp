@@ -198,6 +198,28 @@ TEST_F(FormsTest, UniqueNamesAndFocusOrder) {
   EXPECT_EQ(log, "+a-ab+b+b");  // destroying a form raises nothing
 }
 
+TEST_F(FormsTest, ClickingAnItemFocusesItAndRaisesOneClick) {
+  auto& multi = List(ListBox::MultiSelect::Extended);
+  int* clicks = Count(multi.Click);
+  multi.ClickItem(2);
+  multi.ClickItem(1);
+  multi.ClickItem(1);  // nothing changes
+  EXPECT_EQ(Selection(multi), ".xx.");
+  EXPECT_EQ(multi.ListIndex(), 1);
+  multi.ClickItem(2, false);
+  EXPECT_EQ(Selection(multi), ".x..");
+  EXPECT_EQ(multi.ListIndex(), 2);
+  EXPECT_EQ(*clicks, 3);
+
+  auto& single = List();
+  single.ClickItem(3);
+  single.ClickItem(0, false);  // not the selected item
+  EXPECT_EQ(single.ListIndex(), 3);
+  single.ClickItem(3, false);
+  EXPECT_EQ(single.ListIndex(), -1);
+  EXPECT_EQ(ErrorOf([&] { single.ClickItem(4); }), err::InvalidPropertyArrayIndex);
+}
+
 TEST_F(FormsTest, TabControlShowsOneTabAndReportsThePreviousOne) {
   auto& tabs = form.Add<TabControl>("tabs", 3);
   auto& general = form.Add<TextBox>("general");

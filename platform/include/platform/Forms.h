@@ -148,6 +148,10 @@ class ListBox : public Control, public ItemList {
   // Error 381 outside 0 .. ListCount - 1.
   bool Selected(std::int32_t index) const;
   void SetSelected(std::int32_t index, bool selected);
+  // The designer clicks item `index` (error 381 outside the items): it becomes the focused item and
+  // takes `selected`; in a list with one selection, deselecting the selected item leaves none
+  // selected (deselecting another changes nothing). One Click when the focus or the selection changed.
+  void ClickItem(std::int32_t index, bool selected = true);
   std::int32_t SelCount() const;
 
   // The focused item's text, "" without one.
