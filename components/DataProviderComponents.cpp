@@ -95,15 +95,18 @@ DictionaryPtr Numbered(const std::vector<std::string>& names) {
 
 // Runs `answer` with the definition of `provider` of the metadata's kind, turning a missing catalog,
 // provider or definition into its HRESULT and any other failure into E_FAIL; nothing escapes.
-template <class Answer>
-HRESULT WithDefinition(platform::Registry& registry, bool drav, std::string_view provider, Answer&& answer) {
+template <bool kDrav, class Answer>
+HRESULT WithDefinition(platform::Registry& registry, std::string_view provider, Answer&& answer) {
   try {
     const auto catalog = ReadCatalog(registry);
     if (!catalog) return hr::DP_E_CATALOG;
     for (const ProviderDefinition& definition : *catalog) {
       if (definition.name != provider) continue;
-      if (drav && definition.drav) return answer(*definition.drav);
-      if (!drav && definition.eai) return answer(*definition.eai);
+      if constexpr (kDrav) {
+        if (definition.drav) return answer(*definition.drav);
+      } else {
+        if (definition.eai) return answer(*definition.eai);
+      }
     }
     return hr::DP_E_NOPROVIDER;
   } catch (const std::bad_alloc&) {
@@ -121,7 +124,7 @@ class ProviderMetadata final : public ComObject<platform::IProviderMetadata> {
 
   HRESULT GetFields(std::string_view provider, std::optional<std::string_view> object, DictionaryPtr& out) override {
     if (drav_) {
-      return WithDefinition(registry_, true, provider, [&](const DRAVDefinition& d) {
+      return WithDefinition<true>(registry_, provider, [&](const DRAVDefinition& d) {
         auto map = std::make_shared<platform::Dictionary>();
         for (const auto& [number, name] : d.fields) map->Add(number, platform::Variant(name));
         out = std::move(map);
@@ -129,7 +132,7 @@ class ProviderMetadata final : public ComObject<platform::IProviderMetadata> {
       });
     }
     if (!object) return hr::E_INVALIDARG;
-    return WithDefinition(registry_, false, provider, [&](const EAIDefinition& d) {
+    return WithDefinition<false>(registry_, provider, [&](const EAIDefinition& d) {
       for (const auto& [name, fields] : d.objects) {
         if (name == *object) {
           out = Numbered(fields);
@@ -141,20 +144,21 @@ class ProviderMetadata final : public ComObject<platform::IProviderMetadata> {
   }
 
   HRESULT GetKeyFields(std::string_view provider, DictionaryPtr& out) override {
-    return WithDefinition(registry_, drav_, provider, [&](const auto& d) {
+    auto answer = [&](const auto& d) {
       out = Numbered(d.keyFields);
       return hr::S_OK;
-    });
+    };
+    return drav_ ? WithDefinition<true>(registry_, provider, answer) : WithDefinition<false>(registry_, provider, answer);
   }
 
   HRESULT GetObjects(std::string_view provider, DictionaryPtr& out) override {
     if (drav_) {
-      return WithDefinition(registry_, true, provider, [&](const DRAVDefinition&) {
+      return WithDefinition<true>(registry_, provider, [&](const DRAVDefinition&) {
         out = std::make_shared<platform::Dictionary>();
         return hr::S_OK;
       });
     }
-    return WithDefinition(registry_, false, provider, [&](const EAIDefinition& d) {
+    return WithDefinition<false>(registry_, provider, [&](const EAIDefinition& d) {
       std::vector<std::string> names;
       for (const auto& object : d.objects) names.push_back(object.first);
       out = Numbered(names);
@@ -179,8 +183,10 @@ class DataProviderCatalog final : public ComObject<platform::IDataProviderCatalo
       for (const ProviderDefinition& provider : *catalog) names.push_back(provider.name);
       out = std::move(names);
       return hr::S_OK;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
       return hr::E_OUTOFMEMORY;
+    } catch (...) {
+      return hr::E_FAIL;
     }
   }
 

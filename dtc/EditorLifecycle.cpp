@@ -233,15 +233,15 @@ void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
       side.CriteriaGrid.SetTextMatrix(0, 3, "Value");
       ComPtr<IProviderMetadata> metadata = NewProviderMetadata(services_.components, kind);
       if (KindPrefix(kind) == "DRAV") {
-        AddDRAVFieldItems(*metadata, currentDataProvider_, side.FieldsList);
+        AddDRAVFieldItems(*metadata.Get(), currentDataProvider_, side.FieldsList);
       } else {
         // The EAI fields are read for the provider combo's text, the key fields below for the
         // current provider; leaving the General tab makes the two the same.
-        AddEAIFieldItems(*metadata, ui_.DataProvidersCombo.Text(), ui_.DataProvidersCombo.Text(), side.FieldsList);
+        AddEAIFieldItems(*metadata.Get(), ui_.DataProvidersCombo.Text(), ui_.DataProvidersCombo.Text(), side.FieldsList);
       }
       side.KeyFieldsCombo.Clear();
       side.KeyFieldValueText.SetText("");
-      AddKeyFields(*metadata, currentDataProvider_, side.KeyFieldsCombo);
+      AddKeyFields(*metadata.Get(), currentDataProvider_, side.KeyFieldsCombo);
     }
     ApplyFieldButtonRule(kind);
   });
@@ -302,11 +302,11 @@ void HeaderDTC::UpdateLinkTab(ProviderKind kind) {
     side.ToLinkFieldsCombo.Clear();
     ComPtr<IProviderMetadata> metadata = NewProviderMetadata(services_.components, kind);
     if (KindPrefix(kind) == "DRAV") {
-      AddDRAVFieldItems(*metadata, linkedProviderName_, side.LinkedFieldsList);
+      AddDRAVFieldItems(*metadata.Get(), linkedProviderName_, side.LinkedFieldsList);
     } else {
-      AddEAIFieldItems(*metadata, linkedProviderName_, linkedProviderName_, side.LinkedFieldsList);
+      AddEAIFieldItems(*metadata.Get(), linkedProviderName_, linkedProviderName_, side.LinkedFieldsList);
     }
-    AddKeyFields(*metadata, linkedProviderName_, side.ToLinkFieldsCombo);
+    AddKeyFields(*metadata.Get(), linkedProviderName_, side.ToLinkFieldsCombo);
     ApplyLinkedFieldButtonRule(kind);
   });
 }

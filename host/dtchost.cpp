@@ -1,79 +1,204 @@
-// dtchost: the page-editor host. It creates HeaderDTC the way a page editor does, hands it a
-// property bag to load or save, and shows what the control holds. Message boxes go to standard
-// error, one line each.
+// dtchost: the page-editor host. It creates HeaderDTC the way a page editor does (by its ProgID,
+// through component creation: the registry names libVistelleDTC.so, which is loaded then), hands it
+// a property bag to load or save, drives its editor from a script and shows what the control holds.
+// Message boxes go to standard error, one line each.
 //
-//   dtchost sample OUT.json   build the sample configuration, save it to OUT.json, print it
-//   dtchost show BAG.json     load BAG.json into a new control and print its configuration
+//   dtchost sample OUT.json                                    the sample configuration, saved and printed
+//   dtchost show BAG.json                                      load BAG.json and print the configuration
+//   dtchost edit BAG.json --script ACTIONS [--save OUT.json]   load, run the editor script, save
+//   dtchost new OUT.json [--script ACTIONS]                    a new control, the script, saved to OUT.json
 //
-// Exit status: 0 done; 1 the bag could not be read or written, or the control reported an error
-// while loading or saving; 2 usage.
+// Exit status: 0 done; 1 the control could not be created, the bag could not be read or written, or
+// the control reported an error while loading or saving; 2 usage; 3 the script is faulty or one of
+// its lines failed. A bag file is written only after a complete save, and never after a failure.
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
-#include "dtc/ConfigurationDump.h"
-#include "dtc/HeaderDTC.h"
+#include "host/ControlHost.h"
 #include "host/DemoConfiguration.h"
-#include "platform/MessageBox.h"
+#include "host/EditScript.h"
 #include "platform/PropertyBag.h"
 
 namespace {
 
+constexpr int kDone = 0, kFailed = 1, kUsage = 2, kScriptFailed = 3;
+
 int Usage() {
   std::cerr << "usage: dtchost sample OUT.json\n"
-               "       dtchost show BAG.json\n";
-  return 2;
+               "       dtchost show BAG.json\n"
+               "       dtchost edit BAG.json --script ACTIONS [--save OUT.json]\n"
+               "       dtchost new OUT.json [--script ACTIONS]\n";
+  return kUsage;
 }
 
-int Sample(const char* path) {
-  platform::StderrMessageBoxes boxes(std::cerr, "VistelleDTC");
-  host::DemoCatalog catalog;
-  dtc::HeaderDTC control({.messageBoxes = boxes, .lifecycle = &catalog});
-  control.UserControl_InitProperties();
-  host::BuildSampleConfiguration(control);
+// The control as the sample configuration reaches it.
+class HostedSample : public host::SampleTarget {
+ public:
+  explicit HostedSample(host::HostedHeaderDTC& control) : control_(control) {}
+  platform::Form& EditorForm() override { return control_.Form(); }
+  void SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation, std::string& iValue,
+                   dtc::SpecificationType& iType) override {
+    std::string error;
+    Check(control_.control->SetKeyValue(iTab, iRow, iRepresentation, iValue, iType, &error), error);
+  }
+  void LetProperty(std::string_view name, std::optional<std::int32_t> index, const platform::Variant& value) override {
+    std::string error;
+    Check(control_.control->LetProperty(name, index, value, &error), error);
+  }
 
-  platform::MemoryPropertyBag bag;
-  if (!control.UserControl_WriteProperties(bag)) {
-    std::cerr << "dtchost: the control could not save its configuration; " << path << " is left as it was\n";
-    return 1;
+ private:
+  static void Check(platform::HRESULT result, const std::string& error) {
+    if (platform::Failed(result)) platform::Raise(dtc::ErrorNumberFromHResult(result), error);
   }
-  try {
-    platform::WritePropertyBagFile(path, bag);
-  } catch (const platform::Error& e) {
-    std::cerr << "dtchost: " << e.Description() << "\n";
-    return 1;
+  host::HostedHeaderDTC& control_;
+};
+
+// One run of the host: its services and the control they serve (released first).
+struct Session {
+  host::HostServices services{std::cerr};
+  std::unique_ptr<host::HostedHeaderDTC> control;
+
+  bool Start() {
+    std::string error;
+    control = host::CreateHeaderDTC(services, error);
+    if (!control) std::cerr << "dtchost: " << error << "\n";
+    return control != nullptr;
   }
-  std::cout << dtc::DescribeConfiguration(control);
-  return 0;
+  ~Session() { control.reset(); }
+};
+
+void PrintConfiguration(host::HostedHeaderDTC& control) {
+  std::string listing;
+  if (platform::Succeeded(control.control->DescribeConfiguration(listing))) std::cout << listing;
 }
 
-int Show(const char* path) {
-  platform::StderrMessageBoxes boxes(std::cerr, "VistelleDTC");
-  host::DemoCatalog catalog;
-  dtc::HeaderDTC control({.messageBoxes = boxes, .lifecycle = &catalog});
+// Loads the bag file into the control. A file that is there but holds no valid bag is the control's
+// to report, as any load fault. False when the file cannot be read or the load reported an error.
+bool Load(host::HostedHeaderDTC& control, const char* path) {
   std::unique_ptr<platform::PropertyBag> bag;
   try {
     bag = std::make_unique<platform::MemoryPropertyBag>(platform::ReadPropertyBagFile(path));
   } catch (const platform::Error& e) {
     if (e.Number() != platform::err::BadPropertyBag) {
       std::cerr << "dtchost: cannot read the property bag: " << e.Description() << "\n";
-      return 1;
+      return false;
     }
-    // A file that is there but holds no valid bag is the control's to report, as any load fault.
     bag = std::make_unique<platform::FailingPropertyBag>(e);
   }
-  const bool loaded = control.UserControl_ReadProperties(*bag);
-  std::cout << dtc::DescribeConfiguration(control);
-  return loaded ? 0 : 1;
+  return platform::Succeeded(control.persistence->Load(*bag));
+}
+
+// Has the control save into a new bag and writes it to `path`; the file is replaced only by a whole
+// bag, so a save the control reports as failed leaves it as it was.
+bool Save(host::HostedHeaderDTC& control, const std::string& path) {
+  platform::MemoryPropertyBag bag;
+  if (platform::Failed(control.persistence->Save(bag))) {
+    std::cerr << "dtchost: the control could not save its configuration; " << path << " is left as it was\n";
+    return false;
+  }
+  try {
+    platform::WritePropertyBagFile(path, bag);
+  } catch (const platform::Error& e) {
+    std::cerr << "dtchost: " << e.Description() << "\n";
+    return false;
+  }
+  return true;
+}
+
+int Sample(const char* path) {
+  Session session;
+  if (!session.Start()) return kFailed;
+  if (platform::Failed(session.control->persistence->InitNew())) return kFailed;
+  try {
+    HostedSample sample(*session.control);
+    host::BuildSampleConfiguration(sample);
+  } catch (const platform::Error& e) {
+    std::cerr << "dtchost: the sample configuration cannot be built: " << e.Description() << "\n";
+    return kFailed;
+  }
+  if (!Save(*session.control, path)) return kFailed;
+  PrintConfiguration(*session.control);
+  return kDone;
+}
+
+int Show(const char* path) {
+  Session session;
+  if (!session.Start()) return kFailed;
+  const bool loaded = Load(*session.control, path);
+  PrintConfiguration(*session.control);
+  return loaded ? kDone : kFailed;
+}
+
+// edit BAG --script ACTIONS [--save OUT] and new OUT [--script ACTIONS].
+int Edit(bool isNew, const std::vector<std::string_view>& args) {
+  if (args.empty()) return Usage();
+  const std::string bagPath(args[0]);
+  std::optional<std::string> scriptPath, savePath;
+  for (std::size_t i = 1; i < args.size(); i += 2) {
+    if (i + 1 >= args.size()) return Usage();
+    if (args[i] == "--script" && !scriptPath) {
+      scriptPath = std::string(args[i + 1]);
+    } else if (args[i] == "--save" && !savePath && !isNew) {
+      savePath = std::string(args[i + 1]);
+    } else {
+      return Usage();
+    }
+  }
+  if (!isNew && !scriptPath) return Usage();
+
+  host::ScriptActions actions;
+  host::AddEditorActions(actions);
+  std::vector<host::ScriptLine> lines;
+  if (scriptPath) {
+    std::ifstream in(*scriptPath);
+    if (!in) {
+      std::cerr << "dtchost: cannot read the script " << *scriptPath << "\n";
+      return kScriptFailed;
+    }
+    try {
+      lines = host::ParseScript(in, actions);
+    } catch (const host::ScriptError& e) {
+      std::cerr << "dtchost: " << *scriptPath << ": " << e.what() << "; nothing is saved\n";
+      return kScriptFailed;
+    }
+  }
+
+  Session session;
+  if (!session.Start()) return kFailed;
+  if (isNew) {
+    if (platform::Failed(session.control->persistence->InitNew())) return kFailed;
+  } else if (!Load(*session.control, bagPath.c_str())) {
+    std::cerr << "dtchost: " << bagPath << " did not load completely; nothing is saved\n";
+    return kFailed;
+  }
+  host::ScriptContext context(session.control->Form(), session.services.messageBoxes,
+                              session.services.fileDialogs);
+  try {
+    host::RunScript(lines, actions, context);
+  } catch (const host::ScriptError& e) {
+    std::cerr << "dtchost: " << *scriptPath << ": " << e.what() << "; nothing is saved\n";
+    return kScriptFailed;
+  }
+  if (!Save(*session.control, savePath.value_or(bagPath))) return kFailed;
+  PrintConfiguration(*session.control);
+  return kDone;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return Usage();
+  if (argc < 3) return Usage();
   const std::string_view command = argv[1];
-  if (command == "sample") return Sample(argv[2]);
-  if (command == "show") return Show(argv[2]);
+  const std::vector<std::string_view> args(argv + 2, argv + argc);
+  if (command == "sample" && args.size() == 1) return Sample(argv[2]);
+  if (command == "show" && args.size() == 1) return Show(argv[2]);
+  if (command == "edit") return Edit(false, args);
+  if (command == "new") return Edit(true, args);
   return Usage();
 }

@@ -49,6 +49,7 @@ TEST_F(ControlTest, SmallConfigurationIsStoredUnderTheFixedNames) {
   control->UserControl_InitProperties();
   EditorForm& ui = control->Editor();
   ui.DataProvidersCombo.SetListIndex(0);
+  ui.DRAV.DataProviderText.SetText("KRMOrders");  // the DRAV tab shows this provider already
   ui.DRAV.SelectedFieldsList.AddItem(" 1 - ORDERID");
   ui.DRAV.I18NFieldnamesList.AddItem(" 1 - ORDERID");
   ui.DRAV.I18NFieldnamesList.SetSelected(0, true);
