@@ -85,20 +85,6 @@ TEST_F(ComModule, CreatedByProgIdOrClassIdWithTheCreatorsRegistry) {
   EXPECT_EQ(result, 42);
 }
 
-TEST_F(ComModule, ObjectsCountTheirReferencesAndKeepOneIdentity) {
-  ComPtr<IPayment> payment;
-  ASSERT_EQ(creator_->CreateInstance(kProgId, CLSCTX_ALL, payment), hr::S_OK);
-  EXPECT_EQ(payment->AddRef(), 2u);
-  EXPECT_EQ(payment->Release(), 1u);
-  ComPtr<IUnknown> unknown;
-  ASSERT_EQ(payment.As(unknown), hr::S_OK);
-  ComPtr<IPayment> again;
-  ASSERT_EQ(unknown.As(again), hr::S_OK);
-  EXPECT_EQ(again.Get(), payment.Get());
-  EXPECT_EQ(payment->AddRef(), 4u);  // payment, unknown, again and this one
-  payment->Release();
-}
-
 TEST_F(ComModule, EveryFailureHasThePlatformsCode) {
   const GUID unknownClass = GuidLiteral("{00000000-1111-2222-3333-444444444444}");
   const GUID missingModule = GuidLiteral("{A0000000-0000-0000-0000-000000000001}");
