@@ -79,6 +79,42 @@ void HeaderDTC::IncludeASPDeleteCommand_Click() {
   });
 }
 
+// Include browse: a file chosen below the site root goes into the text box as a site-relative
+// path; the add button puts it into the list.
+void HeaderDTC::BrowseForIncludeASPCommand_Click() {
+  RunTrapped(MessageBoxes(), "BrowseForIncludeASPCommand_Click", [&] {
+    const std::string root = GetInstallDir();
+    platform::CommonDialog& dialog = ui_.CommonDialog1;
+    dialog.SetInitDir(root);
+    dialog.SetFilter("ASP files (*.asp)|*.asp");
+    dialog.ShowOpen();
+    if (dialog.FileName().empty()) return;
+    const std::optional<std::string> relative = SiteRelativePath(dialog.FileName(), root);
+    if (!relative) {
+      MessageBoxes().Show("Can not include a file outside the Corvane site");
+      return;
+    }
+    ui_.IncludeASPText.SetText(*relative);
+  });
+}
+
+void HeaderDTC::BrowseForXSLFileCommand_Click() {
+  RunTrapped(MessageBoxes(), "BrowseForXSLFileCommand_Click", [&] {
+    const std::string root = GetInstallDir();
+    platform::CommonDialog& dialog = ui_.CommonDialog1;
+    dialog.SetInitDir(root + "/xsl");
+    dialog.SetFilter("XSL files (*.xsl)|*.xsl");
+    dialog.ShowOpen();
+    if (dialog.FileName().empty()) return;
+    const std::optional<std::string> relative = SiteRelativePath(dialog.FileName(), root);
+    if (!relative) {
+      MessageBoxes().Show("Can not include a file outside the Corvane site '" + root + "'");
+      return;
+    }
+    ui_.XSLFilenameText.SetText(*relative);
+  });
+}
+
 void HeaderDTC::IncludeASPList_Click() {
   RunTrapped(MessageBoxes(), "IncludeASPList_Click", [&] { ui_.IncludeASPText.SetText(ui_.IncludeASPList.Text()); });
 }

@@ -5,12 +5,19 @@
 //
 //   dtchost sample OUT.json                                    the sample configuration, saved and printed
 //   dtchost show BAG.json                                      load BAG.json and print the configuration
+//   dtchost render BAG.json [--site-base B --site-page D]
+//                             load BAG.json into a new control, hand it a site built from the two
+//                             locations when both are given, and write its run-time text to
+//                             standard output byte for byte. The install directory comes from the
+//                             registry file ($TESSERY_REGISTRY), drive letters from $TESSERY_DRIVE_C...
 //   dtchost edit BAG.json --script ACTIONS [--save OUT.json]   load, run the editor script, save
 //   dtchost new OUT.json [--script ACTIONS]                    a new control, the script, saved to OUT.json
 //
 // Exit status: 0 done; 1 the control could not be created, the bag could not be read or written, or
-// the control reported an error while loading or saving; 2 usage; 3 the script is faulty or one of
-// its lines failed. A bag file is written only after a complete save, and never after a failure.
+// the control reported an error while loading or saving; 2 usage; 3 (render) an error ended the
+// control's request, so the text written is only what the control had when it stopped; 4 (edit,
+// new) the script is faulty or one of its lines failed. A bag file is written only after a complete
+// save, and never after a failure.
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -23,15 +30,17 @@
 #include "host/ControlHost.h"
 #include "host/DemoConfiguration.h"
 #include "host/EditScript.h"
+#include "platform/DesignTimeControlSite.h"
 #include "platform/PropertyBag.h"
 
 namespace {
 
-constexpr int kDone = 0, kFailed = 1, kUsage = 2, kScriptFailed = 3;
+constexpr int kDone = 0, kFailed = 1, kUsage = 2, kIncompleteText = 3, kScriptFailed = 4;
 
 int Usage() {
   std::cerr << "usage: dtchost sample OUT.json\n"
                "       dtchost show BAG.json\n"
+               "       dtchost render BAG.json [--site-base B --site-page D]\n"
                "       dtchost edit BAG.json --script ACTIONS [--save OUT.json]\n"
                "       dtchost new OUT.json [--script ACTIONS]\n";
   return kUsage;
@@ -135,6 +144,50 @@ int Show(const char* path) {
   return loaded ? kDone : kFailed;
 }
 
+struct RenderOptions {
+  const char* bag = nullptr;
+  std::optional<std::string> siteBase;
+  std::optional<std::string> sitePage;
+};
+
+// BAG.json, then the two site options in either order, each at most once; both or neither.
+std::optional<RenderOptions> ParseRender(int argc, char** argv) {
+  RenderOptions options;
+  options.bag = argv[2];
+  for (int i = 3; i < argc; i += 2) {
+    const std::string_view option = argv[i];
+    std::optional<std::string>* target = nullptr;
+    if (option == "--site-base") target = &options.siteBase;
+    if (option == "--site-page") target = &options.sitePage;
+    if (target == nullptr || target->has_value() || i + 1 >= argc) return std::nullopt;
+    *target = argv[i + 1];
+  }
+  if (options.siteBase.has_value() != options.sitePage.has_value()) return std::nullopt;
+  return options;
+}
+
+int Render(const RenderOptions& options) {
+  Session session;
+  if (!session.Start()) return kFailed;
+  if (!Load(*session.control, options.bag)) {
+    std::cerr << "dtchost: the control could not load " << options.bag << "; no text produced\n";
+    return kFailed;
+  }
+  if (options.siteBase) {
+    session.control->designTime->put_DesignTimeControlSite(
+        platform::MakePageLocationSite(*options.siteBase, *options.sitePage));
+  }
+  std::string text;
+  const platform::HRESULT result = session.control->runtimeText->GetRuntimeText(text);
+  std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+  std::cout.flush();
+  if (result != platform::hr::S_OK) {
+    std::cerr << "dtchost: an error ended the control's request; the text written is incomplete\n";
+    return kIncompleteText;
+  }
+  return kDone;
+}
+
 // edit BAG --script ACTIONS [--save OUT] and new OUT [--script ACTIONS].
 int Edit(bool isNew, const std::vector<std::string_view>& args) {
   if (args.empty()) return Usage();
@@ -198,6 +251,10 @@ int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + 2, argv + argc);
   if (command == "sample" && args.size() == 1) return Sample(argv[2]);
   if (command == "show" && args.size() == 1) return Show(argv[2]);
+  if (command == "render") {
+    const std::optional<RenderOptions> options = ParseRender(argc, argv);
+    return options ? Render(*options) : Usage();
+  }
   if (command == "edit") return Edit(false, args);
   if (command == "new") return Edit(true, args);
   return Usage();

@@ -1,5 +1,6 @@
-// A HeaderDTC started the way a host starts it: recording platform backends, and the reference
-// data-provider components in process, serving the test catalog tests/data/dataproviders.json.
+// A HeaderDTC started the way a host starts it: recording platform backends, a memory registry,
+// in-memory files, and the reference data-provider components in process, serving the test catalog
+// tests/data/dataproviders.json.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/testing/ComClassTable.h"
+#include "platform/testing/MemoryTextFiles.h"
 #include "platform/testing/RecordingContainer.h"
 #include "platform/testing/RecordingMessageBoxes.h"
 
@@ -67,8 +69,12 @@ class ControlTest : public ::testing::Test {
   }
 
   HeaderDTCServices Services() {
-    return HeaderDTCServices{
-        .messageBoxes = boxes, .container = &container, .components = &components, .fileDialogs = &dialogs};
+    return HeaderDTCServices{.messageBoxes = boxes,
+                             .container = &container,
+                             .components = &components,
+                             .fileDialogs = &dialogs,
+                             .registry = registry.get(),
+                             .files = &files};
   }
 
   std::unique_ptr<HeaderDTC> NewControl() { return std::make_unique<HeaderDTC>(Services()); }
@@ -87,6 +93,7 @@ class ControlTest : public ::testing::Test {
   platform::testing::RecordingMessageBoxes boxes;
   platform::testing::RecordingContainer container;
   platform::ScriptedFileDialogs dialogs;
+  platform::testing::MemoryTextFiles files;
 };
 
 }  // namespace dtc::testing

@@ -2,6 +2,7 @@
 
 #include "platform/ScriptingShell.h"
 #include "support/ErrorNumber.h"
+#include "support/TempFolder.h"
 
 namespace platform {
 namespace {
@@ -52,6 +53,23 @@ TEST_F(RegReadTest, MissingNamesAndArraysFail) {
   } catch (const Error& e) {
     EXPECT_EQ(e.Description(), "Unable to open registry key \"HKLM\\SOFTWARE\\Nothing\\Here\" for reading.");
   }
+}
+
+// The install directory as people write it into the registry file by hand: LF line ends, names in
+// another case than the reader asks for.
+TEST(RegReadFromFile, AHandWrittenRegistryFileIsRead) {
+  testsupport::TempFolder temp;
+  const auto file = temp.Put("registry.reg",
+                             "Windows Registry Editor Version 5.00\n\n"
+                             "[hkey_local_machine\\software\\TESSERY\\tessery corvane]\n"
+                             "\"installdir\"=\"c:\\\\prog\"\n");
+  auto registry = OpenFileRegistry(file);
+  ScriptingShell shell(*registry);
+  EXPECT_EQ(shell.RegRead("HKLM\\SOFTWARE\\Tessery\\Tessery Corvane\\InstallDir"), Variant("c:\\prog"));
+
+  auto missing = OpenFileRegistry(temp.Path() / "none.reg");
+  EXPECT_EQ(ErrorNumberOf([&] { ScriptingShell(*missing).RegRead("HKLM\\SOFTWARE\\X\\InstallDir"); }),
+            kNotFound);
 }
 
 }  // namespace
