@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/DataProviders.h"
+#include "platform/DrivePaths.h"
 
 namespace components {
 namespace {
@@ -45,6 +46,19 @@ std::vector<std::string> Names(const Json& array) {
   return names;
 }
 
+// A path as the system writes it ("C:\\...", through the drive mapping of the environment) or a
+// path of the host.
+std::filesystem::path CatalogPath(const std::string& text) {
+  const bool drivePath = text.size() >= 2 && text[1] == ':' &&
+                         ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+  if (!drivePath) return text;
+  try {
+    return platform::DrivePathsFromEnvironment()->Resolve(text);
+  } catch (const platform::Error&) {
+    return {};  // an unmapped drive: no such file
+  }
+}
+
 // The providers of the catalog file the registry names; nullopt when there is none or it is not a
 // catalog. Parse errors of any kind make the whole file unusable: a half-read catalog would offer
 // providers that silently lack fields.
@@ -53,7 +67,7 @@ std::optional<std::vector<ProviderDefinition>> ReadCatalog(platform::Registry& r
   if (registry.QueryValue(platform::RootKey::LocalMachine, kDataProvidersKey, kCatalogFileValue, value) != 0) {
     return std::nullopt;
   }
-  std::ifstream file(std::filesystem::path(value.AsString()), std::ios::binary);
+  std::ifstream file(CatalogPath(value.AsString()), std::ios::binary);
   if (!file) return std::nullopt;
   try {
     const Json catalog = Json::parse(file);

@@ -2,8 +2,10 @@
 // objects, serving the provider definitions of a catalog file.
 //
 // The catalog file is found through the registry: the value "CatalogFile" of
-// HKLM\SOFTWARE\Tessery\Tessery Corvane\DataProviders holds its path on the host. It is read at each
-// call, so an edited catalog shows at the next preparation of a tab. The file is one JSON object:
+// HKLM\SOFTWARE\Tessery\Tessery Corvane\DataProviders holds its path, either as the system writes
+// paths ("c:\install\Vistelle\dataproviders.json", drive letters mapped by $TESSERY_DRIVE_<X>) or as
+// a path of the host. It is read at each call, so an edited catalog shows at the next preparation of
+// a tab. The file is one JSON object:
 //
 //   { "providers": [
 //       { "name": "KRMOrders",

@@ -29,6 +29,9 @@ class WholePageTest : public PageTextTest {
   void FillPageConfiguration() {
     EditorForm& ui = Ui();
     ui.DataProvidersCombo.SetListIndex(0);  // KRMOrders
+    // Both provider tabs show it already, so SetKeyValue's preparation keeps what is filled here.
+    ui.DRAV.DataProviderText.SetText("KRMOrders");
+    ui.EAI.DataProviderText.SetText("KRMOrders");
     ui.EnableExtraFiltersCheck.SetValue(platform::CheckBox::Grayed);
     ui.IncludeASPList.AddItem("include/orderfunctions.asp");
     ui.IncludeASPList.AddItem("include/Currency Helpers.asp");

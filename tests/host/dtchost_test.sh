@@ -2,8 +2,11 @@
 # dtchost end to end: a saved sample loads back equal; faulty bag files are reported and never
 # modified; a missing file and a bad command line give their exit statuses; render writes the demo
 # page byte for byte from the demo installation and reports what it cannot do.
+#   dtchost_test.sh DTCHOST REGSVR CONTROL_MODULE DATAPROVIDER_MODULE
 set -u
-host="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+host="$(absolute "$1")"
+regsvr="$(absolute "$2")"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
@@ -12,6 +15,28 @@ check() {  # check DESCRIPTION CONDITION...
   local what="$1"; shift
   if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
+
+# The machine: drive C: is demo/, the demo installation's catalog of data providers, and the control
+# and the data-provider components registered with regsvr, as an installation does. noinstall.reg
+# lacks the install directory.
+export TESSERY_DRIVE_C="$root/demo"
+cat >"$dir/noinstall.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Tessery\Tessery Corvane\DataProviders]
+"CatalogFile"="c:\\install\\Vistelle\\dataproviders.json"
+REG
+cat "$dir/noinstall.reg" - >"$dir/registry.reg" <<'REG'
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Tessery\Tessery Corvane]
+"InstallDir"="c:\\install"
+REG
+for reg in noinstall registry; do
+  for module in "$3" "$4"; do
+    TESSERY_REGISTRY="$dir/$reg.reg" "$regsvr" "$module" >/dev/null || { echo "FAIL regsvr $module"; exit 1; }
+  done
+done
+export TESSERY_REGISTRY="$dir/registry.reg"
 
 "$host" sample "$dir/page.json" >"$dir/saved.txt" 2>"$dir/sample.err"
 check "sample exits 0" test $? -eq 0
@@ -43,9 +68,6 @@ check "a missing bag is named" grep -q "missing.json" "$dir/missing.err"
 check "an unknown command exits 2" test $? -eq 2
 
 # ---- render ----
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessery\\Tessery Corvane]\r\n"InstallDir"="c:\\\\install"\r\n' \
-  >"$dir/registry.reg"
-export TESSERY_REGISTRY="$dir/registry.reg" TESSERY_DRIVE_C="$root/demo"
 render() { "$host" render "$@"; }
 page="$root/demo/pages/orders.json"
 
@@ -70,14 +92,14 @@ check "render without a site includes from the page's own folder" \
 check "the sample's criteria messages come one line each" \
   test "$(grep -c "^VistelleDTC: Unknown operator '[012]' on criterion [123]\$" "$dir/sample-render.err")" -eq 5
 
-(cd "$dir" && TESSERY_REGISTRY="$dir/no-such.reg" "$host" render "$page" >"$dir/noreg.asp" 2>"$dir/noreg.err")
+(cd "$dir" && TESSERY_REGISTRY="$dir/noinstall.reg" "$host" render "$page" >"$dir/noreg.asp" 2>"$dir/noreg.err")
 check "without the registry value render fails with status 3" test $? -eq 3
 check "without the registry value the registry name is shown" \
   grep -qxF "VistelleDTC: Can not find REGKEY 'HKLM\\SOFTWARE\\Tessery\\Tessery Corvane\\InstallDir'" "$dir/noreg.err"
 check "without the registry value the template is not found below the working folder" \
   grep -q "Error in 'IProvideRuntimeText_GetRuntimeText': Path not found(76)" "$dir/noreg.err"
 check "a request ended by an error writes the text as it stood (empty)" test ! -s "$dir/noreg.asp"
-(cd "$root/demo/install" && TESSERY_REGISTRY="$dir/no-such.reg" "$host" render "$page" >"$dir/relative.asp" 2>/dev/null)
+(cd "$root/demo/install" && TESSERY_REGISTRY="$dir/noinstall.reg" "$host" render "$page" >"$dir/relative.asp" 2>/dev/null)
 check "without the registry value the template is read below the working folder" \
   grep -q '^Set mDataProvider = NewDataProvider("KRMOrders")' "$dir/relative.asp"
 
