@@ -5,6 +5,7 @@
 // PrepareEAILinkTab, whose failures reach the trap of SSTab1_Click. A failure inside a Prepare
 // procedure therefore leaves its tab partly filled; PrepareDRAVTab and PrepareEAITab write the
 // provider text first, so they do not try again until the provider changes.
+#include <memory>
 #include <string>
 
 #include "dtc/ErrorTrap.h"
@@ -21,6 +22,9 @@ using platform::IProviderMetadata;
 // Component failures surface as run-time errors: a class that cannot be created as the platform's
 // error 429 (with the creation failure in the description), a failing call as its HRESULT.
 constexpr std::int32_t kCannotCreateObject = 429;
+
+// Where the "Save" button writes the page text.
+constexpr std::string_view kDebugTextFile = "c:\\temp\\DTC.TXT";
 
 void Check(HRESULT result) {
   if (platform::Failed(result)) platform::Raise(result, platform::DataProviderResultText(result));
@@ -110,6 +114,7 @@ void HeaderDTC::ConnectEditorEvents() {
   ui_.IncludeASPDeleteCommand.Click.Connect([this] { IncludeASPDeleteCommand_Click(); });
   ui_.IncludeASPList.Click.Connect([this] { IncludeASPList_Click(); });
   ui_.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
+  ui_.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
   for (ProviderKind kind : kProviderKinds) {
     ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect([this, kind] { LinkedDataProvidersCombo_Click(kind); });
   }
@@ -325,6 +330,17 @@ void HeaderDTC::ApplyLinkedFieldButtonRule(ProviderKind kind) {
 
 // ---------------------------------------------------------------------------------------------------
 // Debugging aids
+
+// The file is opened first, so a missing folder ends the click before any page text is made; the
+// text is written whatever the request's own messages said.
+void HeaderDTC::SaveCommand_Click() {
+  RunTrapped(MessageBoxes(), "SaveCommand_Click", [&] {
+    if (services_.files == nullptr) platform::Raise(platform::err::PathNotFound);
+    const std::unique_ptr<platform::TextOutput> file = services_.files->OpenForOutput(kDebugTextFile);
+    file->WriteLine(GetRuntimeText());
+    file->Close();
+  });
+}
 
 void HeaderDTC::UserControl_KeyPress(std::int16_t&) {
   MessageBoxes().Show("keypress");

@@ -147,6 +147,8 @@ class HeaderDTC {
   void PrepareDRAVLinkTab();
   void UpdateEAILinkTab();
   void UpdateDRAVLinkTab();
+  // The "Save" button: the page text into "c:\temp\DTC.TXT", for looking at it; nothing is stored.
+  void SaveCommand_Click();
   // A key typed on the control's own surface.
   void UserControl_KeyPress(std::int16_t& KeyAscii);
 
