@@ -38,7 +38,10 @@ struct ProviderDefinition {
   std::optional<EAIDefinition> eai;
 };
 
-using Json = nlohmann::ordered_json;
+using Json = nlohmann::json;
+
+// A catalog file whose JSON is well formed but not a catalog.
+struct NotACatalog {};
 
 std::vector<std::string> Names(const Json& array) {
   std::vector<std::string> names;
@@ -64,7 +67,8 @@ std::filesystem::path CatalogPath(const std::string& text) {
 // providers that silently lack fields.
 std::optional<std::vector<ProviderDefinition>> ReadCatalog(platform::Registry& registry) {
   platform::RegistryValue value;
-  if (registry.QueryValue(platform::RootKey::LocalMachine, kDataProvidersKey, kCatalogFileValue, value) != 0) {
+  if (registry.QueryValue(platform::RootKey::LocalMachine, kDataProvidersKey, kCatalogFileValue, value) !=
+      0) {
     return std::nullopt;
   }
   std::ifstream file(CatalogPath(value.AsString()), std::ios::binary);
@@ -77,8 +81,10 @@ std::optional<std::vector<ProviderDefinition>> ReadCatalog(platform::Registry& r
       if (entry.contains("drav")) {
         const Json& drav = entry.at("drav");
         DRAVDefinition definition;
-        for (const auto& [number, name] : drav.at("fields").items()) {
-          definition.fields.emplace_back(number, name.get<std::string>());
+        for (const Json& field : drav.at("fields")) {
+          if (!field.is_array() || field.size() != 2 || !field[0].is_number_unsigned()) throw NotACatalog();
+          definition.fields.emplace_back(std::to_string(field[0].get<std::uint64_t>()),
+                                         field[1].get<std::string>());
         }
         definition.keyFields = Names(drav.value("keyFields", Json::array()));
         provider.drav = std::move(definition);
@@ -86,8 +92,8 @@ std::optional<std::vector<ProviderDefinition>> ReadCatalog(platform::Registry& r
       if (entry.contains("eai")) {
         const Json& eai = entry.at("eai");
         EAIDefinition definition;
-        for (const auto& [object, fields] : eai.at("objects").items()) {
-          definition.objects.emplace_back(object, Names(fields));
+        for (const Json& object : eai.at("objects")) {
+          definition.objects.emplace_back(object.at("name").get<std::string>(), Names(object.at("fields")));
         }
         definition.keyFields = Names(eai.value("keyFields", Json::array()));
         provider.eai = std::move(definition);
@@ -96,6 +102,8 @@ std::optional<std::vector<ProviderDefinition>> ReadCatalog(platform::Registry& r
     }
     return providers;
   } catch (const nlohmann::json::exception&) {
+    return std::nullopt;
+  } catch (const NotACatalog&) {
     return std::nullopt;
   }
 }
@@ -136,7 +144,8 @@ class ProviderMetadata final : public ComObject<platform::IProviderMetadata> {
  public:
   ProviderMetadata(platform::Registry& registry, bool drav) : registry_(registry), drav_(drav) {}
 
-  HRESULT GetFields(std::string_view provider, std::optional<std::string_view> object, DictionaryPtr& out) override {
+  HRESULT GetFields(std::string_view provider, std::optional<std::string_view> object,
+                    DictionaryPtr& out) override {
     if (drav_) {
       return WithDefinition<true>(registry_, provider, [&](const DRAVDefinition& d) {
         auto map = std::make_shared<platform::Dictionary>();
@@ -162,7 +171,8 @@ class ProviderMetadata final : public ComObject<platform::IProviderMetadata> {
       out = Numbered(d.keyFields);
       return hr::S_OK;
     };
-    return drav_ ? WithDefinition<true>(registry_, provider, answer) : WithDefinition<false>(registry_, provider, answer);
+    return drav_ ? WithDefinition<true>(registry_, provider, answer)
+                 : WithDefinition<false>(registry_, provider, answer);
   }
 
   HRESULT GetObjects(std::string_view provider, DictionaryPtr& out) override {

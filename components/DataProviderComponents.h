@@ -9,12 +9,14 @@
 //
 //   { "providers": [
 //       { "name": "KRMOrders",
-//         "drav": { "fields": { "1": "ORDERID", "2": "CUSTOMERNAME" }, "keyFields": ["ORDERID"] },
-//         "eai":  { "objects": { "Order": ["Number", "Status"] }, "keyFields": ["Order.Number"] } } ] }
+//         "drav": { "fields": [[1, "ORDERID"], [2, "CUSTOMERNAME"]], "keyFields": ["ORDERID"] },
+//         "eai":  { "objects": [{ "name": "Order", "fields": ["Number", "Status"] }],
+//                   "keyFields": ["Order.Number"] } } ] }
 //
-// A provider has a DRAV definition, an EAI definition or both. DRAV fields are keyed by field
-// number, in the file's order. Key fields, objects and an object's fields are numbered from 1 in
-// the file's order; those numbers are their map keys.
+// A provider has a DRAV definition, an EAI definition or both. DRAV fields are [number, name] pairs
+// keyed by their number (decimal, no padding). Key fields, objects and an object's fields are
+// numbered from 1; those numbers are their map keys. Every map keeps the file's order (the file is
+// all arrays, so reading it stays linear however many fields a provider has).
 #pragma once
 
 #include <filesystem>

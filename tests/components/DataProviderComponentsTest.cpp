@@ -87,8 +87,10 @@ TEST_F(DataProviderComponentsTest, ACatalogThatCannotBeUsedIsReportedWhole) {
   const std::pair<const char*, const char*> faulty[] = {
       {"not json", "{ \"providers\": ["},
       {"no providers", "{ \"sources\": [] }"},
-      {"a field that is not text", R"({ "providers": [ { "name": "A", "drav": { "fields": { "1": 7 } } } ] })"},
-      {"a provider without a name", R"({ "providers": [ { "drav": { "fields": {} } } ] })"},
+      {"a field name that is not text", R"({ "providers": [ { "name": "A", "drav": { "fields": [[1, 7]] } } ] })"},
+      {"a field without its number", R"({ "providers": [ { "name": "A", "drav": { "fields": [["ID"]] } } ] })"},
+      {"a negative field number", R"({ "providers": [ { "name": "A", "drav": { "fields": [[-1, "ID"]] } } ] })"},
+      {"a provider without a name", R"({ "providers": [ { "drav": { "fields": [] } } ] })"},
   };
   for (const auto& [what, content] : faulty) {
     Catalog(folder.Put("catalog.json", content).string());

@@ -116,5 +116,64 @@ check "render with only one site location exits 2" test $? -eq 2
 render "$page" --site-base /a/ --site-base /b/ >/dev/null 2>&1
 check "render with a repeated option exits 2" test $? -eq 2
 
+# ---- edit and new: editor scripts ----
+script="$root/tests/data/edit_general.script"
+"$host" new "$dir/new.json" --script "$script" >"$dir/new.txt" 2>"$dir/new.err"
+check "new with a script exits 0" test $? -eq 0
+check "new shows the refused XSL file and nothing else" \
+  test "$(cat "$dir/new.err")" = "VistelleDTC: Can not include a file outside the Corvane site 'C:\\INSTALL\\'"
+render "$dir/new.json" --site-base /shop/ --site-page /shop/orders/list.asp >"$dir/new.asp" 2>/dev/null
+check "the scripted page renders as expected" cmp -s "$dir/new.asp" "$root/tests/data/edit_general_page.asp"
+check "new prints the configuration it saved" grep -q '^ExtraIncludes: 2 items' "$dir/new.txt"
+
+cat >"$dir/delete.script" <<'ACTIONS'
+select IncludeASPList "include/customer.asp"
+click IncludeASPDeleteCommand
+text XSLFilenameText xsl/Generic.xsl
+ACTIONS
+cp "$dir/new.json" "$dir/edited.json"
+"$host" edit "$dir/edited.json" --script "$dir/delete.script" >/dev/null 2>&1
+check "edit saves back into the bag" test $? -eq 0
+check "edit deleted the include" test "$(grep -c '"ExtraIncludes' "$dir/edited.json")" -eq 1
+check "edit kept the other include" grep -q '"ExtraIncludes0": "include/extra.asp"' "$dir/edited.json"
+"$host" edit "$dir/new.json" --script "$dir/delete.script" --save "$dir/copy.json" >/dev/null 2>&1
+check "edit --save writes elsewhere" cmp -s "$dir/copy.json" "$dir/edited.json"
+
+cp "$dir/new.json" "$dir/new.orig"
+faulty() {  # faulty NAME LINE EXPECTED-MESSAGE: the script NAME fails at LINE and nothing is saved
+  "$host" edit "$dir/new.json" --script "$dir/$1.script" >"$dir/$1.out" 2>"$dir/$1.err"
+  check "$1: exit status 4" test $? -eq 4
+  check "$1: the message names line $2" grep -q "script line $2: $3" "$dir/$1.err"
+  check "$1: the bag is left as it was" cmp -s "$dir/new.json" "$dir/new.orig"
+}
+printf 'tab General\nclick NoSuchButton\n' >"$dir/control.script"
+faulty control 2 "the editor has no control named 'NoSuchButton'"
+printf 'tab General\n\n# fine so far\npress IncludeASPAddCommand\n' >"$dir/action.script"
+faulty action 4 "unknown action 'press'"
+printf 'click SaveCommand\ntab DRAV\nclick IncludeASPAddCommand\n' >"$dir/hidden.script"
+faulty hidden 3 "control 'IncludeASPAddCommand' is not visible"
+printf 'answer file "c:\\install\\include\\customer.asp"\nanswer yes\nclick IncludeASPAddCommand\n' >"$dir/unused.script"
+faulty unused 1 "no dialog took this answer"
+printf 'select DataProvidersCombo "KRMNothing"\n' >"$dir/item.script"
+faulty item 1 "no item 'KRMNothing'"
+printf 'text IncludeASPText "unclosed\n' >"$dir/quote.script"
+faulty quote 1 "a quoted word is not closed"
+"$host" new "$dir/never.json" --script "$dir/action.script" >/dev/null 2>&1
+check "new with a faulty script writes no bag" test ! -e "$dir/never.json"
+"$host" edit "$dir/new.json" >/dev/null 2>&1
+check "edit without a script exits 2" test $? -eq 2
+
+# A provider with more fields than the bag's 16-bit count holds: the control's save stops with its
+# message, and the bag that was there stays whole.
+seq 1 33000 | awk 'BEGIN { printf "{ \"providers\": [ { \"name\": \"Huge\", \"drav\": { \"fields\": [" }
+  { printf "%s[%d, \"F%d\"]", (NR > 1 ? ", " : ""), $1, $1 }
+  END { print "], \"keyFields\": [\"F1\"] } } ] }" }' >"$dir/huge.json"
+sed "s|c:\\\\\\\\install\\\\\\\\Vistelle\\\\\\\\dataproviders.json|$dir/huge.json|" "$dir/registry.reg" >"$dir/huge.reg"
+printf 'select DataProvidersCombo Huge\ntab DRAV\n' >"$dir/huge.script"
+TESSERY_REGISTRY="$dir/huge.reg" "$host" edit "$dir/new.json" --script "$dir/huge.script" >/dev/null 2>"$dir/huge.err"
+check "a save the control reports as failed exits 1" test $? -eq 1
+check "the control's save message is shown" grep -q "Error in 'UserControl_WriteProperties': Overflow (6)" "$dir/huge.err"
+check "a failed save leaves the existing bag whole" cmp -s "$dir/new.json" "$dir/new.orig"
+
 echo "$failures failed"
 test "$failures" -eq 0
