@@ -130,11 +130,11 @@ TEST_F(AdoRecordsetTest, FieldsByNameInAnyCaseAndByPosition) {
 TEST_F(AdoRecordsetTest, ValuesKeepTheirTypeAndText) {
   sandbox_.Sqlite(dsn_,
                   "CREATE TABLE V (I INTEGER, S SMALLINT, B BIGINT, R REAL, N NUMERIC(30,10), T VARCHAR(20), "
-                  "D DATE, TS TIMESTAMP, F BIT, X BLOB);"
+                  "D DATE, TS TIMESTAMP, F BIT, X BLOB, TM TIME);"
                   "INSERT INTO V VALUES (123, 7, 5000000000, 1.5, 12.5, 'äöü ''q''', '2024-01-31', "
-                  "'2024-01-31 13:05:09', 1, x'00ff41');"
+                  "'2024-01-31 13:05:09', 1, x'00ff41', '13:05:09');"
                   "INSERT INTO V VALUES ('ABC', 70000, 12345678901234567, 'x', 1234567890.1234567891, '42', "
-                  "'31.01.2024', '2024-02-30 00:00:00', 'yes', NULL);");
+                  "'31.01.2024', '2024-02-30 00:00:00', 'yes', NULL, '1850-06-15 06:00:00');");
   auto rs = OpenStatic("SELECT * FROM V");
   EXPECT_EQ(rs->Field("I"), Variant(std::int32_t{123}));
   EXPECT_EQ(rs->Field("I").ToString(), "123");
@@ -148,6 +148,7 @@ TEST_F(AdoRecordsetTest, ValuesKeepTheirTypeAndText) {
   EXPECT_EQ(rs->Field("D").ToString(), "2024-01-31");
   EXPECT_EQ(rs->Field("TS").ToString(), "2024-01-31 13:05:09");
   EXPECT_EQ(rs->Field("F"), Variant(true));
+  EXPECT_EQ(rs->Field("TM").ToString(), "1899-12-30 13:05:09");
   EXPECT_EQ(rs->Field("X"), Variant(std::string("\0\xff"
                                                 "A",
                                                 3)));
@@ -164,6 +165,7 @@ TEST_F(AdoRecordsetTest, ValuesKeepTheirTypeAndText) {
   EXPECT_EQ(rs->Field("TS"), Variant("2024-02-30 00:00:00"));
   EXPECT_EQ(rs->Field("F"), Variant("yes"));
   EXPECT_TRUE(rs->Field("X").IsNull());
+  EXPECT_EQ(rs->Field("TM").ToString(), "1850-06-15 06:00:00");  // before serial day 0
 }
 
 TEST_F(AdoRecordsetTest, LongTextArrivesWhole) {
