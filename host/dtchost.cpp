@@ -13,12 +13,14 @@
 // Exit status: 0 done; 1 the bag could not be read or written, or the control reported an error
 // while loading or saving; 2 usage; 3 (render) an error ended the control's request, so the text
 // written is only what the control had when it stopped.
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dtc/ConfigurationDump.h"
 #include "dtc/HeaderDTC.h"
@@ -87,6 +89,40 @@ int Show(const char* path) {
   return loaded ? 0 : 1;
 }
 
+// The product's data-provider catalog as render stands in for it: the demo providers and the
+// providers the page itself names, so that load can select a page's provider whatever
+// installation the page was designed on.
+class PageCatalog : public host::DemoCatalog {
+ public:
+  explicit PageCatalog(platform::PropertyBag& bag) {
+    for (const char* name : {"DataProvider", "LinkedDataProvider"}) {
+      try {
+        std::string provider = bag.ReadProperty(name, platform::Variant("")).ToString();
+        if (!provider.empty()) pageProviders_.push_back(std::move(provider));
+      } catch (const platform::Error&) {
+        // A bag that cannot be read is reported by the control's load.
+      }
+    }
+  }
+
+  void PrepareGeneralTab(dtc::HeaderDTC& control) override {
+    dtc::EditorForm& ui = control.Editor();
+    const bool filled = ui.DataProvidersCombo.ListCount() > 0;
+    host::DemoCatalog::PrepareGeneralTab(control);
+    if (filled) return;
+    for (const std::string& provider : pageProviders_) {
+      const auto& offered = ui.DataProvidersCombo.Items();
+      if (std::find(offered.begin(), offered.end(), provider) != offered.end()) continue;
+      ui.DataProvidersCombo.AddItem(provider);
+      ui.DRAV.LinkedDataProvidersCombo.AddItem(provider);
+      ui.EAI.LinkedDataProvidersCombo.AddItem(provider);
+    }
+  }
+
+ private:
+  std::vector<std::string> pageProviders_;
+};
+
 struct RenderOptions {
   const char* bag = nullptr;
   std::optional<std::string> siteBase;
@@ -118,7 +154,7 @@ int Render(const RenderOptions& options) {
       platform::OpenFileRegistry(platform::DefaultRegistryPath());
   const std::unique_ptr<platform::DrivePaths> drives = platform::DrivePathsFromEnvironment();
   const std::unique_ptr<platform::TextFiles> files = platform::OpenHostTextFiles(*drives);
-  host::DemoCatalog catalog;
+  PageCatalog catalog(*bag);
   dtc::HeaderDTC control(
       {.messageBoxes = boxes, .lifecycle = &catalog, .registry = registry.get(), .files = files.get()});
   if (!control.UserControl_ReadProperties(*bag)) {
