@@ -57,6 +57,8 @@ void ShowGenerationError(platform::MessageBoxes& boxes, std::string_view procedu
     description = platform::StandardDescription(number);
   } catch (const std::exception& e) {
     description = e.what();
+  } catch (...) {
+    description = platform::StandardDescription(number);
   }
   std::string text = "Error in '";
   text.append(procedure).append("': ").append(description);

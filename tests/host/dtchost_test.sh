@@ -88,6 +88,13 @@ check "render without a site says so once" test "$(grep -c 'Not running in DevSt
 check "render without a site includes from the page's own folder" \
   grep -q '^<!--#INCLUDE file ="include/customer.asp" -->' "$dir/nosite.asp"
 
+printf '{ "DataProvider": "ShopArticles", "LinkedDataProvider": "ShopStock" }' >"$dir/other.json"
+render "$dir/other.json" >"$dir/other.asp" 2>/dev/null
+check "render keeps a provider the demo catalog does not know" \
+  grep -q '^Set mDataProvider = NewDataProvider("ShopArticles")' "$dir/other.asp"
+check "render keeps a linked provider the demo catalog does not know" \
+  grep -q 'Set lLinkedDataProvider = NewDataProvider("ShopStock")' "$dir/other.asp"
+
 "$host" render "$dir/page.json" >"$dir/sample.asp" 2>"$dir/sample-render.err"
 check "the sample's criteria messages come one line each" \
   test "$(grep -c "^VistelleDTC: Unknown operator '[012]' on criterion [123]\$" "$dir/sample-render.err")" -eq 5
