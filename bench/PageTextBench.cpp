@@ -16,8 +16,8 @@
 #include <sstream>
 #include <string>
 
-#include "dtc/HeaderDTC.h"
 #include "components/DataProviderComponents.h"
+#include "dtc/HeaderDTC.h"
 #include "platform/DataProviders.h"
 #include "platform/DesignTimeControlSite.h"
 #include "platform/testing/ComClassTable.h"
@@ -57,17 +57,19 @@ class LargePage {
                         platform::RegistryValue::String("c:\\install"));
     // The provider combos are filled from the reference data-provider components and the test catalog.
     registry_->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey);
-    registry_->SetValue(platform::RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
+    registry_->SetValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
+                        components::kCatalogFileValue,
                         platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json"));
-    for (const platform::GUID& clsid : {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
-                                        platform::kEAIProviderSourceClsid}) {
+    for (const platform::GUID& clsid :
+         {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
+          platform::kEAIProviderSourceClsid}) {
       components_.Register("", clsid, components::DataProviderCreateFunction(clsid, *registry_));
     }
     WriteTemplate(n);
     control_ = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{.messageBoxes = boxes_,
-                                                                      .components = &components_,
-                                                                      .registry = registry_.get(),
-                                                                      .files = files_.get()});
+                                                                       .components = &components_,
+                                                                       .registry = registry_.get(),
+                                                                       .files = files_.get()});
     Configure(n);
   }
   ~LargePage() {

@@ -79,11 +79,13 @@ EditorForm::EditorForm(platform::FileDialogs* fileDialogs)
     : form("HeaderDTC"),
       SSTab1(MakeTabs(form)),
       DataProvidersCombo(OnTab(form.Add<ComboBox>("DataProvidersCombo"), SSTab1, kGeneralTab)),
-      EnableExtraFiltersCheck(OnTab(form.Add<platform::CheckBox>("EnableExtraFiltersCheck"), SSTab1, kGeneralTab)),
+      EnableExtraFiltersCheck(
+          OnTab(form.Add<platform::CheckBox>("EnableExtraFiltersCheck"), SSTab1, kGeneralTab)),
       IncludeASPText(OnTab(form.Add<TextBox>("IncludeASPText"), SSTab1, kGeneralTab)),
       BrowseForIncludeASPCommand(
           OnTab(form.Add<CommandButton>("BrowseForIncludeASPCommand", "..."), SSTab1, kGeneralTab)),
-      IncludeASPAddCommand(OnTab(form.Add<CommandButton>("IncludeASPAddCommand", "Add"), SSTab1, kGeneralTab)),
+      IncludeASPAddCommand(
+          OnTab(form.Add<CommandButton>("IncludeASPAddCommand", "Add"), SSTab1, kGeneralTab)),
       IncludeASPDeleteCommand(
           OnTab(form.Add<CommandButton>("IncludeASPDeleteCommand", "Delete"), SSTab1, kGeneralTab)),
       IncludeASPList(OnTab(form.Add<ListBox>("IncludeASPList"), SSTab1, kGeneralTab)),

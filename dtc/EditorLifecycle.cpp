@@ -33,10 +33,12 @@ void Check(HRESULT result) {
 template <class Interface>
 ComPtr<Interface> CreateComponent(platform::ComponentCreator* creator, const platform::GUID& clsid) {
   ComPtr<Interface> object;
-  const HRESULT result = creator ? creator->CreateInstance(clsid, platform::CLSCTX_ALL, Interface::kIid, object.PutVoid())
-                                 : platform::hr::REGDB_E_CLASSNOTREG;
+  const HRESULT result =
+      creator ? creator->CreateInstance(clsid, platform::CLSCTX_ALL, Interface::kIid, object.PutVoid())
+              : platform::hr::REGDB_E_CLASSNOTREG;
   if (platform::Failed(result)) {
-    platform::Raise(kCannotCreateObject, "ActiveX component can't create object: " + platform::HResultText(result));
+    platform::Raise(kCannotCreateObject,
+                    "ActiveX component can't create object: " + platform::HResultText(result));
   }
   return object;
 }
@@ -116,7 +118,8 @@ void HeaderDTC::ConnectEditorEvents() {
   ui_.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
   ui_.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
   for (ProviderKind kind : kProviderKinds) {
-    ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect([this, kind] { LinkedDataProvidersCombo_Click(kind); });
+    ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect(
+        [this, kind] { LinkedDataProvidersCombo_Click(kind); });
   }
 }
 
@@ -151,25 +154,51 @@ void HeaderDTC::SSTab1_Click(std::int16_t previousTab) {
     const std::int32_t current = ui_.SSTab1.Tab();
     if (previousTab == current) return;
     switch (previousTab) {
-      case kGeneralTab: SaveGeneralState(); break;
-      case kEAITab: SaveEAIState(); break;
-      case kDRAVTab: SaveDRAVState(); break;
-      case kI18NTab: SaveI18NState(); break;
-      case kEAILinkTab: SaveEAILinkState(); break;
-      case kDRAVLinkTab: SaveDRAVLinkState(); break;
-      default: break;
+      case kGeneralTab:
+        SaveGeneralState();
+        break;
+      case kEAITab:
+        SaveEAIState();
+        break;
+      case kDRAVTab:
+        SaveDRAVState();
+        break;
+      case kI18NTab:
+        SaveI18NState();
+        break;
+      case kEAILinkTab:
+        SaveEAILinkState();
+        break;
+      case kDRAVLinkTab:
+        SaveDRAVLinkState();
+        break;
+      default:
+        break;
     }
     switch (current) {
-      case kGeneralTab: PrepareGeneralTab(); break;
-      case kEAITab: PrepareEAITab(); break;
-      case kDRAVTab: PrepareDRAVTab(); break;
-      case kI18NTab: PrepareI18NTab(); break;
+      case kGeneralTab:
+        PrepareGeneralTab();
+        break;
+      case kEAITab:
+        PrepareEAITab();
+        break;
+      case kDRAVTab:
+        PrepareDRAVTab();
+        break;
+      case kI18NTab:
+        PrepareI18NTab();
+        break;
       // Entering a link tab refills its lists only when the linked provider changed (the Prepare
       // procedure runs the Update then). An Update on every entry would clear the selected linked
       // fields each time the designer came back to the tab, losing them from the page.
-      case kEAILinkTab: PrepareEAILinkTab(); break;
-      case kDRAVLinkTab: PrepareDRAVLinkTab(); break;
-      default: break;
+      case kEAILinkTab:
+        PrepareEAILinkTab();
+        break;
+      case kDRAVLinkTab:
+        PrepareDRAVLinkTab();
+        break;
+      default:
+        break;
     }
   });
 }
@@ -177,7 +206,8 @@ void HeaderDTC::SSTab1_Click(std::int16_t previousTab) {
 // Only the General tab has something to save: its provider choice. The controls of the other tabs
 // are the configuration itself.
 void HeaderDTC::SaveGeneralState() {
-  RunTrapped(MessageBoxes(), "SaveGeneralState", [&] { currentDataProvider_ = ui_.DataProvidersCombo.Text(); });
+  RunTrapped(MessageBoxes(), "SaveGeneralState",
+             [&] { currentDataProvider_ = ui_.DataProvidersCombo.Text(); });
 }
 void HeaderDTC::SaveEAIState() {
   RunTrapped(MessageBoxes(), "SaveEAIState", [] {});
@@ -203,8 +233,8 @@ void HeaderDTC::SaveDRAVLinkState() {
 void HeaderDTC::PrepareGeneralTab() {
   RunTrapped(MessageBoxes(), "PrepareGeneralTab", [&] {
     if (dataProviderCatalog_) return;
-    dataProviderCatalog_ =
-        CreateComponent<platform::IDataProviderCatalog>(services_.components, platform::kDataProviderCatalogClsid);
+    dataProviderCatalog_ = CreateComponent<platform::IDataProviderCatalog>(
+        services_.components, platform::kDataProviderCatalogClsid);
     std::vector<std::string> names;
     Check(dataProviderCatalog_->GetDataProviderNames(names));
     ui_.DataProvidersCombo.Clear();
@@ -242,7 +272,8 @@ void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
       } else {
         // The EAI fields are read for the provider combo's text, the key fields below for the
         // current provider; leaving the General tab makes the two the same.
-        AddEAIFieldItems(*metadata.Get(), ui_.DataProvidersCombo.Text(), ui_.DataProvidersCombo.Text(), side.FieldsList);
+        AddEAIFieldItems(*metadata.Get(), ui_.DataProvidersCombo.Text(), ui_.DataProvidersCombo.Text(),
+                         side.FieldsList);
       }
       side.KeyFieldsCombo.Clear();
       side.KeyFieldValueText.SetText("");

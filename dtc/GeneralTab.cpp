@@ -7,11 +7,12 @@
 // Handlers without a trap of their own in the editor's design (the extra-filters click, include
 // add, include delete and the include list click) run under the common trap here as well, with
 // their own procedure names, so that no failure escapes into the form's event.
+#include "dtc/GeneralTab.h"
+
 #include <algorithm>
 #include <string>
 
 #include "dtc/ErrorTrap.h"
-#include "dtc/GeneralTab.h"
 #include "dtc/HeaderDTC.h"
 
 namespace dtc {
@@ -42,7 +43,8 @@ std::optional<std::string> SiteRelativePath(std::string_view path, std::string_v
 }
 
 void HeaderDTC::EnableExtraFiltersCheck_Click() {
-  RunTrapped(MessageBoxes(), "EnableExtraFiltersCheck_Click", [&] { ApplyFieldButtonRule(ProviderKind::EAI); });
+  RunTrapped(MessageBoxes(), "EnableExtraFiltersCheck_Click",
+             [&] { ApplyFieldButtonRule(ProviderKind::EAI); });
 }
 
 void HeaderDTC::IncludeASPAddCommand_Click() {
@@ -116,7 +118,8 @@ void HeaderDTC::BrowseForXSLFileCommand_Click() {
 }
 
 void HeaderDTC::IncludeASPList_Click() {
-  RunTrapped(MessageBoxes(), "IncludeASPList_Click", [&] { ui_.IncludeASPText.SetText(ui_.IncludeASPList.Text()); });
+  RunTrapped(MessageBoxes(), "IncludeASPList_Click",
+             [&] { ui_.IncludeASPText.SetText(ui_.IncludeASPList.Text()); });
 }
 
 }  // namespace dtc

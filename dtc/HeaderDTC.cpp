@@ -16,7 +16,9 @@ std::string TrimSpaces(const std::string& text) {
 }  // namespace
 
 HeaderDTC::HeaderDTC(HeaderDTCServices services)
-    : services_(services), ui_(services.fileDialogs), userDefinedScripts_(std::make_shared<platform::Dictionary>()) {
+    : services_(services),
+      ui_(services.fileDialogs),
+      userDefinedScripts_(std::make_shared<platform::Dictionary>()) {
   ConnectEditorEvents();
   UserControl_Initialize();
 }

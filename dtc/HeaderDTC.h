@@ -160,7 +160,9 @@ class HeaderDTC {
     std::int16_t linksMarkedRow = -1;
     std::int16_t linksEditRow = -1;
   };
-  GridEditorState& GridEditors(ProviderKind kind) { return KindPrefix(kind) == "DRAV" ? dravEditors_ : eaiEditors_; }
+  GridEditorState& GridEditors(ProviderKind kind) {
+    return KindPrefix(kind) == "DRAV" ? dravEditors_ : eaiEditors_;
+  }
 
   // ==== General tab (dtc/GeneralTab.cpp) ====
   void EnableExtraFiltersCheck_Click();

@@ -18,7 +18,8 @@
 
 namespace dtc {
 
-inline constexpr platform::GUID kHeaderDTCClsid = platform::GuidLiteral("{B52D7E10-6C4A-4D8B-9E21-3F7A0C5D9E42}");
+inline constexpr platform::GUID kHeaderDTCClsid =
+    platform::GuidLiteral("{B52D7E10-6C4A-4D8B-9E21-3F7A0C5D9E42}");
 inline constexpr std::string_view kHeaderDTCProgId = "VistelleDTC.HeaderDTC";
 
 // Run-time errors of the control cross the interface as the HRESULTs the platform gives them:
@@ -44,8 +45,9 @@ class IHeaderDTC : public platform::IUnknown {
 
 // The HRESULT of a run-time error number, and back.
 constexpr platform::HRESULT HResultFromErrorNumber(std::int32_t number) {
-  return number >= 0 && number < 0x10000 ? platform::hr::Code(0x800A0000u | static_cast<std::uint32_t>(number))
-                                         : number;
+  return number >= 0 && number < 0x10000
+             ? platform::hr::Code(0x800A0000u | static_cast<std::uint32_t>(number))
+             : number;
 }
 constexpr std::int32_t ErrorNumberFromHResult(platform::HRESULT result) {
   const auto bits = static_cast<std::uint32_t>(result);

@@ -74,13 +74,13 @@ class HeaderDTCObject final
     if (!control_) return hr::E_UNEXPECTED;
     return Guarded(error, [&] { value = control_->GetProperty(name, index); });
   }
-  HRESULT LetProperty(std::string_view name, std::optional<std::int32_t> index, const platform::Variant& value,
-                      std::string* error) override {
+  HRESULT LetProperty(std::string_view name, std::optional<std::int32_t> index,
+                      const platform::Variant& value, std::string* error) override {
     if (!control_) return hr::E_UNEXPECTED;
     return Guarded(error, [&] { control_->LetProperty(name, index, value); });
   }
-  HRESULT SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation, std::string& iValue,
-                      SpecificationType& iType, std::string* error) override {
+  HRESULT SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation,
+                      std::string& iValue, SpecificationType& iType, std::string* error) override {
     if (!control_) return hr::E_UNEXPECTED;
     return Guarded(error, [&] { control_->SetKeyValue(iTab, iRow, iRepresentation, iValue, iType); });
   }
@@ -131,18 +131,20 @@ std::string ControlKey() {
 }  // namespace
 }  // namespace dtc
 
-COM_MODULE_EXPORT platform::HRESULT DllGetClassObject(const platform::ModuleSite&, const platform::GUID& clsid,
-                                                      const platform::GUID& iid, void** out) {
+COM_MODULE_EXPORT platform::HRESULT DllGetClassObject(const platform::ModuleSite&,
+                                                      const platform::GUID& clsid, const platform::GUID& iid,
+                                                      void** out) {
   if (out == nullptr) return platform::hr::E_POINTER;
   *out = nullptr;
   if (clsid != dtc::kHeaderDTCClsid) return platform::hr::CLASS_E_CLASSNOTAVAILABLE;
-  auto factory =
-      platform::MakeComObject<platform::FunctionClassFactory>(platform::CreateFunctionFor<dtc::HeaderDTCObject>());
+  auto factory = platform::MakeComObject<platform::FunctionClassFactory>(
+      platform::CreateFunctionFor<dtc::HeaderDTCObject>());
   return factory->QueryInterface(iid, out);
 }
 
 COM_MODULE_EXPORT platform::HRESULT DllRegisterServer(const platform::ModuleSite& site) {
-  const platform::HRESULT result = platform::RegisterComClass(site.registry, dtc::Registration(), site.modulePath);
+  const platform::HRESULT result =
+      platform::RegisterComClass(site.registry, dtc::Registration(), site.modulePath);
   if (platform::Failed(result)) return result;
   const long code = site.registry.CreateKey(platform::RootKey::ClassesRoot, dtc::ControlKey());
   return code == 0 ? platform::hr::S_OK : platform::HResultFromWin32(code);

@@ -37,13 +37,15 @@ platform::ControlServices HostServices::ForControls() {
 std::unique_ptr<HostedHeaderDTC> CreateHeaderDTC(HostServices& services, std::string& error) {
   auto hosted = std::make_unique<HostedHeaderDTC>();
   const std::string progId(dtc::kHeaderDTCProgId);
-  platform::HRESULT result = services.components->CreateInstance(progId, platform::CLSCTX_ALL, hosted->control);
+  platform::HRESULT result =
+      services.components->CreateInstance(progId, platform::CLSCTX_ALL, hosted->control);
   if (platform::Failed(result)) {
     error = "cannot create " + progId + ": " + platform::HResultText(result);
     return nullptr;
   }
-  for (platform::HRESULT step : {hosted->control.As(hosted->hosted), hosted->control.As(hosted->persistence),
-                                 hosted->control.As(hosted->designTime), hosted->control.As(hosted->runtimeText)}) {
+  for (platform::HRESULT step :
+       {hosted->control.As(hosted->hosted), hosted->control.As(hosted->persistence),
+        hosted->control.As(hosted->designTime), hosted->control.As(hosted->runtimeText)}) {
     if (platform::Failed(step)) {
       error = progId + " lacks an interface the host needs: " + platform::HResultText(step);
       return nullptr;

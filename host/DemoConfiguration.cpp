@@ -13,7 +13,8 @@ using dtc::ProviderKind;
 template <class T>
 T& Get(platform::Form& form, const std::string& name) {
   auto* control = dynamic_cast<T*>(form.Find(name));
-  if (control == nullptr) platform::Raise(platform::err::InvalidProcedureCall, "The editor has no control " + name);
+  if (control == nullptr)
+    platform::Raise(platform::err::InvalidProcedureCall, "The editor has no control " + name);
   return *control;
 }
 
@@ -49,9 +50,15 @@ void AddCriterion(SampleTarget& control, ProviderKind kind, std::int16_t row, co
 
 void BuildSampleConfiguration(SampleTarget& control) {
   platform::Form& form = control.EditorForm();
-  auto list = [&](const std::string& name) -> platform::ListBox& { return Get<platform::ListBox>(form, name); };
-  auto text = [&](const std::string& name) -> platform::TextBox& { return Get<platform::TextBox>(form, name); };
-  auto combo = [&](const std::string& name) -> platform::ComboBox& { return Get<platform::ComboBox>(form, name); };
+  auto list = [&](const std::string& name) -> platform::ListBox& {
+    return Get<platform::ListBox>(form, name);
+  };
+  auto text = [&](const std::string& name) -> platform::TextBox& {
+    return Get<platform::TextBox>(form, name);
+  };
+  auto combo = [&](const std::string& name) -> platform::ComboBox& {
+    return Get<platform::ComboBox>(form, name);
+  };
 
   combo("DataProvidersCombo").SetListIndex(0);
   for (const char* name : {"DRAVDataProviderText", "EAIDataProviderText", "I18NDataProviderText"}) {
@@ -67,9 +74,11 @@ void BuildSampleConfiguration(SampleTarget& control) {
   }
   Fill(combo("DRAVKeyFieldsCombo"), {"ORDERID", "CUSTOMERID"});
   AddCriterion(control, ProviderKind::DRAV, 1, "ORDERID", "0", "1042", "", dtc::CONSTANT);
-  AddCriterion(control, ProviderKind::DRAV, 2, "CUSTOMERID", "2", "GetCustomerID()", "", dtc::INCLUDEFUNCTION);
+  AddCriterion(control, ProviderKind::DRAV, 2, "CUSTOMERID", "2", "GetCustomerID()", "",
+               dtc::INCLUDEFUNCTION);
   AddCriterion(control, ProviderKind::DRAV, 3, "ORDERID", "1", "  LastOrder  ",
-               "Function LastOrder()\r\n\tLastOrder = Session(\"LastOrder\")\r\nEnd Function", dtc::USERSCRIPT);
+               "Function LastOrder()\r\n\tLastOrder = Session(\"LastOrder\")\r\nEnd Function",
+               dtc::USERSCRIPT);
   auto& dravGrid = Get<platform::FlexGrid>(form, "DRAVCriteriaGrid");
   dravGrid.SetTextMatrix(3, 4, "extra");
   dravGrid.AddItem("");  // the entry row
@@ -81,8 +90,8 @@ void BuildSampleConfiguration(SampleTarget& control) {
   for (const char* field : {"Order.Number", "Customer.Name"}) AddReturnField(form, ProviderKind::EAI, field);
   Fill(combo("EAIKeyFieldsCombo"), {"Order.Number"});
   AddCriterion(control, ProviderKind::EAI, 1, "Order.Number", "0", "2", "", dtc::CONSTANT);
-  AddCriterion(control, ProviderKind::EAI, 2, "Order.Number", "2", "Räumung", "Function Räumung()\r\nEnd Function",
-               dtc::USERSCRIPT);
+  AddCriterion(control, ProviderKind::EAI, 2, "Order.Number", "2", "Räumung",
+               "Function Räumung()\r\nEnd Function", dtc::USERSCRIPT);
   Get<platform::FlexGrid>(form, "EAICriteriaGrid").AddItem("");
   list("EAII18NFieldValuesList").SetSelected(0, true);
   list("EAII18NFieldValuesList").SetSelected(1, true);
@@ -99,7 +108,8 @@ void BuildSampleConfiguration(SampleTarget& control) {
     list(p + "LinkedFieldsList").Clear();
     list(p + "SelectedLinkedFieldsList").Clear();
     combo(p + "ToLinkFieldsCombo").Clear();
-    Fill(list(p + "LinkedFieldsList"), {isDrav ? "1 - CUSTOMERID" : "Customer.ID", isDrav ? "2 - CITY" : "Customer.City"});
+    Fill(list(p + "LinkedFieldsList"),
+         {isDrav ? "1 - CUSTOMERID" : "Customer.ID", isDrav ? "2 - CITY" : "Customer.City"});
     Fill(list(p + "SelectedLinkedFieldsList"), {isDrav ? "3 - COUNTRY" : "Customer.Country"});
     Fill(combo(p + "ToLinkFieldsCombo"), {isDrav ? "CUSTOMERID" : "Customer.ID"});
     auto& links = Get<platform::FlexGrid>(form, p + "LinksGrid");

@@ -19,8 +19,8 @@ class SampleTarget {
  public:
   virtual ~SampleTarget() = default;
   virtual platform::Form& EditorForm() = 0;
-  virtual void SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation, std::string& iValue,
-                           dtc::SpecificationType& iType) = 0;
+  virtual void SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation,
+                           std::string& iValue, dtc::SpecificationType& iType) = 0;
   virtual void LetProperty(std::string_view name, std::optional<std::int32_t> index,
                            const platform::Variant& value) = 0;
 };

@@ -53,8 +53,12 @@ std::vector<ScriptWord> SplitWords(const std::string& line, int number) {
 
 // ---- arguments ----------------------------------------------------------------------------------
 
-std::int32_t Number(const ScriptLine& line, std::size_t arg, std::int32_t low, std::int32_t high) {
-  const std::string& text = line.args.at(arg).text;
+bool AllDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+std::int32_t Number(int lineNumber, const std::string& text, std::int32_t low, std::int32_t high) {
   std::size_t used = 0;
   long long value = 0;
   try {
@@ -63,10 +67,14 @@ std::int32_t Number(const ScriptLine& line, std::size_t arg, std::int32_t low, s
     used = 0;
   }
   if (used != text.size() || text.empty() || value < low || value > high) {
-    throw ScriptError(line.number, "'" + text + "' is not a number from " + std::to_string(low) + " to " +
-                                       std::to_string(high));
+    throw ScriptError(lineNumber, "'" + text + "' is not a number from " + std::to_string(low) + " to " +
+                                      std::to_string(high));
   }
   return static_cast<std::int32_t>(value);
+}
+
+std::int32_t Number(const ScriptLine& line, std::size_t arg, std::int32_t low, std::int32_t high) {
+  return Number(line.number, line.args.at(arg).text, low, high);
 }
 
 Control& Named(ScriptContext& context, const ScriptLine& line, std::size_t arg) {
@@ -102,11 +110,8 @@ void Focus(ScriptContext& context, Control& control) {
 // An item of a list or combo: its exact text, or #N (unquoted) for the item at index N.
 std::int32_t ItemIndex(const ScriptLine& line, std::size_t arg, const platform::ItemList& list) {
   const ScriptWord& word = line.args.at(arg);
-  if (!word.quoted && word.text.size() > 1 && word.text[0] == '#' &&
-      std::all_of(word.text.begin() + 1, word.text.end(), [](unsigned char c) { return std::isdigit(c); })) {
-    const std::int32_t index = Number(ScriptLine{line.number, line.action, {{word.text.substr(1), false}}}, 0, 0,
-                                      list.ListCount() - 1);
-    return index;
+  if (!word.quoted && word.text.size() > 1 && word.text[0] == '#' && AllDigits(word.text.substr(1))) {
+    return Number(line.number, word.text.substr(1), 0, list.ListCount() - 1);
   }
   const auto& items = list.Items();
   const auto found = std::find(items.begin(), items.end(), word.text);
@@ -136,13 +141,15 @@ void Tab(ScriptContext& context, const ScriptLine& line) {
   } else {
     tabs = &TheTabControl(context, line);
   }
-  if (!tabs->Visible() || !tabs->Enabled()) throw ScriptError(line.number, "the tab control cannot be reached");
+  if (!tabs->Visible() || !tabs->Enabled())
+    throw ScriptError(line.number, "the tab control cannot be reached");
   const ScriptWord& which = line.args.back();
   std::int32_t tab = -1;
   for (std::int32_t t = 0; t < tabs->Tabs(); ++t) {
     if (tabs->TabCaption(t) == which.text) tab = t;
   }
-  if (tab < 0 && !which.quoted) tab = Number(line, line.args.size() - 1, 0, tabs->Tabs() - 1);
+  if (tab < 0 && !which.quoted && AllDigits(which.text))
+    tab = Number(line, line.args.size() - 1, 0, tabs->Tabs() - 1);
   if (tab < 0) throw ScriptError(line.number, "no tab '" + which.text + "'");
   tabs->ClickTab(tab);
 }
@@ -275,7 +282,7 @@ void Answer(ScriptContext& context, const ScriptLine& line) {
   if (line.args.size() != 1) throw ScriptError(line.number, "answer " + kind + " takes nothing more");
   using platform::MsgBoxResult;
   static const std::pair<const char*, MsgBoxResult> kAnswers[] = {
-      {"ok", MsgBoxResult::OK},     {"cancel", MsgBoxResult::Cancel}, {"abort", MsgBoxResult::Abort},
+      {"ok", MsgBoxResult::OK},       {"cancel", MsgBoxResult::Cancel}, {"abort", MsgBoxResult::Abort},
       {"retry", MsgBoxResult::Retry}, {"ignore", MsgBoxResult::Ignore}, {"yes", MsgBoxResult::Yes},
       {"no", MsgBoxResult::No},
   };
@@ -327,8 +334,10 @@ void AddEditorActions(ScriptActions& actions) {
   actions.Add("tab", {1, 2, "tab [TABCONTROL] TAB", Tab});
   actions.Add("click", {1, 1, "click CONTROL", Click});
   actions.Add("dblclick", {1, 2, "dblclick CONTROL [ITEM]", DblClick});
-  actions.Add("select", {2, 2, "select CONTROL ITEM", [](ScriptContext& c, const ScriptLine& l) { Select(c, l, true); }});
-  actions.Add("deselect", {2, 2, "deselect LIST ITEM", [](ScriptContext& c, const ScriptLine& l) { Select(c, l, false); }});
+  actions.Add("select", {2, 2, "select CONTROL ITEM",
+                         [](ScriptContext& c, const ScriptLine& l) { Select(c, l, true); }});
+  actions.Add("deselect", {2, 2, "deselect LIST ITEM",
+                           [](ScriptContext& c, const ScriptLine& l) { Select(c, l, false); }});
   actions.Add("text", {2, 2, "text CONTROL TEXT", Text});
   actions.Add("type", {2, 2, "type CONTROL TEXT", Type});
   actions.Add("keypress", {2, 2, "keypress CONTROL CODE", KeyPress});
@@ -363,8 +372,8 @@ void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& action
     } catch (const ScriptError&) {
       throw;
     } catch (const platform::Error& e) {
-      throw ScriptError(line.number, line.action + " failed: " + e.Description() + " (" +
-                                         std::to_string(e.Number()) + ")");
+      throw ScriptError(
+          line.number, line.action + " failed: " + e.Description() + " (" + std::to_string(e.Number()) + ")");
     }
   }
   context.CheckAnswersTaken();

@@ -48,7 +48,8 @@ class ScriptError : public std::runtime_error {
 // that queued them, so that one no dialog took can be named.
 class ScriptContext {
  public:
-  ScriptContext(platform::Form& editor, QueuedMessageBoxes& messageBoxes, platform::ScriptedFileDialogs& dialogs)
+  ScriptContext(platform::Form& editor, QueuedMessageBoxes& messageBoxes,
+                platform::ScriptedFileDialogs& dialogs)
       : form(editor), boxes(messageBoxes), fileDialogs(dialogs) {}
 
   void QueueAnswer(int line, platform::MsgBoxResult answer);

@@ -57,7 +57,8 @@ class HostedSample : public host::SampleTarget {
     std::string error;
     Check(control_.control->SetKeyValue(iTab, iRow, iRepresentation, iValue, iType, &error), error);
   }
-  void LetProperty(std::string_view name, std::optional<std::int32_t> index, const platform::Variant& value) override {
+  void LetProperty(std::string_view name, std::optional<std::int32_t> index,
+                   const platform::Variant& value) override {
     std::string error;
     Check(control_.control->LetProperty(name, index, value, &error), error);
   }
@@ -181,7 +182,8 @@ void OfferThePagesProviders(host::HostedHeaderDTC& control, const char* path) {
     return;  // a bag that cannot be read is reported by the control's load
   }
   platform::Form& form = control.Form();
-  for (const char* name : {"DataProvidersCombo", "DRAVLinkedDataProvidersCombo", "EAILinkedDataProvidersCombo"}) {
+  for (const char* name :
+       {"DataProvidersCombo", "DRAVLinkedDataProvidersCombo", "EAILinkedDataProvidersCombo"}) {
     auto* combo = dynamic_cast<platform::ComboBox*>(form.Find(name));
     if (combo == nullptr) continue;
     for (const std::string& provider : providers) {

@@ -42,10 +42,12 @@ class DataProviderComponentsTest : public ::testing::Test {
   ComPtr<platform::IProviderMetadata> Metadata(bool drav) {
     ComPtr<platform::IProviderMetadata> metadata;
     if (drav) {
-      EXPECT_EQ(Create<platform::IDRAVProviderSource>(platform::kDRAVProviderSourceClsid)->get_Metadata(metadata.Put()),
+      EXPECT_EQ(Create<platform::IDRAVProviderSource>(platform::kDRAVProviderSourceClsid)
+                    ->get_Metadata(metadata.Put()),
                 hr::S_OK);
     } else {
-      EXPECT_EQ(Create<platform::IEAIProviderSource>(platform::kEAIProviderSourceClsid)->get_Metadata(metadata.Put()),
+      EXPECT_EQ(Create<platform::IEAIProviderSource>(platform::kEAIProviderSourceClsid)
+                    ->get_Metadata(metadata.Put()),
                 hr::S_OK);
     }
     return metadata;
@@ -56,7 +58,8 @@ class DataProviderComponentsTest : public ::testing::Test {
 
 TEST_F(DataProviderComponentsTest, CatalogListsEveryProviderInTheFilesOrder) {
   std::vector<std::string> names;
-  EXPECT_EQ(Create<platform::IDataProviderCatalog>(platform::kDataProviderCatalogClsid)->GetDataProviderNames(names),
+  EXPECT_EQ(Create<platform::IDataProviderCatalog>(platform::kDataProviderCatalogClsid)
+                ->GetDataProviderNames(names),
             hr::S_OK);
   EXPECT_EQ(names, (Items{"KRMOrders", "KRMCustomers", "KRMArticles", "KRMStock"}));
   EXPECT_FALSE(components::DataProviderCreateFunction(platform::IUnknown::kIid, *registry));
@@ -87,15 +90,19 @@ TEST_F(DataProviderComponentsTest, ACatalogThatCannotBeUsedIsReportedWhole) {
   const std::pair<const char*, const char*> faulty[] = {
       {"not json", "{ \"providers\": ["},
       {"no providers", "{ \"sources\": [] }"},
-      {"a field name that is not text", R"({ "providers": [ { "name": "A", "drav": { "fields": [[1, 7]] } } ] })"},
-      {"a field without its number", R"({ "providers": [ { "name": "A", "drav": { "fields": [["ID"]] } } ] })"},
-      {"a negative field number", R"({ "providers": [ { "name": "A", "drav": { "fields": [[-1, "ID"]] } } ] })"},
+      {"a field name that is not text",
+       R"({ "providers": [ { "name": "A", "drav": { "fields": [[1, 7]] } } ] })"},
+      {"a field without its number",
+       R"({ "providers": [ { "name": "A", "drav": { "fields": [["ID"]] } } ] })"},
+      {"a negative field number",
+       R"({ "providers": [ { "name": "A", "drav": { "fields": [[-1, "ID"]] } } ] })"},
       {"a provider without a name", R"({ "providers": [ { "drav": { "fields": [] } } ] })"},
   };
   for (const auto& [what, content] : faulty) {
     Catalog(folder.Put("catalog.json", content).string());
     std::vector<std::string> names{"kept"};
-    EXPECT_EQ(Create<platform::IDataProviderCatalog>(platform::kDataProviderCatalogClsid)->GetDataProviderNames(names),
+    EXPECT_EQ(Create<platform::IDataProviderCatalog>(platform::kDataProviderCatalogClsid)
+                  ->GetDataProviderNames(names),
               hr::DP_E_CATALOG)
         << what;
     EXPECT_EQ(names, (Items{"kept"})) << "out is set only on success";
@@ -103,7 +110,8 @@ TEST_F(DataProviderComponentsTest, ACatalogThatCannotBeUsedIsReportedWhole) {
   Catalog((folder.Path() / "missing.json").string());
   DictionaryPtr map;
   EXPECT_EQ(Metadata(true)->GetKeyFields("A", map), hr::DP_E_CATALOG);
-  registry->DeleteValue(platform::RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue);
+  registry->DeleteValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
+                        components::kCatalogFileValue);
   EXPECT_EQ(Metadata(false)->GetKeyFields("A", map), hr::DP_E_CATALOG);
 }
 
@@ -113,11 +121,13 @@ TEST_F(DataProviderComponentsTest, ACatalogOnADriveIsFoundThroughTheDriveMapping
   ::setenv("TESSERY_DRIVE_Q", folder.Path().c_str(), 1);
   Catalog("q:\\DATA\\providers.json");
   std::vector<std::string> names;
-  EXPECT_EQ(Create<platform::IDataProviderCatalog>(platform::kDataProviderCatalogClsid)->GetDataProviderNames(names),
+  EXPECT_EQ(Create<platform::IDataProviderCatalog>(platform::kDataProviderCatalogClsid)
+                ->GetDataProviderNames(names),
             hr::S_OK);
   EXPECT_EQ(names, (Items{"Only"}));
   ::unsetenv("TESSERY_DRIVE_Q");
-  EXPECT_EQ(Create<platform::IDataProviderCatalog>(platform::kDataProviderCatalogClsid)->GetDataProviderNames(names),
+  EXPECT_EQ(Create<platform::IDataProviderCatalog>(platform::kDataProviderCatalogClsid)
+                ->GetDataProviderNames(names),
             hr::DP_E_CATALOG)
       << "an unmapped drive";
 }

@@ -20,8 +20,9 @@ class ModulesTest : public ::testing::Test {
  protected:
   ModulesTest() {
     registry->CreateKey(RootKey::LocalMachine, components::kDataProvidersKey);
-    registry->SetValue(RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
-                       platform::RegistryValue::String(std::string(TESSERY_TEST_DATA) + "/dataproviders.json"));
+    registry->SetValue(
+        RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
+        platform::RegistryValue::String(std::string(TESSERY_TEST_DATA) + "/dataproviders.json"));
   }
   bool KeyExists(const std::string& path) { return registry->OpenKey(RootKey::ClassesRoot, path) == 0; }
 
@@ -33,7 +34,8 @@ class ModulesTest : public ::testing::Test {
 TEST_F(ModulesTest, TheControlRegistersItselfAndIsCreatedFromItsModule) {
   const std::string clsid = platform::FormatGuid(dtc::kHeaderDTCClsid);
   ComPtr<dtc::IHeaderDTC> control;
-  EXPECT_EQ(creator->CreateInstance(dtc::kHeaderDTCProgId, platform::CLSCTX_ALL, control), hr::CO_E_CLASSSTRING);
+  EXPECT_EQ(creator->CreateInstance(dtc::kHeaderDTCProgId, platform::CLSCTX_ALL, control),
+            hr::CO_E_CLASSSTRING);
 
   std::string message;
   ASSERT_EQ(platform::RegisterModule(*registry, DATAPROVIDER_MODULE, &message), hr::S_OK) << message;
@@ -69,7 +71,8 @@ TEST_F(ModulesTest, TheControlRegistersItselfAndIsCreatedFromItsModule) {
   std::string error;
   EXPECT_EQ(control->GetProperty("DataProvider", std::nullopt, value, &error), hr::S_OK);
   EXPECT_EQ(value.ToString(), "KRMArticles");
-  EXPECT_EQ(control->GetProperty("NoSuchProperty", std::nullopt, value, &error), dtc::HResultFromErrorNumber(438));
+  EXPECT_EQ(control->GetProperty("NoSuchProperty", std::nullopt, value, &error),
+            dtc::HResultFromErrorNumber(438));
   EXPECT_EQ(error, "Object doesn't support this property or method");
   EXPECT_TRUE(boxes.Prompts().empty());
 
@@ -85,8 +88,9 @@ TEST_F(ModulesTest, AControlWhoseProvidersAreNotRegisteredStillStarts) {
   ComPtr<platform::IHostedControl> hosted;
   ASSERT_EQ(creator->CreateInstance(dtc::kHeaderDTCProgId, platform::CLSCTX_ALL, hosted), hr::S_OK);
   ASSERT_EQ(hosted->SetClientSite({.messageBoxes = boxes, .components = creator.get()}), hr::S_OK);
-  EXPECT_EQ(boxes.Prompts(), (std::vector<std::string>{"Error in 'PrepareGeneralTab': ActiveX component can't "
-                                                       "create object: Class not registered (429)"}));
+  EXPECT_EQ(boxes.Prompts(),
+            (std::vector<std::string>{"Error in 'PrepareGeneralTab': ActiveX component can't "
+                                      "create object: Class not registered (429)"}));
   EXPECT_NE(hosted->UserControlForm()->Find("SSTab1"), nullptr);
 }
 

@@ -53,7 +53,8 @@ inline void BuildSampleConfiguration(HeaderDTC& control) {
                      SpecificationType& type) override {
       control.SetKeyValue(tab, row, representation, value, type);
     }
-    void LetProperty(std::string_view name, std::optional<std::int32_t> index, const platform::Variant& v) override {
+    void LetProperty(std::string_view name, std::optional<std::int32_t> index,
+                     const platform::Variant& v) override {
       control.LetProperty(name, index, v);
     }
     HeaderDTC& control;

@@ -44,7 +44,8 @@ TEST_F(LifecycleTest, DRAVItemsArePaddedToTheWidthOfTheFieldCount) {
 
 TEST_F(LifecycleTest, EAIItemsAreObjectAndFieldInMapOrder) {
   ChooseProviderAndEnter("KRMOrders", kEAITab);
-  EXPECT_EQ(ui.EAI.FieldsList.Items(), (Items{"Order.Number", "Order.Status", "Customer.Name", "Customer.Street"}));
+  EXPECT_EQ(ui.EAI.FieldsList.Items(),
+            (Items{"Order.Number", "Order.Status", "Customer.Name", "Customer.Street"}));
   EXPECT_EQ(ui.EAI.KeyFieldsCombo.Items(), (Items{"Order.Number"}));
   EXPECT_TRUE(boxes.Prompts().empty());
 }
@@ -109,7 +110,8 @@ TEST_F(LifecycleTest, PrepareGeneralTabFillsTheProviderCombosOnce) {
   control->PrepareGeneralTab();
   for (const platform::ComboBox* combo :
        {&ui.DataProvidersCombo, &ui.DRAV.LinkedDataProvidersCombo, &ui.EAI.LinkedDataProvidersCombo}) {
-    EXPECT_EQ(combo->Items(), (Items{"KRMOrders", "KRMCustomers", "KRMArticles", "KRMStock"})) << combo->Name();
+    EXPECT_EQ(combo->Items(), (Items{"KRMOrders", "KRMCustomers", "KRMArticles", "KRMStock"}))
+        << combo->Name();
   }
 }
 
@@ -157,7 +159,8 @@ TEST_F(LifecycleTest, ASourceThatCannotBeCreatedIsReported) {
   components.InjectFault(ComStep::ClassObject, platform::hr::CO_E_DLLNOTFOUND);
   ChooseProviderAndEnter("KRMOrders", kEAITab);
   ASSERT_EQ(boxes.Prompts().size(), 1u);
-  EXPECT_EQ(boxes.Prompts()[0].rfind("Error in 'PrepareEAITab': ActiveX component can't create object: ", 0), 0u);
+  EXPECT_EQ(boxes.Prompts()[0].rfind("Error in 'PrepareEAITab': ActiveX component can't create object: ", 0),
+            0u);
   EXPECT_EQ(ui.EAI.DataProviderText.Text(), "KRMOrders");
 }
 

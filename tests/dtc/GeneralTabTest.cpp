@@ -29,7 +29,8 @@ class GeneralTabTest : public ControlTest {
 
 TEST(SiteRelativePathTest, BelowTheRootOnlyWithoutRegardToCase) {
   EXPECT_EQ(SiteRelativePath("C:\\SITE\\inc\\a.asp", "C:\\SITE\\"), "inc/a.asp");
-  EXPECT_EQ(SiteRelativePath("c:\\Site\\xsl\\Orders.xsl", "C:\\SITE\\"), "xsl/Orders.xsl") << "only the path is upper-cased";
+  EXPECT_EQ(SiteRelativePath("c:\\Site\\xsl\\Orders.xsl", "C:\\SITE\\"), "xsl/Orders.xsl")
+      << "only the path is upper-cased";
   EXPECT_EQ(SiteRelativePath("C:\\SITE2\\a.asp", "C:\\SITE\\"), std::nullopt);
   EXPECT_EQ(SiteRelativePath("C:\\SIT", "C:\\SITE\\"), std::nullopt) << "shorter than the root";
   EXPECT_EQ(SiteRelativePath("C:\\SITE\\", "C:\\SITE\\"), "");
@@ -111,7 +112,8 @@ TEST_F(GeneralTabTest, XSLBrowseNamesTheRootWhenItRefusesAFile) {
   EXPECT_EQ(dialogs.Shown()[0].initDir, "C:\\TESSERY\\SITE\\/xsl");
   EXPECT_EQ(dialogs.Shown()[0].filter, "XSL files (*.xsl)|*.xsl");
   Ui().BrowseForXSLFileCommand.Click.Raise();
-  EXPECT_EQ(boxes.Prompts(), (Items{"Can not include a file outside the Corvane site 'C:\\TESSERY\\SITE\\'"}));
+  EXPECT_EQ(boxes.Prompts(),
+            (Items{"Can not include a file outside the Corvane site 'C:\\TESSERY\\SITE\\'"}));
   EXPECT_EQ(Ui().XSLFilenameText.Text(), "xsl/Orders.xsl");
 }
 
@@ -138,8 +140,7 @@ TEST_F(GeneralTabTest, SaveButtonWritesThePageTextToTheDebugFile) {
   files.Put("C:\\TESSERY\\SITE\\Vistelle\\include\\DTC_TEMPLATE.ASP", "Provider <DATAPROVIDER>\r\n");
   Ui().DataProvidersCombo.SetListIndex(1);
   Ui().SaveCommand.Click.Raise();
-  EXPECT_EQ(boxes.Prompts(),
-            (Items{"Error in 'SaveCommand_Click': Path not found (76)"}))
+  EXPECT_EQ(boxes.Prompts(), (Items{"Error in 'SaveCommand_Click': Path not found (76)"}))
       << "c:\\temp does not exist: the click ends before any page text is made";
 
   boxes.Clear();

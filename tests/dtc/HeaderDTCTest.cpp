@@ -173,7 +173,8 @@ TEST_F(ControlTest, ChoosingTheLinkedProviderUpdatesBothLinkTabs) {
   auto control = NewControl();
   EditorForm& ui = control->Editor();
   ui.DRAV.LinkedDataProvidersCombo.SetListIndex(1);
-  EXPECT_EQ(ui.DRAV.LinkedFieldsList.Items(), (std::vector<std::string>{"1 - CUSTOMERID", "2 - CITY", "3 - COUNTRY"}));
+  EXPECT_EQ(ui.DRAV.LinkedFieldsList.Items(),
+            (std::vector<std::string>{"1 - CUSTOMERID", "2 - CITY", "3 - COUNTRY"}));
   EXPECT_EQ(ui.EAI.LinkedFieldsList.Items(),
             (std::vector<std::string>{"Customer.ID", "Customer.City", "Customer.Country"}));
   EXPECT_EQ(ui.DRAV.ToLinkFieldsCombo.Items(), (std::vector<std::string>{"CUSTOMERID"}));
