@@ -1,0 +1,64 @@
+#include "components/DatasourceConnection.h"
+
+#include <string>
+
+#include "platform/DatasourceConnection.h"
+#include "platform/Win32Error.h"
+
+namespace components {
+namespace {
+
+using platform::GUID;
+using platform::HRESULT;
+namespace hr = platform::hr;
+
+class DatasourceConnection final : public platform::ComObject<platform::IDatasourceConnection> {
+ public:
+  explicit DatasourceConnection(platform::Registry& registry) : registry_(registry) {}
+
+  HRESULT ConnectionString(std::int32_t datasource, std::string& connectionString) override {
+    platform::RegistryValue value;
+    const long code = registry_.QueryValue(platform::RootKey::LocalMachine, kDatasourcesKey,
+                                           std::to_string(datasource), value);
+    if (code != 0) return platform::HResultFromWin32(code);
+    connectionString = value.AsString();
+    return hr::S_OK;
+  }
+
+ private:
+  platform::Registry& registry_;
+};
+
+platform::ClassRegistration Registration() {
+  return {platform::kDatasourceConnectionClsid, std::string(platform::kDatasourceConnectionProgId),
+          "Data-source connection", "Both"};
+}
+
+}  // namespace
+
+platform::FunctionClassFactory::CreateFunction DatasourceConnectionCreateFunction(
+    platform::Registry& registry) {
+  return [&registry](const GUID& iid, void** out) {
+    return platform::MakeComObject<DatasourceConnection>(registry)->QueryInterface(iid, out);
+  };
+}
+
+HRESULT GetDatasourceConnectionClassObject(const platform::ModuleSite& site, const GUID& clsid,
+                                           const GUID& iid, void** out) {
+  if (out == nullptr) return hr::E_POINTER;
+  *out = nullptr;
+  if (clsid != platform::kDatasourceConnectionClsid) return hr::CLASS_E_CLASSNOTAVAILABLE;
+  return platform::MakeComObject<platform::FunctionClassFactory>(
+             DatasourceConnectionCreateFunction(site.registry))
+      ->QueryInterface(iid, out);
+}
+
+HRESULT RegisterDatasourceConnection(const platform::ModuleSite& site) {
+  return platform::RegisterComClass(site.registry, Registration(), site.modulePath);
+}
+
+HRESULT UnregisterDatasourceConnection(const platform::ModuleSite& site) {
+  return platform::UnregisterComClass(site.registry, Registration());
+}
+
+}  // namespace components
