@@ -38,16 +38,22 @@
 
 #include "dtc/EditorForm.h"
 #include "dtc/Types.h"
+#include "platform/Ado.h"
 #include "platform/Com.h"
 #include "platform/ControlContainer.h"
 #include "platform/DataProviders.h"
 #include "platform/DesignTimeControlSite.h"
 #include "platform/Dictionary.h"
 #include "platform/MessageBox.h"
+#include "platform/ModalForms.h"
 #include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
 #include "platform/Variant.h"
+
+namespace i18n {
+class TranslationDialogs;
+}  // namespace i18n
 
 namespace dtc {
 
@@ -64,6 +70,10 @@ struct HeaderDTCServices {
   // read from (none: the template cannot be opened).
   platform::Registry* registry = nullptr;
   platform::TextFiles* files = nullptr;
+  // Translation dialogs: their modal loop (none: a dialog closes as soon as it is shown) and the ADO
+  // objects (none: the ODBC backend, opened at the first I18N operation).
+  platform::ModalForms* modalForms = nullptr;
+  platform::ado::DataAccess* dataAccess = nullptr;
 };
 
 // One public property of the type library.
@@ -247,6 +257,35 @@ class HeaderDTC {
 
   std::shared_ptr<platform::DesignTimeControlSite> site_;
   // ==== end of page text generation ====
+
+  // ==== Translation maintenance: the I18N lists and their dialogs (dtc/I18NTab.cpp) ====
+ public:
+  // A click on an I18N list: the ticked entry's field name (the piece after " - " for DRAV, after "."
+  // for EAI) gets its translation checked or maintained; afterwards the kind's return fields are
+  // reported as changed. Nothing but the report happens while the list is hidden.
+  void DRAVI18NFieldnamesList_Click();
+  void EAII18NFieldnamesList_Click();
+  void DRAVI18NFieldValuesList_Click();
+  void EAII18NFieldValuesList_Click();
+  // S1 finds a row. After an error (its message shown) the answer is false and `failed` is set.
+  bool FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
+                                  const std::string& fieldName, bool* failed = nullptr);
+  // The question, and on "Yes" the field-name dialog.
+  void AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
+                               const std::string& fieldName);
+  // The field-value dialog for one field, filled from the database and shown modally.
+  void ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
+                                  const std::string& fieldName);
+  // The single instances of the translation dialogs, created on first use.
+  i18n::TranslationDialogs& TranslationDialogs();
+
+ private:
+  void I18NFieldnamesList_Click(ProviderKind kind);
+  void I18NFieldValuesList_Click(ProviderKind kind);
+  void ConnectI18NEvents();
+
+  std::shared_ptr<i18n::TranslationDialogs> translationDialogs_;
+  // ==== end of translation maintenance ====
 };
 
 }  // namespace dtc

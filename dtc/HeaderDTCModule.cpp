@@ -49,6 +49,7 @@ class HeaderDTCObject final
           .fileDialogs = services.fileDialogs,
           .registry = services.registry,
           .files = services.files,
+          .modalForms = services.modalForms,
       });
     });
   }
