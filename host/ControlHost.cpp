@@ -31,6 +31,7 @@ platform::ControlServices HostServices::ForControls() {
       .components = components.get(),
       .registry = registry.get(),
       .files = files.get(),
+      .modalForms = modalForms,
   };
 }
 

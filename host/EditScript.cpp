@@ -302,7 +302,7 @@ void Answer(ScriptContext& context, const ScriptLine& line) {
 
 void ScriptContext::QueueAnswer(int line, platform::MsgBoxResult answer) {
   boxes.Queue(answer);
-  boxAnswerLines_.push_back(line);
+  root_->boxAnswerLines_.push_back(line);
 }
 
 void ScriptContext::QueueFile(int line, std::optional<std::string> path) {
@@ -311,10 +311,11 @@ void ScriptContext::QueueFile(int line, std::optional<std::string> path) {
   } else {
     fileDialogs.Cancel();
   }
-  fileAnswerLines_.push_back(line);
+  root_->fileAnswerLines_.push_back(line);
 }
 
 void ScriptContext::CheckAnswersTaken() const {
+  if (root_ != this) return root_->CheckAnswersTaken();
   // Answers are taken in the order they were queued, so the pending ones are the last queued.
   std::optional<int> first;
   if (std::size_t n = boxes.PendingAnswers()) first = boxAnswerLines_[boxAnswerLines_.size() - n];
@@ -365,17 +366,41 @@ std::vector<ScriptLine> ParseScript(std::istream& in, const ScriptActions& actio
   return lines;
 }
 
-void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& actions, ScriptContext& context) {
-  for (const ScriptLine& line : lines) {
+void ScriptModalForms::RunLines(ScriptContext& context, const std::function<bool()>* shown) {
+  while (next_ < lines_->size() && !failure_ && (shown == nullptr || (*shown)())) {
+    const ScriptLine& line = (*lines_)[next_++];
     try {
-      actions.Find(line.action)->run(context, line);
-    } catch (const ScriptError&) {
-      throw;
+      actions_->Find(line.action)->run(context, line);
+    } catch (const ScriptError& e) {
+      failure_ = e;
     } catch (const platform::Error& e) {
-      throw ScriptError(
+      failure_ = ScriptError(
           line.number, line.action + " failed: " + e.Description() + " (" + std::to_string(e.Number()) + ")");
     }
   }
+}
+
+void ScriptModalForms::ShowModal(platform::Form& form, const std::function<bool()>& shown) {
+  if (context_ == nullptr || failure_) return;  // nobody at the dialog: it closes as it stands
+  ScriptContext dialog(*context_, form);
+  RunLines(dialog, &shown);
+  if (!failure_ && shown()) {
+    const int last = lines_->empty() ? 0 : lines_->back().number;
+    failure_ = ScriptError(last, "the script ends while the dialog '" + form.Name() + "' is open");
+  }
+}
+
+void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& actions, ScriptContext& context) {
+  ScriptModalForms local;
+  ScriptModalForms& run = context.modal ? *context.modal : local;
+  run.lines_ = &lines;
+  run.actions_ = &actions;
+  run.context_ = &context;
+  run.next_ = 0;
+  run.failure_.reset();
+  run.RunLines(context, nullptr);
+  run.context_ = nullptr;
+  if (run.failure_) throw *run.failure_;
   context.CheckAnswersTaken();
 }
 

@@ -19,8 +19,11 @@
 #include "host/ControlHost.h"
 #include "platform/FileDialog.h"
 #include "platform/Forms.h"
+#include "platform/ModalForms.h"
 
 namespace host {
+
+class ScriptModalForms;
 
 struct ScriptWord {
   std::string text;
@@ -49,8 +52,16 @@ class ScriptError : public std::runtime_error {
 class ScriptContext {
  public:
   ScriptContext(platform::Form& editor, QueuedMessageBoxes& messageBoxes,
-                platform::ScriptedFileDialogs& dialogs)
-      : form(editor), boxes(messageBoxes), fileDialogs(dialogs) {}
+                platform::ScriptedFileDialogs& dialogs, ScriptModalForms* modalForms = nullptr)
+      : form(editor), boxes(messageBoxes), fileDialogs(dialogs), modal(modalForms) {}
+  // The context of a dialog shown modally while `outer` runs: actions address the dialog's form;
+  // answers are kept by the outermost context.
+  ScriptContext(ScriptContext& outer, platform::Form& dialog)
+      : form(dialog),
+        boxes(outer.boxes),
+        fileDialogs(outer.fileDialogs),
+        modal(outer.modal),
+        root_(outer.root_) {}
 
   void QueueAnswer(int line, platform::MsgBoxResult answer);
   void QueueFile(int line, std::optional<std::string> path);
@@ -60,8 +71,10 @@ class ScriptContext {
   platform::Form& form;
   QueuedMessageBoxes& boxes;
   platform::ScriptedFileDialogs& fileDialogs;
+  ScriptModalForms* modal;
 
  private:
+  ScriptContext* root_ = this;
   std::vector<int> boxAnswerLines_;
   std::vector<int> fileAnswerLines_;
 };
@@ -96,5 +109,25 @@ std::vector<ScriptLine> ParseScript(std::istream& in, const ScriptActions& actio
 // an action (the control's handlers trap their own) fails its line too. At the end every queued
 // answer must have been taken.
 void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& actions, ScriptContext& context);
+
+// The control's modal dialogs under a script: the lines after the one that opened a dialog act on
+// the dialog's form until the dialog closes (OK, Cancel, ...). A line that fails inside a dialog, or
+// a script that ends while a dialog is open, closes the dialog as it stands and fails the script
+// once the line that opened it returns; the control's error traps never see script faults.
+class ScriptModalForms : public platform::ModalForms {
+ public:
+  void ShowModal(platform::Form& form, const std::function<bool()>& shown) override;
+
+ private:
+  friend void RunScript(const std::vector<ScriptLine>&, const ScriptActions&, ScriptContext&);
+  // Runs lines in `context` while `shown` (when given) answers true.
+  void RunLines(ScriptContext& context, const std::function<bool()>* shown);
+
+  const std::vector<ScriptLine>* lines_ = nullptr;
+  const ScriptActions* actions_ = nullptr;
+  ScriptContext* context_ = nullptr;
+  std::size_t next_ = 0;
+  std::optional<ScriptError> failure_;
+};
 
 }  // namespace host

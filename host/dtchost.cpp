@@ -250,7 +250,9 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
     }
   }
 
+  host::ScriptModalForms modalForms;  // outlives the session's control
   Session session;
+  session.services.modalForms = &modalForms;
   if (!session.Start()) return kFailed;
   if (isNew) {
     if (platform::Failed(session.control->persistence->InitNew())) return kFailed;
@@ -259,7 +261,7 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
     return kFailed;
   }
   host::ScriptContext context(session.control->Form(), session.services.messageBoxes,
-                              session.services.fileDialogs);
+                              session.services.fileDialogs, &modalForms);
   try {
     host::RunScript(lines, actions, context);
   } catch (const host::ScriptError& e) {
