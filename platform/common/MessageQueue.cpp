@@ -79,8 +79,8 @@ class CoreQueue final : public MessageQueue {
   }
 
   std::uint32_t SetTimer(std::uint32_t periodMs, TimerProc proc) override {
-    std::lock_guard lock(hub_->mutex);
     if (hub_->faults.setTimer && hub_->faults.setTimer()) return 0;
+    std::lock_guard lock(hub_->mutex);
     std::uint32_t id = ++hub_->lastTimerId;
     if (id == 0) id = ++hub_->lastTimerId;
     Clock::Ms period = periodMs;
