@@ -139,7 +139,7 @@ platform::ClassRegistration CCPaymentRegistration() {
 
 platform::ComPtr<platform::IPayment> MakeCCPayment(platform::Registry& registry,
                                                    platform::ado::DataAccess& data) {
-  return platform::MakeComObject<CCPayment>(registry, data);
+  return platform::ComPtr<platform::IPayment>(platform::MakeComObject<CCPayment>(registry, data).Get());
 }
 
 std::string SqlLiteral(std::string_view text) {
