@@ -330,29 +330,5 @@ TEST_F(PaymentWork, ADatabaseThatDisappearsAndComesBackMissesOneCycleAndPaysEach
   EXPECT_EQ(Problems().size(), 1u);
 }
 
-TEST_F(PaymentWork, FailingPaymentsAreReportedEveryCycleUntilTheyGoThrough) {
-  SetParameters(std::nullopt, 2);
-  sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}, {"'B'", 4}, {"'C'", 5}});
-  log_.runResult = platform::hr::E_FAIL;
-  StartService();
-  ASSERT_TRUE(RunCycle());
-  ASSERT_TRUE(RunCycle());
-  Texts problems = Problems();
-  std::sort(problems.begin(), problems.end());
-  EXPECT_EQ(problems,
-            (Texts{"Error calling Run() on cs.CCPayment (order A, error 0x80004005: Unspecified error)",
-                   "Error calling Run() on cs.CCPayment (order A, error 0x80004005: Unspecified error)",
-                   "Error calling Run() on cs.CCPayment (order B, error 0x80004005: Unspecified error)",
-                   "Error calling Run() on cs.CCPayment (order B, error 0x80004005: Unspecified error)",
-                   "Error calling Run() on cs.CCPayment (order C, error 0x80004005: Unspecified error)",
-                   "Error calling Run() on cs.CCPayment (order C, error 0x80004005: Unspecified error)"}));
-  EXPECT_TRUE(RunGuardIsFree());
-
-  SettleInTheDatabase();
-  ASSERT_TRUE(RunCycle());
-  EXPECT_EQ(Journal(), "A\nB\nC\n");
-  EXPECT_EQ(Problems().size(), 6u);
-}
-
 }  // namespace
 }  // namespace tillmoor::testing

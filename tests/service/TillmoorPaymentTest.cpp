@@ -7,7 +7,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <map>
 #include <set>
 #include <sstream>
 
@@ -23,26 +22,13 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::Eventually;
 
-// A child process with the test's environment plus `more`; killed when the test leaves it running.
+// A child process with the test's environment; killed when the test leaves it running.
 class Child {
  public:
-  Child(std::vector<std::string> arguments, const std::map<std::string, std::string>& more,
-        const fs::path& output) {
-    std::map<std::string, std::string> variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string text(*entry);
-      if (const std::size_t equals = text.find('='); equals != std::string::npos)
-        variables[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    variables.erase("NOTIFY_SOCKET");
-    for (const auto& [name, value] : more) variables[name] = value;
-    std::vector<std::string> environment;
-    for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
-    std::vector<char*> argv, envp;
+  Child(std::vector<std::string> arguments, const fs::path& output) {
+    std::vector<char*> argv;
     for (auto& text : arguments) argv.push_back(text.data());
-    for (auto& text : environment) envp.push_back(text.data());
     argv.push_back(nullptr);
-    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
@@ -56,7 +42,7 @@ class Child {
     sigemptyset(&none);
     ::posix_spawnattr_setsigmask(&attributes, &none);
     ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    EXPECT_EQ(::posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data()), 0);
+    EXPECT_EQ(::posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ), 0);
     ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&actions);
   }
@@ -106,13 +92,13 @@ TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTh
   const std::string settledBefore =
       sandbox.Sqlite("Velmar", "SELECT ORDERID FROM ORDERHEADER WHERE HEADERBILLINGSTATUS = 6");
 
-  const std::map<std::string, std::string> environment{
-      {"TESSERY_REGISTRY", (folder / "registry.reg").string()},
-      {"TESSERY_LOCK_DIR", (folder / "locks").string()},
-      {"TESSERY_SYSTEMD_UNIT_DIR", folder.Path().string()},
-      {"TESSERY_TIME_SCALE", "6000"}};
-  ASSERT_EQ(Child({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, environment, folder / "regsvr").Wait(), 0);
-  ASSERT_EQ(Child({TILLMOOR_EXECUTABLE, "-RegServer"}, environment, folder / "register").Wait(), 0);
+  ::setenv("TESSERY_REGISTRY", (folder / "registry.reg").c_str(), 1);
+  ::setenv("TESSERY_LOCK_DIR", (folder / "locks").c_str(), 1);
+  ::setenv("TESSERY_SYSTEMD_UNIT_DIR", folder.Path().c_str(), 1);
+  ::setenv("TESSERY_TIME_SCALE", "6000", 1);
+  ::unsetenv("NOTIFY_SOCKET");
+  ASSERT_EQ(Child({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, folder / "regsvr").Wait(), 0);
+  ASSERT_EQ(Child({TILLMOOR_EXECUTABLE, "-RegServer"}, folder / "register").Wait(), 0);
   {
     auto registry = platform::OpenFileRegistry(folder / "registry.reg");
     const std::string parameters = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
@@ -125,7 +111,7 @@ TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTh
                        platform::RegistryValue::DWord(20));
   }
 
-  Child service({TILLMOOR_EXECUTABLE}, environment, folder / "service");
+  Child service({TILLMOOR_EXECUTABLE}, folder / "service");
   auto settledCount = [&] {
     try {
       return std::stoi(sandbox.Sqlite("Velmar",
