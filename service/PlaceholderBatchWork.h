@@ -1,7 +1,8 @@
-// The batch work the executable runs until the real order query and payment component are wired in:
-// it finds no pending orders.
+// Stand-in batch work for the service core's own tests of timing and stops, which need no database:
+// the executable runs it instead of the real order query and payment (PaymentBatchWork) when
+// TESSERY_DEMO_ORDERS is set. Without orders it finds none.
 //
-// For tests and demos only, three environment variables give it something to do:
+// Three environment variables give it something to do:
 //   TESSERY_DEMO_ORDERS      comma-separated order ids that every query returns
 //   TESSERY_DEMO_PAYMENT_MS  how long each payment takes, in real milliseconds (default 0)
 //   TESSERY_DEMO_LOG         a file to which each query and payment appends one line:
