@@ -4,7 +4,6 @@
 // Reported: the recordset's time per query (the iteration time) and the counter "ratio" = recordset
 // time / sqlite3 time over the run; the target is a ratio of at most 3.
 //
-// Builds with: platform, SQLite::SQLite3, benchmark::benchmark_main, and tests/ on the include path
 // for the ODBC sandbox (support/OdbcSandbox.h).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -103,3 +102,5 @@ void PendingOrderQuery(benchmark::State& state) {
 BENCHMARK(PendingOrderQuery)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+BENCHMARK_MAIN();

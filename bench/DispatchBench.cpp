@@ -196,3 +196,5 @@ void Dispatch(benchmark::State& state) {
 BENCHMARK(Dispatch)->Arg(1)->Arg(8)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
+
+BENCHMARK_MAIN();
