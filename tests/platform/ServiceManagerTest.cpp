@@ -232,34 +232,5 @@ TEST_F(LinuxDispatcher, RunsServiceMainAndTurnsSigtermIntoTheStopControlOnItsThr
   EXPECT_EQ(Receive(), "STATUS=Stopped");
 }
 
-TEST(ScriptedDispatcher, DeliversControlsOnTheDispatcherThreadOnceTheHandlerIsThere) {
-  testing::ScriptedServiceManager manager;
-  manager.SetStartArguments({"a", "b"});
-  manager.PostControl(svc::kControlInterrogate);  // before the handler exists
-  std::vector<std::uint32_t> received;
-  std::vector<std::string> arguments;
-  std::atomic<bool> registered{false};
-  std::thread delivery([&] {
-    if (!Eventually([&] { return registered.load(); })) testsupport::Hung("handler registration");
-    EXPECT_TRUE(manager.DeliverControl(svc::kControlStop));
-  });
-  manager.StartServiceCtrlDispatcher("Svc", [&](const std::vector<std::string>& args) {
-    arguments = args;
-    ServiceStatusHandle handle = 0;
-    manager.RegisterServiceCtrlHandler(
-        "Svc", [&](std::uint32_t code) { received.push_back(code); }, handle);
-    registered = true;
-    if (!Eventually([&] { return manager.HandlerThreads().size() == 2; })) testsupport::Hung("the controls");
-    ServiceStatus status;
-    status.currentState = svc::kServiceStopped;
-    manager.SetServiceStatus(handle, status);
-  });
-  delivery.join();
-  EXPECT_EQ(arguments, (std::vector<std::string>{"Svc", "a", "b"}));
-  EXPECT_EQ(received, (std::vector<std::uint32_t>{svc::kControlInterrogate, svc::kControlStop}));
-  EXPECT_EQ(manager.HandlerThreads(), (std::vector<ThreadId>{CurrentThreadId(), CurrentThreadId()}));
-  EXPECT_EQ(manager.States(), std::vector<std::uint32_t>{svc::kServiceStopped});
-}
-
 }  // namespace
 }  // namespace platform
