@@ -29,17 +29,22 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dtc/EditorForm.h"
 #include "dtc/Types.h"
 #include "platform/ControlContainer.h"
+#include "platform/DesignTimeControlSite.h"
 #include "platform/Dictionary.h"
 #include "platform/MessageBox.h"
 #include "platform/PropertyBag.h"
+#include "platform/Registry.h"
+#include "platform/TextFiles.h"
 #include "platform/Variant.h"
 
 namespace dtc {
@@ -63,6 +68,11 @@ struct HeaderDTCServices {
   platform::MessageBoxes& messageBoxes;
   platform::ControlContainer* container = nullptr;  // none: change notifications go nowhere
   EditorLifecycle* lifecycle = nullptr;
+  // Page text generation: the registry the scripting shell reads the install directory from (none:
+  // no shell object, so the install directory is unknown), and the file system the page template is
+  // read from (none: the template cannot be opened).
+  platform::Registry* registry = nullptr;
+  platform::TextFiles* files = nullptr;
 };
 
 // One public property of the type library.
@@ -149,6 +159,49 @@ class HeaderDTC {
   platform::Dictionary eaiCriteriaTypes_;
   std::int16_t nrOfUserDefinedScripts_ = 0;
   bool deletingLink_ = false;  // set while a removal of the link runs on both link tabs
+
+  // ==== Page text generation and the design-time control site (dtc/PageText.cpp) ====
+ public:
+  // IDesignTimeControl.DesignTimeControlSite: the host's site, used only to locate the edited page.
+  // An empty pointer (the host's nothing) leaves the control without a site.
+  void SetDesignTimeControlSite(std::shared_ptr<platform::DesignTimeControlSite> site) {
+    site_ = std::move(site);
+  }
+  const std::shared_ptr<platform::DesignTimeControlSite>& DesignTimeControlSite() const noexcept {
+    return site_;
+  }
+
+  // IProvideRuntimeText.GetRuntimeText: the page template below the install directory with its
+  // placeholders replaced from the current configuration. A failure that ends the request is shown
+  // as "Error in 'IProvideRuntimeText_GetRuntimeText': <description>(<number>)" and the text holds
+  // what the working text was at that moment; the bool form then returns false.
+  std::string GetRuntimeText() const;
+  bool GetRuntimeText(std::string& text) const;
+
+  // "../" once per folder between the edited page and the site root; empty without a site.
+  std::string GetRelativePathRoot() const;
+  // The install directory from the registry, upper-cased and ending in "\"; empty after the message
+  // "Can not find REGKEY '...'" when it is not there.
+  std::string GetInstallDir() const;
+
+  // The fragments of the page text. Kinds 1 and 2 (EAI, DRAV) for the first five, 4 and 5 (EAI link,
+  // DRAV link) for the last two; another kind is Invalid procedure call or argument (5).
+  std::string GetKeyFieldsRuntimeText(ProviderKind kind) const;
+  std::string GetReturnFieldsRuntimeText(ProviderKind kind) const;
+  std::string GetCriteriaRuntimeText(ProviderKind kind) const;
+  std::string GetI18NFieldnamesRuntimeText(ProviderKind kind) const;
+  std::string GetI18NFieldValuesRuntimeText(ProviderKind kind) const;
+  std::string GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const;
+  std::string GetLinkedFieldsRuntimeText(ProviderKind kind) const;
+
+ private:
+  void ReadPageTemplate(std::string& text) const;
+  std::string ExtraIncludesRuntimeText(const std::string& root) const;
+  std::string UserDefinedScriptsRuntimeText() const;
+  std::string I18NRuntimeText(ProviderKind kind, bool values) const;
+
+  std::shared_ptr<platform::DesignTimeControlSite> site_;
+  // ==== end of page text generation ====
 };
 
 }  // namespace dtc

@@ -99,6 +99,11 @@ Json ToJson(const std::string& name, const Variant& value) {
     case VarType::Date:
     case VarType::String:
       return value.ToString();
+    case VarType::Null:
+      // A bag file has no form for Null that load would accept; refuse it rather than write a file
+      // that no longer loads.
+      Raise(err::InvalidPropertyValue, StandardDescription(err::InvalidPropertyValue) + ": property '" +
+                                           name + "' holds Null, which a bag file cannot hold");
     case VarType::Empty:
       break;
   }

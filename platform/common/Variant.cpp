@@ -127,6 +127,10 @@ std::string FormatDate(double serial) {
   return buffer;
 }
 
+[[noreturn]] void RaiseInvalidUseOfNull() {
+  Raise(err::InvalidUseOfNull, "Invalid use of Null");
+}
+
 // Rounds half to even (the default floating-point rounding mode) and checks the range.
 template <typename Int>
 Int RoundToRange(double value) {
@@ -144,6 +148,12 @@ Variant Variant::FromDate(double serial) {
   if (!(serial > kFirstSerial - 1 && serial < kEndSerial)) Raise(err::Overflow);
   Variant v;
   v.value_ = DateValue{serial};
+  return v;
+}
+
+Variant Variant::Null() {
+  Variant v;
+  v.value_ = NullValue{};
   return v;
 }
 
@@ -167,6 +177,8 @@ std::string Variant::ToString() const {
       return FormatDate(std::get<DateValue>(value_).serial);
     case VarType::String:
       return std::get<std::string>(value_);
+    case VarType::Null:
+      RaiseInvalidUseOfNull();
   }
   return {};
 }
@@ -191,6 +203,8 @@ double Variant::ToDouble() const {
       if (!std::isfinite(number)) Raise(err::Overflow);
       return number;
     }
+    case VarType::Null:
+      RaiseInvalidUseOfNull();
   }
   return 0;
 }
@@ -234,6 +248,7 @@ bool Variant::ToBoolean() const {
 }
 
 double Variant::ToDateSerial() const {
+  if (Type() == VarType::Null) RaiseInvalidUseOfNull();
   if (Type() != VarType::Date) Raise(err::TypeMismatch);
   return std::get<DateValue>(value_).serial;
 }
@@ -241,6 +256,7 @@ double Variant::ToDateSerial() const {
 bool LooselyEqual(const Variant& a, const Variant& b) {
   const VarType ta = a.Type();
   const VarType tb = b.Type();
+  if (ta == VarType::Null || tb == VarType::Null) return false;
   if (ta == VarType::String && tb == VarType::String) return a.ToString() == b.ToString();
   if (ta == VarType::Empty && tb == VarType::Empty) return true;
   if (ta == VarType::Empty) return tb == VarType::String ? b.ToString().empty() : b.ToDouble() == 0;

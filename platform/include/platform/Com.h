@@ -349,13 +349,15 @@ class ComponentCreator {
  public:
   virtual ~ComponentCreator() = default;
 
-  // The class id for a ProgID, or for a text beginning with "{" read as a class id.
-  // CO_E_CLASSSTRING for a text that is neither a registered ProgID nor a class id,
-  // REGDB_E_READREGDB when the registry cannot be read.
-  virtual HRESULT ClassIdFromText(std::string_view progIdOrClsid, GUID& clsid) = 0;
-  // The class object (normally asked for IClassFactory) of a class.
-  // REGDB_E_CLASSNOTREG when the class has no in-process server within `context`; the module
-  // failures of RegisterModule; the module's own result (CLASS_E_CLASSNOTAVAILABLE) otherwise.
+  // The class id for a ProgID, or for a text beginning with "{" read as a class id (CO_E_CLASSSTRING
+  // when it is not one).
+  HRESULT ClassIdFromText(std::string_view progIdOrClsid, GUID& clsid);
+  // The class id registered for a ProgID. CO_E_CLASSSTRING for a ProgID that is not registered or
+  // names no valid class id, REGDB_E_READREGDB when the registry cannot be read.
+  virtual HRESULT ClassIdFromProgId(std::string_view progId, GUID& clsid) = 0;
+  // The class object (normally asked for IClassFactory) of a class. REGDB_E_CLASSNOTREG when the
+  // class has no in-process server within `context`; CO_E_DLLNOTFOUND / CO_E_ERRORINDLL as for
+  // RegisterModule; else the module's own result (CLASS_E_CLASSNOTAVAILABLE for a class it lacks).
   virtual HRESULT GetClassObject(const GUID& clsid, std::uint32_t context, const GUID& iid, void** out) = 0;
 
   // A new object of the class, created for IUnknown and then asked for `iid` (E_NOINTERFACE when it

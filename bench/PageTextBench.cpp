@@ -1,0 +1,219 @@
+// Page text generation for a large page, against reading and copying as many bytes in the same run.
+//
+// Size N = 1 is 2,000 return fields, 500 criteria rows, 200 user scripts and a 100 KB template;
+// N = 2 doubles every one of them. The template is the demo installation's page template followed
+// by HTML markup (full of "<" that starts no placeholder), read from disk through the drive mapping
+// as dtchost reads it. The baseline reads a file as large as the generated page and copies it.
+// After the runs the program prints, per size, time(generation) / time(read and copy), and the
+// growth time(N = 2) / time(N = 1) of each, which stays about 2 when generation grows linearly.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "dtc/HeaderDTC.h"
+#include "host/DemoConfiguration.h"
+#include "platform/DesignTimeControlSite.h"
+#include "platform/testing/MappedDrives.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CountingMessageBoxes : public platform::MessageBoxes {
+ public:
+  platform::MsgBoxResult Show(std::string_view, std::int32_t buttons, std::string_view) override {
+    ++shown;
+    return platform::FirstButton(buttons);
+  }
+  int shown = 0;
+};
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A control with a page of size `n` on a temporary installation folder mapped as drive C.
+class LargePage {
+ public:
+  explicit LargePage(int n) {
+    std::string pattern = (fs::temp_directory_path() / "tessery-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
+    folder_ = pattern;
+    drives_.Map('C', folder_);
+    files_ = platform::OpenHostTextFiles(drives_);
+    registry_->CreateKey(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane");
+    registry_->SetValue(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane", "InstallDir",
+                        platform::RegistryValue::String("c:\\install"));
+    WriteTemplate(n);
+    control_ = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{
+        .messageBoxes = boxes_, .lifecycle = &catalog_, .registry = registry_.get(), .files = files_.get()});
+    Configure(n);
+  }
+  ~LargePage() {
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+
+  dtc::HeaderDTC& Control() { return *control_; }
+  const fs::path& Folder() const { return folder_; }
+  int MessagesShown() const { return boxes_.shown; }
+
+ private:
+  void WriteTemplate(int n) {
+    const fs::path demoTemplate =
+        fs::path(TESSERY_SOURCE_DIR) / "demo/install/Vistelle/include/DTC_TEMPLATE.ASP";
+    std::string text = ReadFile(demoTemplate);
+    const std::size_t size = static_cast<std::size_t>(n) * 100 * 1024;
+    for (int row = 0; text.size() < size; ++row) {
+      text += "<tr class=\"row" + std::to_string(row % 2) + "\"><td><%= <DATAPROVIDER_VARNAME>.Value(\"F" +
+              std::to_string(row) + "\") %></td><td><b>&lt;" + std::to_string(row) + "&gt;</b></td></tr>\r\n";
+    }
+    fs::create_directories(folder_ / "install/Vistelle/include");
+    std::ofstream(folder_ / "install/Vistelle/include/DTC_TEMPLATE.ASP", std::ios::binary) << text;
+  }
+
+  void Configure(int n) {
+    dtc::EditorForm& ui = control_->Editor();
+    ui.DataProvidersCombo.SetListIndex(0);
+    ui.DRAV.LinkedDataProvidersCombo.SetListIndex(1);
+    for (int i = 0; i < 20; ++i) ui.IncludeASPList.AddItem("include/functions" + std::to_string(i) + ".asp");
+    const int fields = 1000 * n, rows = 250 * n, scripts = 200 * n, links = 100 * n;
+    for (dtc::ProviderKind kind : dtc::kProviderKinds) {
+      dtc::ProviderControls& side = ui.Side(kind);
+      const bool drav = kind == dtc::ProviderKind::DRAV;
+      const auto field = [&](int i) {
+        return drav ? std::to_string(i) + " - FIELD" + std::to_string(i)
+                    : "Object" + std::to_string(i % 7) + ".Field" + std::to_string(i);
+      };
+      for (int i = 0; i < fields; ++i) {
+        side.SelectedFieldsList.AddItem(field(i));
+        side.I18NFieldnamesList.AddItem(field(i));
+        side.I18NFieldValuesList.AddItem(field(i));
+        side.I18NFieldnamesList.SetSelected(i, i % 2 == 0);
+        side.I18NFieldValuesList.SetSelected(i, i % 5 == 0);
+        if (i % 4 == 0) side.SelectedLinkedFieldsList.AddItem(field(i));
+      }
+      for (int i = 0; i < 20; ++i) side.KeyFieldsCombo.AddItem("KEY" + std::to_string(i));
+      platform::FlexGrid& criteria = side.CriteriaGrid;
+      criteria.SetRows(rows + 2);
+      const char* operators[] = {"==", "<=", ">="};
+      for (int r = 1; r <= rows; ++r) {
+        const std::string value = (r % 3 == 0   ? "Script"
+                                   : r % 3 == 1 ? "Value"
+                                                : "Function") +
+                                  std::to_string(r);
+        criteria.SetTextMatrix(r, 1, "KEY" + std::to_string(r % 20));
+        criteria.SetTextMatrix(r, 2, operators[r % 3]);
+        criteria.SetTextMatrix(r, 3, value);
+        if (r % 3 != 1)
+          control_->CriteriaTypes(kind).Add(value, platform::Variant(std::int32_t{r % 3 == 0 ? 2 : 1}));
+      }
+      platform::FlexGrid& grid = side.LinksGrid;
+      grid.SetRows(links + 2);
+      for (int r = 1; r <= links; ++r) {
+        grid.SetTextMatrix(r, 1, field(r));
+        grid.SetTextMatrix(r, 2, "LINKKEY" + std::to_string(r));
+      }
+    }
+    for (int i = 0; i < scripts; ++i) {
+      const std::string name = "Script" + std::to_string(i);
+      control_->UserDefinedScripts()->Add(
+          name, platform::Variant("Function " + name + "()\r\n\r\n\t" + name +
+                                  " = <DATAPROVIDER_VARNAME>.Lookup(\"" + name +
+                                  "\", Session(\"User\"))\r\nEnd Function '" + name + "()"));
+    }
+    control_->SetDesignTimeControlSite(platform::MakePageLocationSite("/shop/", "/shop/orders/list.asp"));
+  }
+
+  fs::path folder_;
+  CountingMessageBoxes boxes_;
+  host::DemoCatalog catalog_;
+  platform::testing::MappedDrives drives_;
+  std::unique_ptr<platform::TextFiles> files_;
+  std::unique_ptr<platform::Registry> registry_ = platform::OpenMemoryRegistry();
+  std::unique_ptr<dtc::HeaderDTC> control_;
+};
+
+void PageText(benchmark::State& state) {
+  LargePage page(static_cast<int>(state.range(0)));
+  std::string text;
+  for (auto _ : state) {
+    page.Control().GetRuntimeText(text);
+    benchmark::DoNotOptimize(text.data());
+  }
+  if (page.MessagesShown() != 0) state.SkipWithError("generation showed messages");
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  state.counters["page_bytes"] = static_cast<double>(text.size());
+}
+
+void ReadAndCopy(benchmark::State& state) {
+  LargePage page(static_cast<int>(state.range(0)));
+  const std::string text = page.Control().GetRuntimeText();
+  const fs::path file = page.Folder() / "page.asp";
+  std::ofstream(file, std::ios::binary) << text;
+  for (auto _ : state) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes(text.size(), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::string copy = bytes;
+    benchmark::DoNotOptimize(copy.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  state.counters["page_bytes"] = static_cast<double>(text.size());
+}
+
+BENCHMARK(PageText)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadAndCopy)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// Prints the ratios once every run is in.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+        times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const auto time = [&](const char* name) {
+      const auto it = times_.find(name);
+      return it == times_.end() ? 0.0 : it->second;
+    };
+    std::printf("\n");
+    for (const char* n : {"1", "2"}) {
+      const double page = time((std::string("PageText/") + n).c_str());
+      const double copy = time((std::string("ReadAndCopy/") + n).c_str());
+      if (page > 0 && copy > 0)
+        std::printf("N=%s: generation / read-and-copy of the same bytes = %.1f\n", n, page / copy);
+    }
+    if (time("PageText/1") > 0 && time("PageText/2") > 0) {
+      std::printf("growth N=2 / N=1: generation %.2f, read-and-copy %.2f (linear: about 2)\n",
+                  time("PageText/2") / time("PageText/1"), time("ReadAndCopy/2") / time("ReadAndCopy/1"));
+    }
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

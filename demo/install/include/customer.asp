@@ -1,0 +1,6 @@
+<%
+' Site functions for customer pages.
+Function GetCustomerID()
+	GetCustomerID = Session("CustomerID")
+End Function
+%>

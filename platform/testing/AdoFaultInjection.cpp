@@ -1,0 +1,255 @@
+#include "platform/testing/AdoFaultInjection.h"
+
+#include <array>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace platform::testing {
+
+namespace detail {
+
+class AdoFaultPlan {
+ public:
+  // Counts a call of `step` and throws when it is to fail.
+  void Step(AdoStep step);
+  void Arm(AdoStep step, int nth, std::function<void()> thrower, Persistence persistence);
+  void Clear();
+  int Calls(AdoStep step) const;
+
+ private:
+  struct Fault {
+    int atCall = 0;  // 0: none
+    bool fromThenOn = false;
+    std::function<void()> thrower;
+  };
+  mutable std::mutex mutex_;
+  std::array<int, kAdoStepCount> calls_{};
+  std::array<Fault, kAdoStepCount> faults_{};
+};
+
+}  // namespace detail
+
+namespace {
+
+using Plan = detail::AdoFaultPlan;
+
+std::size_t IndexOf(AdoStep step) {
+  return static_cast<std::size_t>(step);
+}
+
+class FaultyRecordset final : public ado::Recordset {
+ public:
+  FaultyRecordset(std::unique_ptr<ado::Recordset> inner, std::shared_ptr<Plan> plan)
+      : inner_(std::move(inner)), plan_(std::move(plan)) {}
+
+  void Open(std::string_view source, std::string_view activeConnection, ado::CursorType cursorType,
+            ado::LockType lockType, long options) override {
+    plan_->Step(AdoStep::RecordsetOpen);
+    inner_->Open(source, activeConnection, cursorType, lockType, options);
+  }
+  void Close() override {
+    plan_->Step(AdoStep::RecordsetClose);
+    inner_->Close();
+  }
+  ado::ObjectState State() const override { return inner_->State(); }
+  bool Eof() const override {
+    plan_->Step(AdoStep::Eof);
+    return inner_->Eof();
+  }
+  bool Bof() const override {
+    plan_->Step(AdoStep::Bof);
+    return inner_->Bof();
+  }
+  std::int32_t RecordCount() const override {
+    plan_->Step(AdoStep::RecordCount);
+    return inner_->RecordCount();
+  }
+  void MoveFirst() override {
+    plan_->Step(AdoStep::MoveFirst);
+    inner_->MoveFirst();
+  }
+  void MoveLast() override {
+    plan_->Step(AdoStep::MoveLast);
+    inner_->MoveLast();
+  }
+  void MoveNext() override {
+    plan_->Step(AdoStep::MoveNext);
+    inner_->MoveNext();
+  }
+  void MovePrevious() override {
+    plan_->Step(AdoStep::MovePrevious);
+    inner_->MovePrevious();
+  }
+  std::int32_t FieldCount() const override { return inner_->FieldCount(); }
+  std::string FieldName(std::int32_t index) const override { return inner_->FieldName(index); }
+  Variant Field(std::string_view name) const override {
+    plan_->Step(AdoStep::Field);
+    return inner_->Field(name);
+  }
+  Variant Field(std::int32_t index) const override {
+    plan_->Step(AdoStep::Field);
+    return inner_->Field(index);
+  }
+
+ private:
+  std::unique_ptr<ado::Recordset> inner_;
+  std::shared_ptr<Plan> plan_;
+};
+
+class FaultyConnection final : public ado::Connection {
+ public:
+  FaultyConnection(std::unique_ptr<ado::Connection> inner, std::shared_ptr<Plan> plan)
+      : inner_(std::move(inner)), plan_(std::move(plan)) {}
+
+  void SetConnectionString(std::string_view connectionString) override {
+    inner_->SetConnectionString(connectionString);
+  }
+  std::string ConnectionString() const override { return inner_->ConnectionString(); }
+  void Open(std::string_view connectionString) override {
+    plan_->Step(AdoStep::ConnectionOpen);
+    inner_->Open(connectionString);
+  }
+  void Close() override {
+    plan_->Step(AdoStep::ConnectionClose);
+    inner_->Close();
+  }
+  ado::ObjectState State() const override { return inner_->State(); }
+  std::unique_ptr<ado::Recordset> Execute(std::string_view commandText, std::int32_t* recordsAffected,
+                                          long options) override {
+    plan_->Step(AdoStep::Execute);
+    return std::make_unique<FaultyRecordset>(inner_->Execute(commandText, recordsAffected, options), plan_);
+  }
+  std::int32_t BeginTrans() override {
+    plan_->Step(AdoStep::BeginTrans);
+    return inner_->BeginTrans();
+  }
+  void CommitTrans() override {
+    plan_->Step(AdoStep::CommitTrans);
+    inner_->CommitTrans();
+  }
+  void RollbackTrans() override {
+    plan_->Step(AdoStep::RollbackTrans);
+    inner_->RollbackTrans();
+  }
+
+ private:
+  std::unique_ptr<ado::Connection> inner_;
+  std::shared_ptr<Plan> plan_;
+};
+
+}  // namespace
+
+std::string_view AdoStepName(AdoStep step) {
+  switch (step) {
+    case AdoStep::NewConnection:
+      return "NewConnection";
+    case AdoStep::NewRecordset:
+      return "NewRecordset";
+    case AdoStep::ConnectionOpen:
+      return "Connection.Open";
+    case AdoStep::ConnectionClose:
+      return "Connection.Close";
+    case AdoStep::Execute:
+      return "Connection.Execute";
+    case AdoStep::BeginTrans:
+      return "Connection.BeginTrans";
+    case AdoStep::CommitTrans:
+      return "Connection.CommitTrans";
+    case AdoStep::RollbackTrans:
+      return "Connection.RollbackTrans";
+    case AdoStep::RecordsetOpen:
+      return "Recordset.Open";
+    case AdoStep::RecordsetClose:
+      return "Recordset.Close";
+    case AdoStep::Eof:
+      return "Recordset.EOF";
+    case AdoStep::Bof:
+      return "Recordset.BOF";
+    case AdoStep::RecordCount:
+      return "Recordset.RecordCount";
+    case AdoStep::MoveFirst:
+      return "Recordset.MoveFirst";
+    case AdoStep::MoveLast:
+      return "Recordset.MoveLast";
+    case AdoStep::MoveNext:
+      return "Recordset.MoveNext";
+    case AdoStep::MovePrevious:
+      return "Recordset.MovePrevious";
+    case AdoStep::Field:
+      return "Recordset.Fields";
+  }
+  return "?";
+}
+
+void Plan::Step(AdoStep step) {
+  std::function<void()> thrower;
+  {
+    const std::lock_guard lock(mutex_);
+    const int call = ++calls_[IndexOf(step)];
+    const Fault& fault = faults_[IndexOf(step)];
+    if (fault.atCall != 0 && (call == fault.atCall || (fault.fromThenOn && call > fault.atCall))) {
+      thrower = fault.thrower;
+    }
+  }
+  if (thrower) thrower();
+}
+
+void Plan::Arm(AdoStep step, int nth, std::function<void()> thrower, Persistence persistence) {
+  if (nth < 1) throw std::invalid_argument("FailAt counts calls from 1");
+  const std::lock_guard lock(mutex_);
+  faults_[IndexOf(step)] =
+      Fault{calls_[IndexOf(step)] + nth, persistence == Persistence::FromThenOn, std::move(thrower)};
+}
+
+void Plan::Clear() {
+  const std::lock_guard lock(mutex_);
+  faults_ = {};
+}
+
+int Plan::Calls(AdoStep step) const {
+  const std::lock_guard lock(mutex_);
+  return calls_[IndexOf(step)];
+}
+
+FaultInjectingDataAccess::FaultInjectingDataAccess(ado::DataAccess& inner)
+    : inner_(inner), plan_(std::make_shared<Plan>()) {}
+
+void FaultInjectingDataAccess::FailAt(AdoStep step, int nth, Persistence persistence) {
+  const std::string message = "[injected] " + std::string(AdoStepName(step)) + " failed";
+  plan_->Arm(
+      step, nth,
+      [message] {
+        throw ado::DataAccessError({{"HY000", 0, message}});
+      },
+      persistence);
+}
+
+void FaultInjectingDataAccess::FailAt(AdoStep step, int nth, const Error& error, Persistence persistence) {
+  plan_->Arm(
+      step, nth,
+      [number = error.Number(), description = error.Description()] { throw Error(number, description); },
+      persistence);
+}
+
+void FaultInjectingDataAccess::Clear() {
+  plan_->Clear();
+}
+
+int FaultInjectingDataAccess::Calls(AdoStep step) const {
+  return plan_->Calls(step);
+}
+
+std::unique_ptr<ado::Connection> FaultInjectingDataAccess::NewConnection() {
+  plan_->Step(AdoStep::NewConnection);
+  return std::make_unique<FaultyConnection>(inner_.NewConnection(), plan_);
+}
+
+std::unique_ptr<ado::Recordset> FaultInjectingDataAccess::NewRecordset() {
+  plan_->Step(AdoStep::NewRecordset);
+  return std::make_unique<FaultyRecordset>(inner_.NewRecordset(), plan_);
+}
+
+}  // namespace platform::testing

@@ -1,0 +1,216 @@
+// ADODB.Connection over unixODBC against SQLite databases in a sandbox folder.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+
+#include "platform/Ado.h"
+#include "support/ErrorNumber.h"
+#include "support/OdbcSandbox.h"
+
+namespace platform::ado {
+namespace {
+
+using ::testing::HasSubstr;
+using testsupport::ErrorNumberOf;
+using testsupport::OdbcSandbox;
+
+template <typename F>
+DataAccessError DataAccessErrorOf(F&& call) {
+  try {
+    call();
+  } catch (const DataAccessError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no DataAccessError raised";
+  return DataAccessError({});
+}
+
+class AdoConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dsn_ = sandbox_.NewDsnName("Conn");
+    connectionString_ = sandbox_.AddSqliteDsn(dsn_) + ";UID=WWWapps;PWD=";
+    sandbox_.Sqlite(dsn_, "CREATE TABLE ORDERS (ID INTEGER, STATUS INTEGER, NOTE TEXT)");
+  }
+
+  std::unique_ptr<Connection> Open() {
+    auto connection = data_->NewConnection();
+    connection->Open(connectionString_);
+    return connection;
+  }
+
+  OdbcSandbox& sandbox_ = OdbcSandbox::Instance();
+  std::unique_ptr<DataAccess> data_ = OpenOdbcDataAccess();
+  std::string dsn_;
+  std::string connectionString_;
+};
+
+TEST_F(AdoConnectionTest, ExecuteReportsAffectedRecordsAndZeroWhenNothingMatches) {
+  auto connection = Open();
+  std::int32_t affected = -7;
+  connection->Execute("INSERT INTO ORDERS VALUES (1, 3, 'a'), (2, 4, 'b'), (3, 6, 'c')", &affected);
+  EXPECT_EQ(affected, 3);
+  connection->Execute("UPDATE ORDERS SET STATUS = 6 WHERE ID = 99", &affected);
+  EXPECT_EQ(affected, 0);
+  connection->Execute("DELETE FROM ORDERS WHERE ID = 99", &affected);
+  EXPECT_EQ(affected, 0);
+  connection->Execute("UPDATE ORDERS SET STATUS = 5 WHERE STATUS < 6", &affected);
+  EXPECT_EQ(affected, 2);
+  EXPECT_EQ(sandbox_.Sqlite(dsn_, "SELECT ID, STATUS FROM ORDERS ORDER BY ID"), "1|5\n2|5\n3|6\n");
+}
+
+TEST_F(AdoConnectionTest, ExecuteOfQueryGivesForwardOnlyRowsAndOfStatementAClosedRecordset) {
+  sandbox_.Sqlite(dsn_, "INSERT INTO ORDERS VALUES (1, 3, 'a'), (2, 4, 'b')");
+  auto connection = Open();
+  std::int32_t affected = 0;
+  auto rows = connection->Execute("SELECT ID FROM ORDERS ORDER BY ID", &affected);
+  EXPECT_EQ(affected, -1);
+  ASSERT_EQ(rows->State(), adStateOpen);
+  EXPECT_EQ(rows->RecordCount(), -1);
+  EXPECT_EQ(rows->Field("ID").ToString(), "1");
+  rows->MoveNext();
+  EXPECT_EQ(rows->Field("ID").ToString(), "2");
+  EXPECT_EQ(ErrorNumberOf([&] { rows->MoveFirst(); }), hr::CannotScrollBackwards);
+  rows->MoveNext();
+  EXPECT_TRUE(rows->Eof());
+
+  // The rows outlive the connection they came from.
+  connection->Close();
+  EXPECT_TRUE(rows->Eof());
+
+  connection = Open();
+  auto none = connection->Execute("UPDATE ORDERS SET STATUS = 6");
+  EXPECT_EQ(none->State(), adStateClosed);
+  EXPECT_EQ(ErrorNumberOf([&] { none->Eof(); }), hr::ObjectClosed);
+  EXPECT_EQ(connection->Execute("SELECT ID FROM ORDERS", nullptr, adCmdText | adExecuteNoRecords)->State(),
+            adStateClosed);
+  EXPECT_EQ(ErrorNumberOf([&] { connection->Execute("SELECT 1", nullptr, 2); }), hr::InvalidArgument);
+}
+
+TEST_F(AdoConnectionTest, StateRulesOfOpenCloseAndConnectionString) {
+  auto connection = data_->NewConnection();
+  EXPECT_EQ(connection->State(), adStateClosed);
+  EXPECT_EQ(ErrorNumberOf([&] { connection->Execute("SELECT 1"); }), hr::ObjectClosed);
+  EXPECT_EQ(ErrorNumberOf([&] { connection->Close(); }), hr::ObjectClosed);
+  EXPECT_EQ(ErrorNumberOf([&] { connection->BeginTrans(); }), hr::ObjectClosed);
+
+  connection->SetConnectionString(connectionString_);
+  connection->Open();
+  EXPECT_EQ(connection->State(), adStateOpen);
+  EXPECT_EQ(connection->ConnectionString(), connectionString_);
+  EXPECT_EQ(ErrorNumberOf([&] { connection->Open(); }), hr::ObjectOpen);
+  EXPECT_EQ(ErrorNumberOf([&] { connection->SetConnectionString("DSN=Other"); }), hr::ObjectOpen);
+  connection->Close();
+  connection->Open();  // opens again with the string it kept
+  EXPECT_EQ(connection->State(), adStateOpen);
+}
+
+TEST_F(AdoConnectionTest, FailuresCarryTheDriverManagersAndDriversText) {
+  auto connection = data_->NewConnection();
+  const DataAccessError unknown =
+      DataAccessErrorOf([&] { connection->Open("DSN=NoSuchSource;UID=WWWapps;PWD="); });
+  EXPECT_EQ(unknown.Number(), hr::Fail);
+  ASSERT_FALSE(unknown.Diagnostics().empty());
+  EXPECT_EQ(unknown.Diagnostics()[0].sqlState, "IM002");
+  EXPECT_THAT(unknown.Description(), HasSubstr("Data source name not found"));
+  EXPECT_THAT(unknown.Description(), HasSubstr("(SQLSTATE IM002, native error 0)"));
+  EXPECT_EQ(connection->State(), adStateClosed);
+
+  const std::string missingDriver = sandbox_.NewDsnName("MissingDriver");
+  sandbox_.AddDriver("Vanished", sandbox_.Folder() / "libvanished.so");
+  const std::string brokenSource = sandbox_.AddDsn(missingDriver, "Vanished", sandbox_.Folder() / "x.db");
+  EXPECT_THAT(DataAccessErrorOf([&] { connection->Open(brokenSource); }).Description(),
+              HasSubstr("libvanished.so"));
+
+  connection->Open(connectionString_);
+  const DataAccessError syntax = DataAccessErrorOf([&] { connection->Execute("SELEC ID FROM ORDERS"); });
+  EXPECT_EQ(syntax.Number(), hr::Fail);
+  EXPECT_THAT(syntax.Description(), HasSubstr("syntax error"));
+  EXPECT_THAT(syntax.Description(), HasSubstr("SQLSTATE HY000, native error 1"));
+  EXPECT_THAT(DataAccessErrorOf([&] { connection->Execute("SELECT * FROM MISSING"); }).Description(),
+              HasSubstr("no such table: MISSING"));
+  // The connection stays usable after a failed statement.
+  std::int32_t affected = 0;
+  connection->Execute("INSERT INTO ORDERS VALUES (1, 3, 'a')", &affected);
+  EXPECT_EQ(affected, 1);
+}
+
+TEST_F(AdoConnectionTest, CommittedWorkIsSeenByOthersAndRolledBackWorkIsGone) {
+  auto payer = Open();
+  auto observer = Open();
+  payer->Execute("INSERT INTO ORDERS VALUES (1, 3, 'a'), (2, 4, 'b')");
+
+  EXPECT_EQ(payer->BeginTrans(), 1);
+  payer->Execute("UPDATE ORDERS SET STATUS = 6 WHERE ID = 1");
+  payer->Execute("INSERT INTO ORDERS VALUES (10, 0, 'journal')");
+  payer->CommitTrans();
+  EXPECT_EQ(observer->Execute("SELECT COUNT(*) AS N FROM ORDERS WHERE STATUS IN (0, 6)")->Field("N").ToLong(),
+            2);
+
+  payer->BeginTrans();
+  payer->Execute("UPDATE ORDERS SET STATUS = 6 WHERE ID = 2");
+  payer->RollbackTrans();
+  EXPECT_EQ(sandbox_.Sqlite(dsn_, "SELECT STATUS FROM ORDERS WHERE ID = 2"), "4\n");
+
+  // After a transaction every statement commits on its own again.
+  payer->Execute("UPDATE ORDERS SET NOTE = 'x' WHERE ID = 2");
+  EXPECT_EQ(observer->Execute("SELECT NOTE FROM ORDERS WHERE ID = 2")->Field("NOTE").ToString(), "x");
+}
+
+TEST_F(AdoConnectionTest, ClosingOrDroppingAConnectionRollsItsTransactionBack) {
+  auto connection = Open();
+  connection->BeginTrans();
+  connection->Execute("INSERT INTO ORDERS VALUES (1, 3, 'closed')");
+  connection->Close();
+  {
+    auto dropped = Open();
+    dropped->BeginTrans();
+    dropped->Execute("INSERT INTO ORDERS VALUES (2, 3, 'dropped')");
+  }
+  EXPECT_EQ(sandbox_.Sqlite(dsn_, "SELECT COUNT(*) FROM ORDERS"), "0\n");
+}
+
+TEST_F(AdoConnectionTest, OneTransactionAtATime) {
+  auto connection = Open();
+  EXPECT_EQ(ErrorNumberOf([&] { connection->CommitTrans(); }), hr::NoTransaction);
+  EXPECT_EQ(ErrorNumberOf([&] { connection->RollbackTrans(); }), hr::NoTransaction);
+  connection->BeginTrans();
+  EXPECT_EQ(ErrorNumberOf([&] { connection->BeginTrans(); }), hr::TransactionExists);
+  connection->CommitTrans();
+  EXPECT_EQ(ErrorNumberOf([&] { connection->CommitTrans(); }), hr::NoTransaction);
+  EXPECT_EQ(connection->BeginTrans(), 1);
+  connection->RollbackTrans();
+}
+
+// Every worker opens its own connection; two of them write the same database file at once.
+TEST_F(AdoConnectionTest, TwoThreadsWithTheirOwnConnectionsShareOneDatabaseFile) {
+  constexpr int kRowsPerThread = 40;
+  auto worker = [this](int first) {
+    auto connection = Open();
+    for (int i = 0; i < kRowsPerThread; ++i) {
+      connection->BeginTrans();
+      connection->Execute("INSERT INTO ORDERS VALUES (" + std::to_string(first + i) + ", 3, 'w')");
+      connection->CommitTrans();
+      auto count = data_->NewRecordset();
+      count->Open("SELECT COUNT(*) AS N FROM ORDERS", connectionString_, adOpenStatic, adLockOptimistic,
+                  adCmdText);
+      if (count->Field("N").ToLong() < i + 1) return false;
+    }
+    connection->Close();
+    return true;
+  };
+  auto a = std::async(std::launch::async, worker, 0);
+  auto b = std::async(std::launch::async, worker, 1000);
+  ASSERT_EQ(a.wait_for(std::chrono::seconds(60)), std::future_status::ready) << "watchdog";
+  ASSERT_EQ(b.wait_for(std::chrono::seconds(60)), std::future_status::ready) << "watchdog";
+  EXPECT_TRUE(a.get());
+  EXPECT_TRUE(b.get());
+  EXPECT_EQ(sandbox_.Sqlite(dsn_, "SELECT COUNT(DISTINCT ID) FROM ORDERS"),
+            std::to_string(2 * kRowsPerThread) + "\n");
+}
+
+}  // namespace
+}  // namespace platform::ado
