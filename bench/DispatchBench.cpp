@@ -73,7 +73,7 @@ class FixedOrders final : public tillmoor::BatchWork {
 class Service {
  public:
   explicit Service(std::uint32_t workers) {
-    ::setenv("TESSERY_LOCK_DIR", (locks_ / "locks").c_str(), 1);  // the run guard's lock file
+    ::setenv("TESSERY_LOCK_DIR", (locks_.Path() / "locks").c_str(), 1);  // the run guard's lock file
     classes_.Register(kPaymentProgId, kClsid, CreateFunctionFor<InstantPayment>());
     registry_->CreateKey(RootKey::ClassesRoot, tillmoor::kAppIdKey);
     registry_->SetValue(RootKey::ClassesRoot, tillmoor::kAppIdKey, "LocalService",
@@ -111,7 +111,7 @@ class Service {
     return {};
   }
 
-  testsupport::TempFolder locks_{"dispatch-bench"};
+  testsupport::TempFolder locks_;
   std::shared_ptr<platform::testing::VirtualClock> clock_ =
       std::make_shared<platform::testing::VirtualClock>();
   std::unique_ptr<Threading> threading_ = OpenThreading();

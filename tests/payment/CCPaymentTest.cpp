@@ -199,7 +199,7 @@ TEST_F(CCPaymentTest, WithoutAConnectionStringItUsesTheVelmarDataSource) {
 
 TEST_F(CCPaymentTest, TheModuleRegistersAndSettlesThroughTheComponentCreator) {
   testsupport::TempFolder folder;
-  auto registry = OpenFileRegistry(folder / "registry.reg");
+  auto registry = OpenFileRegistry(folder.Path() / "registry.reg");
   std::string message;
   ASSERT_EQ(RegisterModule(*registry, CCPAYMENT_MODULE, &message), hr::S_OK) << message;
   RegistryValue value;

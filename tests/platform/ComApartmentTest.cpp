@@ -30,14 +30,5 @@ TEST(ComApartment, JoinsCountPerThreadAndKindsDoNotMix) {
   EXPECT_EQ(test.OpenJoins(), 0);
 }
 
-TEST(ComApartment, TestBackendFailsJoiningWithTheGivenResult) {
-  testing::TestComApartment com;
-  com.initializeFaults.FailAt(1, static_cast<long>(static_cast<HRESULT>(0x8007000Eu)));
-  EXPECT_EQ(com.Initialize(Apartment::ApartmentThreaded), static_cast<HRESULT>(0x8007000Eu));
-  EXPECT_EQ(com.OpenJoins(), 0);
-  EXPECT_EQ(com.Initialize(Apartment::ApartmentThreaded), kSOk);
-  com.Uninitialize();
-}
-
 }  // namespace
 }  // namespace platform

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/ConsoleControl.h"
-#include "platform/testing/ScriptedConsoleControl.h"
 #include "support/Watchdog.h"
 
 namespace platform {
@@ -40,22 +39,6 @@ TEST(ConsoleControl, LinuxTurnsSigintAndSigtermIntoEventsOnItsOwnThread) {
   console->RemoveHandler();
   EXPECT_EQ(events, (std::vector<std::uint32_t>{kCtrlCEvent, kCtrlCloseEvent}));
   EXPECT_NE(handlerThread, std::this_thread::get_id());
-}
-
-TEST(ConsoleControl, ScriptedRaisesToTheHandlerUntilItIsRemoved) {
-  testing::ScriptedConsoleControl console;
-  std::vector<std::uint32_t> events;
-  EXPECT_FALSE(console.Raise(kCtrlCEvent));
-  ASSERT_TRUE(console.SetHandler([&](std::uint32_t type) {
-    events.push_back(type);
-    return true;
-  }));
-  EXPECT_TRUE(console.Raise(kCtrlBreakEvent));
-  console.RemoveHandler();
-  EXPECT_FALSE(console.Raise(kCtrlCEvent));
-  EXPECT_EQ(events, std::vector<std::uint32_t>{kCtrlBreakEvent});
-  console.setHandlerFaults.FailAt(1, 1);
-  EXPECT_FALSE(console.SetHandler([](std::uint32_t) { return true; }));
 }
 
 }  // namespace

@@ -20,12 +20,5 @@ TEST(EventLog, BothBackendsTakeAnInformationEntry) {
   EXPECT_EQ(recording.Texts(), std::vector<std::string>{strings[0]});
 }
 
-TEST(EventLog, RecordingFailsByCountdown) {
-  testing::RecordingEventLog recording;
-  recording.faults.FailAt(1, 1502);  // ERROR_LOG_FILE_FULL
-  EXPECT_EQ(recording.ReportEvent("S", kEventlogInformationType, 0, 0, {}), 1502);
-  EXPECT_TRUE(recording.Entries().empty());
-}
-
 }  // namespace
 }  // namespace platform

@@ -83,7 +83,7 @@ TEST(MessageQueue, TimerFiresAtItsDueTimeAfterPostedMessagesAndKilledTimersNever
   });
   clock->Advance(59999);
   messaging.PostThreadMessage(queue->Owner(), 0x400, 0, 0);
-  ASSERT_TRUE(Eventually([&] { return got.load(); }));
+  if (!Eventually([&] { return got.load(); })) testsupport::Hung("GetMessage");
   loop.join();
   EXPECT_EQ(message.message, 0x400u) << "the timer fired early";
 

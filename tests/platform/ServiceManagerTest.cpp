@@ -51,7 +51,7 @@ class ServiceEntriesBase : public ::testing::Test {
   }
   void TearDown() override { ::unsetenv("TESSERY_SYSTEMD_UNIT_DIR"); }
 
-  testsupport::TempFolder units_{"units-test"};
+  testsupport::TempFolder units_;
   std::unique_ptr<Registry> registry_ = OpenMemoryRegistry();
   std::unique_ptr<ServiceControlManager> manager_;
   std::unique_ptr<ServiceManagerHandle> handle_;
@@ -115,7 +115,7 @@ TEST_F(LinuxServiceEntries, EntryIsKeptInTheRegistryAndAsASystemdUnit) {
   ASSERT_EQ(registry_->QueryValue(RootKey::LocalMachine, key, "DisplayName", value), 0);
   EXPECT_EQ(value.AsString(), "Tessery Velmar Service");
 
-  const auto unit = units_ / "Tessery-Velmar-Service.service";
+  const auto unit = units_.Path() / "Tessery-Velmar-Service.service";
   const std::string text = Slurp(unit);
   EXPECT_NE(text.find("\nType=notify\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nExecStart=\"/opt/my tools/tillmoor$$1\"\n"), std::string::npos) << text;
@@ -129,8 +129,8 @@ TEST_F(LinuxServiceEntries, EntryIsKeptInTheRegistryAndAsASystemdUnit) {
 }
 
 TEST_F(LinuxServiceEntries, UnwritableUnitFolderLeavesNoEntry) {
-  std::ofstream(units_ / "file") << "not a folder";
-  ::setenv("TESSERY_SYSTEMD_UNIT_DIR", (units_ / "file").c_str(), 1);
+  std::ofstream(units_.Path() / "file") << "not a folder";
+  ::setenv("TESSERY_SYSTEMD_UNIT_DIR", (units_.Path() / "file").c_str(), 1);
   std::unique_ptr<ServiceHandle> service;
   EXPECT_NE(handle_->CreateService(Config("Payments"), svc::kServiceAllAccess, service), 0);
   EXPECT_NE(registry_->OpenKey(RootKey::LocalMachine, ServiceKeyPath("Payments")), 0);
@@ -143,7 +143,7 @@ TEST_F(LinuxServiceEntries, AUnitOfAnotherServiceIsNeitherReplacedNorRemoved) {
   ASSERT_EQ(handle_->CreateService(Config("Pay ments"), svc::kServiceAllAccess, first), 0);
   EXPECT_EQ(handle_->CreateService(Config("Pay-ments"), svc::kServiceAllAccess, second),
             svc::kErrorServiceExists);
-  EXPECT_NE(Slurp(units_ / "Pay-ments.service").find("\"Pay ments\""), std::string::npos);
+  EXPECT_NE(Slurp(units_.Path() / "Pay-ments.service").find("\"Pay ments\""), std::string::npos);
 }
 
 TEST(SystemdUnitName, RunsOfOtherCharactersBecomeOneDash) {
@@ -160,7 +160,7 @@ class LinuxDispatcher : public ::testing::Test {
     socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    const std::string path = (folder_ / "notify").string();
+    const std::string path = (folder_.Path() / "notify").string();
     path.copy(address.sun_path, sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     timeval timeout{20, 0};
@@ -177,7 +177,7 @@ class LinuxDispatcher : public ::testing::Test {
     return n < 0 ? "(nothing)" : std::string(buffer, static_cast<std::size_t>(n));
   }
 
-  testsupport::TempFolder folder_{"dispatcher-test"};
+  testsupport::TempFolder folder_;
   int socket_ = -1;
   std::unique_ptr<Registry> registry_ = OpenMemoryRegistry();
 };
@@ -230,35 +230,6 @@ TEST_F(LinuxDispatcher, RunsServiceMainAndTurnsSigtermIntoTheStopControlOnItsThr
   EXPECT_EQ(Receive(), "READY=1\nSTATUS=Running");
   EXPECT_EQ(Receive(), "STOPPING=1\nSTATUS=Stopping");
   EXPECT_EQ(Receive(), "STATUS=Stopped");
-}
-
-TEST(ScriptedDispatcher, DeliversControlsOnTheDispatcherThreadOnceTheHandlerIsThere) {
-  testing::ScriptedServiceManager manager;
-  manager.SetStartArguments({"a", "b"});
-  manager.PostControl(svc::kControlInterrogate);  // before the handler exists
-  std::vector<std::uint32_t> received;
-  std::vector<std::string> arguments;
-  std::atomic<bool> registered{false};
-  std::thread delivery([&] {
-    if (!Eventually([&] { return registered.load(); })) testsupport::Hung("handler registration");
-    EXPECT_TRUE(manager.DeliverControl(svc::kControlStop));
-  });
-  manager.StartServiceCtrlDispatcher("Svc", [&](const std::vector<std::string>& args) {
-    arguments = args;
-    ServiceStatusHandle handle = 0;
-    manager.RegisterServiceCtrlHandler(
-        "Svc", [&](std::uint32_t code) { received.push_back(code); }, handle);
-    registered = true;
-    if (!Eventually([&] { return manager.HandlerThreads().size() == 2; })) testsupport::Hung("the controls");
-    ServiceStatus status;
-    status.currentState = svc::kServiceStopped;
-    manager.SetServiceStatus(handle, status);
-  });
-  delivery.join();
-  EXPECT_EQ(arguments, (std::vector<std::string>{"Svc", "a", "b"}));
-  EXPECT_EQ(received, (std::vector<std::uint32_t>{svc::kControlInterrogate, svc::kControlStop}));
-  EXPECT_EQ(manager.HandlerThreads(), (std::vector<ThreadId>{CurrentThreadId(), CurrentThreadId()}));
-  EXPECT_EQ(manager.States(), std::vector<std::uint32_t>{svc::kServiceStopped});
 }
 
 }  // namespace

@@ -8,6 +8,12 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
+// Workers started together record their start in either order: the first `count` entries sorted.
+Texts SortFirst(Texts texts, std::size_t count) {
+  std::sort(texts.begin(), texts.begin() + static_cast<std::ptrdiff_t>(std::min(count, texts.size())));
+  return texts;
+}
+
 class BatchCycle : public ServiceHarness {
  protected:
   void TearDown() override {
@@ -55,7 +61,7 @@ TEST_F(BatchCycle, MoreOrdersThanWorkersRefillTheFreedSlotInListOrder) {
   const std::uint32_t timerId = WaitForTimer()->id;
   FireTimer();
   ASSERT_TRUE(work_.WaitStarted(2));
-  EXPECT_EQ(work_.Started(), (Texts{"A", "B"}));
+  EXPECT_EQ(SortFirst(work_.Started(), 2), (Texts{"A", "B"}));
   work_.Release("B");
   ASSERT_TRUE(work_.WaitStarted(3));
   EXPECT_EQ(work_.Started().back(), "C");
@@ -68,7 +74,7 @@ TEST_F(BatchCycle, MoreOrdersThanWorkersRefillTheFreedSlotInListOrder) {
   EXPECT_TRUE(messaging_.PendingTimers().empty()) << "the cycle ended before its last worker";
   work_.Release("E");
   ASSERT_TRUE(WaitForRearm(timerId));
-  EXPECT_EQ(work_.Started(), (Texts{"A", "B", "C", "D", "E"}));
+  EXPECT_EQ(SortFirst(work_.Started(), 2), (Texts{"A", "B", "C", "D", "E"}));
   EXPECT_EQ(work_.MostRunning(), 2);
 }
 
@@ -91,6 +97,7 @@ TEST_F(BatchCycle, StopDuringACycleStartsEveryRemainingOrderAndWaitsForAll) {
   ASSERT_TRUE(scm_.DeliverControl(platform::svc::kControlStop));
   ASSERT_TRUE(scm_.DeliverControl(platform::svc::kControlStop)) << "a second stop starts no second waiter";
   work_.Release("A");
+  ASSERT_TRUE(work_.WaitStarted(3));
   work_.Release("B");
   ASSERT_TRUE(work_.WaitStarted(4));
   work_.Release("C");
@@ -99,11 +106,7 @@ TEST_F(BatchCycle, StopDuringACycleStartsEveryRemainingOrderAndWaitsForAll) {
   EXPECT_FALSE(exited_);
   work_.Release("D");
   EXPECT_EQ(WaitForExit(), 0);
-  Texts started = work_.Started();
-  // A and B start side by side, and so do C and D once A and B are done.
-  std::sort(started.begin(), started.begin() + 2);
-  std::sort(started.begin() + 2, started.end());
-  EXPECT_EQ(started, (Texts{"A", "B", "C", "D"}));
+  EXPECT_EQ(SortFirst(work_.Started(), 2), (Texts{"A", "B", "C", "D"}));
   EXPECT_EQ(scm_.States().back(), kServiceStopped);
   EXPECT_EQ(work_.Queries(), 1);
 }
@@ -161,9 +164,7 @@ TEST_F(BatchCycle, OrderWhoseWorkerCannotStartIsReportedAndTheOthersGoOn) {
   // The cycle creates one event per worker it starts: B's is its second.
   threadingFaults_.eventCreation.FailAt(2, 8);
   ASSERT_TRUE(RunCycle());
-  Texts started = work_.Started();
-  std::sort(started.begin(), started.end());  // the two run side by side
-  EXPECT_EQ(started, (Texts{"A", "C"}));
+  EXPECT_EQ(SortFirst(work_.Started(), 2), (Texts{"A", "C"}));
   // Every thread fails from now on: the whole list is reported and the cycle still ends.
   threadingFaults_.threadCreation.FailAt(1, 8, true);
   ASSERT_TRUE(RunCycle());

@@ -105,19 +105,19 @@ class Process {
 
 class Tillmoor : public ::testing::Test {
  protected:
-  void SetUp() override { fs::create_directory(folder_ / "units"); }
+  void SetUp() override { fs::create_directory(folder_.Path() / "units"); }
 
   std::map<std::string, std::string> Environment(std::map<std::string, std::string> more = {}) {
-    more["TESSERY_REGISTRY"] = (folder_ / "registry.reg").string();
+    more["TESSERY_REGISTRY"] = (folder_.Path() / "registry.reg").string();
     more["TESSERY_SYSTEMD_UNIT_DIR"] = more.count("TESSERY_SYSTEMD_UNIT_DIR")
                                            ? more["TESSERY_SYSTEMD_UNIT_DIR"]
-                                           : (folder_ / "units").string();
-    more["TESSERY_LOCK_DIR"] = (folder_ / "locks").string();
+                                           : (folder_.Path() / "units").string();
+    more["TESSERY_LOCK_DIR"] = (folder_.Path() / "locks").string();
     return more;
   }
   // Runs the executable to its end and returns its exit status.
   int Run(const std::vector<std::string>& arguments, std::map<std::string, std::string> more = {}) {
-    Process process(arguments, Environment(std::move(more)), folder_ / "run");
+    Process process(arguments, Environment(std::move(more)), folder_.Path() / "run");
     return process.Wait();
   }
   // A started process that runs a cycle every 10 ms with the given demo orders.
@@ -128,12 +128,12 @@ class Tillmoor : public ::testing::Test {
         Environment({{"TESSERY_TIME_SCALE", "6000"},
                      {"TESSERY_DEMO_ORDERS", orders},
                      {"TESSERY_DEMO_PAYMENT_MS", std::to_string(paymentMs)},
-                     {"TESSERY_DEMO_LOG", (folder_ / (name + ".log")).string()}}),
-        folder_ / name);
+                     {"TESSERY_DEMO_LOG", (folder_.Path() / (name + ".log")).string()}}),
+        folder_.Path() / name);
   }
   std::vector<std::string> LogLines(const std::string& name) {
     std::vector<std::string> lines;
-    std::istringstream in(Slurp(folder_ / (name + ".log")));
+    std::istringstream in(Slurp(folder_.Path() / (name + ".log")));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
@@ -143,7 +143,7 @@ class Tillmoor : public ::testing::Test {
     return count;
   }
   std::unique_ptr<platform::Registry> Registry() {
-    return platform::OpenFileRegistry(folder_ / "registry.reg");
+    return platform::OpenFileRegistry(folder_.Path() / "registry.reg");
   }
   std::string Value(RootKey root, std::string_view key, std::string_view name) {
     RegistryValue value;
@@ -151,12 +151,12 @@ class Tillmoor : public ::testing::Test {
     return value.AsString();
   }
 
-  testsupport::TempFolder folder_{"tillmoor-test"};
+  testsupport::TempFolder folder_;
 };
 
 TEST_F(Tillmoor, StartBeforeRegistrationExitsWithTwo) {
   EXPECT_EQ(Run({}), 2);
-  EXPECT_FALSE(fs::exists(folder_ / "registry.reg"));
+  EXPECT_FALSE(fs::exists(folder_.Path() / "registry.reg"));
 }
 
 TEST_F(Tillmoor, RegServerThenStartRunsAsLocalServerUntilInterrupted) {
@@ -167,8 +167,8 @@ TEST_F(Tillmoor, RegServerThenStartRunsAsLocalServerUntilInterrupted) {
   ASSERT_TRUE(Eventually([&] { return CountLines("server", "query") >= 2; })) << "no cycles";
   process->Signal(SIGINT);
   EXPECT_EQ(process->Wait(), 0);
-  EXPECT_EQ(Slurp(folder_ / "server.out"), "Service started with interval(minutes): 1\n");
-  EXPECT_FALSE(fs::exists(folder_ / "units" / kUnit));
+  EXPECT_EQ(Slurp(folder_.Path() / "server.out"), "Service started with interval(minutes): 1\n");
+  EXPECT_FALSE(fs::exists(folder_.Path() / "units" / kUnit));
 }
 
 TEST_F(Tillmoor, SigtermLetsTheRunningCycleFinish) {
@@ -186,7 +186,7 @@ TEST_F(Tillmoor, ServiceWritesItsEntryAndUnitRunsUnderASupervisorAndUnregServerR
   EXPECT_EQ(Value(RootKey::ClassesRoot, kAppIdKey, "ServiceParameters"), "-Service");
   EXPECT_EQ(Value(RootKey::LocalMachine, kServiceKey, "ImagePath"), TILLMOOR_EXECUTABLE);
   EXPECT_EQ(Value(RootKey::LocalMachine, kServiceKey, "ObjectName"), "LocalSystem");
-  const std::string unit = Slurp(folder_ / "units" / kUnit);
+  const std::string unit = Slurp(folder_.Path() / "units" / kUnit);
   EXPECT_NE(unit.find("ExecStart=\"" TILLMOOR_EXECUTABLE "\"\n"), std::string::npos) << unit;
   EXPECT_NE(unit.find("Type=notify\n"), std::string::npos) << unit;
 
@@ -194,7 +194,7 @@ TEST_F(Tillmoor, ServiceWritesItsEntryAndUnitRunsUnderASupervisorAndUnregServerR
   const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string path = (folder_ / "notify").string();
+  const std::string path = (folder_.Path() / "notify").string();
   path.copy(address.sun_path, sizeof address.sun_path - 1);
   ASSERT_EQ(::bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   timeval timeout{20, 0};
@@ -204,7 +204,7 @@ TEST_F(Tillmoor, ServiceWritesItsEntryAndUnitRunsUnderASupervisorAndUnregServerR
     const ssize_t n = ::recv(notify, buffer, sizeof buffer, 0);
     return n < 0 ? std::string("(nothing)") : std::string(buffer, static_cast<std::size_t>(n));
   };
-  Process service({}, Environment({{"NOTIFY_SOCKET", path}}), folder_ / "service");
+  Process service({}, Environment({{"NOTIFY_SOCKET", path}}), folder_.Path() / "service");
   EXPECT_EQ(receive(), "STATUS=Starting");
   EXPECT_EQ(receive(), "READY=1\nSTATUS=Running");
   service.Signal(SIGTERM);
@@ -212,10 +212,10 @@ TEST_F(Tillmoor, ServiceWritesItsEntryAndUnitRunsUnderASupervisorAndUnregServerR
   EXPECT_EQ(receive(), "STATUS=Stopped");
   EXPECT_EQ(service.Wait(), 0);
   ::close(notify);
-  EXPECT_EQ(Slurp(folder_ / "service.out"), "") << "a service reports to the event log";
+  EXPECT_EQ(Slurp(folder_.Path() / "service.out"), "") << "a service reports to the event log";
 
   ASSERT_EQ(Run({"-UnregServer"}), 0);
-  EXPECT_FALSE(fs::exists(folder_ / "units" / kUnit));
+  EXPECT_FALSE(fs::exists(folder_.Path() / "units" / kUnit));
   auto registry = Registry();
   EXPECT_EQ(registry->OpenKey(RootKey::ClassesRoot, "AppID"), 0);
   EXPECT_NE(registry->OpenKey(RootKey::ClassesRoot, kAppIdKey), 0);
@@ -226,9 +226,9 @@ TEST_F(Tillmoor, ServiceWritesItsEntryAndUnitRunsUnderASupervisorAndUnregServerR
 }
 
 TEST_F(Tillmoor, UnwritableUnitFolderIsShownAndRegistrationGoesOn) {
-  std::ofstream(folder_ / "not-a-folder") << "x";
-  ASSERT_EQ(Run({"-Service"}, {{"TESSERY_SYSTEMD_UNIT_DIR", (folder_ / "not-a-folder").string()}}), 0);
-  EXPECT_EQ(Slurp(folder_ / "run.err"),
+  std::ofstream(folder_.Path() / "not-a-folder") << "x";
+  ASSERT_EQ(Run({"-Service"}, {{"TESSERY_SYSTEMD_UNIT_DIR", (folder_.Path() / "not-a-folder").string()}}), 0);
+  EXPECT_EQ(Slurp(folder_.Path() / "run.err"),
             "Tessery Velmar Credit Card Payment Service: Couldn't create service\n");
   EXPECT_EQ(Value(RootKey::ClassesRoot, kAppIdKey, "LocalService"), "Tillmoor");
   EXPECT_NE(Registry()->OpenKey(RootKey::LocalMachine, kServiceKey), 0);
@@ -279,7 +279,7 @@ TEST_F(Tillmoor, AProcessKilledDuringACycleDoesNotKeepTheGuard) {
   auto holder = StartLocalServer("holder", "A", 600000);
   ASSERT_TRUE(Eventually([&] { return CountLines("holder", "begin") == 1; }));
   auto waiter = StartLocalServer("waiter", "B", 0);
-  ASSERT_TRUE(Eventually([&] { return !Slurp(folder_ / "waiter.out").empty(); }));
+  ASSERT_TRUE(Eventually([&] { return !Slurp(folder_.Path() / "waiter.out").empty(); }));
   EXPECT_EQ(CountLines("waiter", "query"), 0) << "the guard was not held";
   holder->Signal(SIGKILL);
   EXPECT_EQ(holder->Wait(), 128 + SIGKILL);

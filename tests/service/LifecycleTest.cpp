@@ -99,6 +99,27 @@ TEST_F(Lifecycle, StartArgumentSetsThePeriodOfTheRun) {
   EXPECT_EQ(Reports().front(), "Service started with interval(minutes): 7");
 }
 
+TEST_F(Lifecycle, StopWithoutAWaiterThreadStillWaitsForTheRunningCycle) {
+  work_.QueueOrders({"A"});
+  StartService();
+  FireTimer();
+  ASSERT_TRUE(work_.WaitStarted(1));
+  threadingFaults_.threadCreation.FailAt(1, 8);  // the StopWaiter's
+  ASSERT_TRUE(scm_.DeliverControl(platform::svc::kControlStop));
+  EXPECT_FALSE(exited_);
+  work_.Release("A");
+  EXPECT_EQ(WaitForExit(), 0);
+  EXPECT_EQ(work_.Finished(), Texts{"A"});
+  EXPECT_EQ(scm_.States().back(), kServiceStopped);
+}
+
+TEST_F(Lifecycle, MessagesAreCutTo255Characters) {
+  Module().Init();
+  const std::string text = std::string(250, 'x') + "Ã©Ã©Ã©Ã©Ã©Ã©";  // é
+  Module().ReportMessage("%s", text.c_str());
+  EXPECT_EQ(Reports(), Texts{text.substr(0, 250 + 2 * 5)});
+}
+
 TEST_F(Lifecycle, InterruptOfALocalServerWaitsForTheRunningCycle) {
   Register(false);
   work_.QueueOrders({"A"});

@@ -160,6 +160,10 @@ class ServiceHarness : public ::testing::Test {
   ~ServiceHarness() override {
     work_.ReleaseAll();
     if (process_.joinable()) {
+      if (!exited_) {
+        scm_.PostControl(platform::svc::kControlStop);
+        console_.Raise(platform::kCtrlCEvent);
+      }
       if (!exited_ && !Eventually([&] { return exited_.load(); })) testsupport::Hung("the service process");
       process_.join();
     }

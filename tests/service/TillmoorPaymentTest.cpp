@@ -76,7 +76,8 @@ std::set<std::string> Lines(const std::string& text) {
 }
 
 TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTheCycleFinish) {
-  testsupport::TempFolder folder("tillmoor-payment");
+  testsupport::TempFolder temp;
+  const fs::path folder = temp.Path();
   auto& sandbox = testsupport::OdbcSandbox::Instance();
   sandbox.AddSqliteDsn("Velmar");
   std::vector<std::pair<std::string, int>> orders;
@@ -94,7 +95,7 @@ TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTh
 
   ::setenv("TESSERY_REGISTRY", (folder / "registry.reg").c_str(), 1);
   ::setenv("TESSERY_LOCK_DIR", (folder / "locks").c_str(), 1);
-  ::setenv("TESSERY_SYSTEMD_UNIT_DIR", folder.Path().c_str(), 1);
+  ::setenv("TESSERY_SYSTEMD_UNIT_DIR", folder.c_str(), 1);
   ::setenv("TESSERY_TIME_SCALE", "6000", 1);
   ::unsetenv("NOTIFY_SOCKET");
   ASSERT_EQ(Child({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, folder / "regsvr").Wait(), 0);

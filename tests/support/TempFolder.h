@@ -1,12 +1,11 @@
-// A fresh folder below the system's temporary folder for one test, removed with everything in it.
+// A temporary folder for one test, removed with everything in it at the end.
 #pragma once
 
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -14,20 +13,19 @@ namespace testsupport {
 
 class TempFolder {
  public:
-  explicit TempFolder(const std::string& prefix = "tessery-test") {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tessery-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
     path_ = std::filesystem::canonical(pattern);
   }
   ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& Path() const noexcept { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
   // Writes `content` byte for byte to `relative` below the folder, creating the folders above it.
   std::filesystem::path Put(const std::filesystem::path& relative, std::string_view content) const {
