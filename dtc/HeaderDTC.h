@@ -280,8 +280,8 @@ class HeaderDTC {
 
   // Opens the criterion dialog for `row` of the kind's grid (kind 1 EAI, 2 DRAV) and waits until it
   // closes; OK reports through SetKeyValue. `valueKind` Empty counts as CONSTANT.
-  void ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const std::string& value, const std::string& body,
-                           const platform::Variant& valueKind);
+  void ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const std::string& value,
+                           const std::string& body, const platform::Variant& valueKind);
 
   // The row each in-place editor was opened in; its write-back goes there (-1: not opened).
   struct CriteriaEditorRows {

@@ -111,8 +111,9 @@ void HeaderDTC::ConnectProviderTabEvents() {
     side.CriteriaGrid.Scroll.Connect([this, kind] { CriteriaGrid_Scroll(kind); });
     side.KeyFieldsCombo.LostFocus.Connect([this, kind] { KeyFieldsCombo_LostFocus(kind); });
     side.OperatorsCombo.LostFocus.Connect([this, kind] { OperatorsCombo_LostFocus(kind); });
-    side.KeyFieldValueText.KeyDown.Connect(
-        [this, kind](std::int16_t& code, std::int16_t shift) { KeyFieldValueText_KeyDown(kind, code, shift); });
+    side.KeyFieldValueText.KeyDown.Connect([this, kind](std::int16_t& code, std::int16_t shift) {
+      KeyFieldValueText_KeyDown(kind, code, shift);
+    });
     side.KeyFieldValueText.KeyPress.Connect(
         [this, kind](std::int16_t& key) { KeyFieldValueText_KeyPress(kind, key); });
     side.KeyFieldValueText.LostFocus.Connect([this, kind] { KeyFieldValueText_LostFocus(kind); });
@@ -386,7 +387,8 @@ void HeaderDTC::KeyFieldValueText_KeyPress(ProviderKind kind, std::int16_t& KeyA
 void HeaderDTC::CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
   RunTrapped(MessageBoxes(), Procedure(kind, "CriteriaGrid_KeyPress"), [&] {
     const FlexGrid& grid = ui_.Side(kind).CriteriaGrid;
-    CriteriaGridEdit(kind, static_cast<std::int16_t>(grid.Row()), static_cast<std::int16_t>(grid.Col()), KeyAscii);
+    CriteriaGridEdit(kind, static_cast<std::int16_t>(grid.Row()), static_cast<std::int16_t>(grid.Col()),
+                     KeyAscii);
   });
 }
 
@@ -402,7 +404,8 @@ void HeaderDTC::CriteriaGrid_Click(ProviderKind kind) {
       const std::string value(TrimSpaces(grid.TextMatrix(row, kValueColumn)));
       const platform::Variant* script = userDefinedScripts_->Find(value);
       const platform::Variant* valueKind = CriteriaTypes(kind).Find(value);
-      ShowCriteriumDialog(static_cast<std::int16_t>(kind), row, value, script ? script->ToString() : std::string(),
+      ShowCriteriumDialog(static_cast<std::int16_t>(kind), row, value,
+                          script ? script->ToString() : std::string(),
                           valueKind ? *valueKind : platform::Variant());
     }
   });

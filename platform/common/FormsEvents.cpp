@@ -30,7 +30,8 @@ void OptionButton::SetValue(bool value) {
   value_ = value;
   if (!value) return;
   for (const auto& control : Parent().Controls()) {
-    if (auto* other = dynamic_cast<OptionButton*>(control.get()); other && other != this) other->value_ = false;
+    if (auto* other = dynamic_cast<OptionButton*>(control.get()); other && other != this)
+      other->value_ = false;
   }
   Click.Raise();
 }

@@ -216,7 +216,7 @@ class TextBox : public Control {
   // The caret position and the length of the selection starting there, clamped to the text.
   std::int32_t SelStart() const noexcept { return selStart_; }
   std::int32_t SelLength() const noexcept { return selLength_; }
-  void SetSelStart(std::int32_t start);  // also empties the selection; error 380 below 0
+  void SetSelStart(std::int32_t start);    // also empties the selection; error 380 below 0
   void SetSelLength(std::int32_t length);  // error 380 below 0
 
  private:
@@ -338,7 +338,7 @@ class FlexGrid : public Control {
   static constexpr std::int32_t kDefaultColWidth = 960;
 
   Event<> Scroll;  // the rows shown changed
-  // ---- end of scrolling and cell positions ----
+                   // ---- end of scrolling and cell positions ----
 
  private:
   std::int32_t CellIndex(std::int32_t row, std::int32_t col) const;  // error 381 outside
