@@ -58,6 +58,11 @@ ProviderControls MakeProviderControls(platform::Form& form, TabControl& tabs, Pr
       .FromLinkFieldsCombo = Hidden(onTab(form.Add<ComboBox>(p + "FromLinkFieldsCombo"), link)),
       .ToLinkFieldsCombo = Hidden(onTab(form.Add<ComboBox>(p + "ToLinkFieldsCombo"), link)),
       .LinksGrid = onTab(form.Add<FlexGrid>(p + "LinksGrid", 2, kLinksColumns, 1, 1), link),
+      // provider tab buttons
+      .MoveUpCommand = onTab(form.Add<CommandButton>(p + "MoveUpCommand", "/\\"), own),
+      .MoveDownCommand = onTab(form.Add<CommandButton>(p + "MoveDownCommand", "\\/"), own),
+      .AddCriteriumCommand = onTab(form.Add<CommandButton>(p + "AddCriteriumCommand", "Add"), own),
+      .RemoveCriteriumCommand = onTab(form.Add<CommandButton>(p + "RemoveCriteriumCommand", "Delete"), own),
   };
   controls.CriteriaGrid.Move(kTabLeft, 3000, kGridWidth, kCriteriaGridHeight);
   controls.LinksGrid.Move(kTabLeft, 3000, kGridWidth, kLinksGridHeight);

@@ -56,6 +56,13 @@ struct ProviderControls {
   platform::ComboBox& FromLinkFieldsCombo;  // in-place editor of links column 1 (items: return fields)
   platform::ComboBox& ToLinkFieldsCombo;    // in-place editor of links column 2 (items: linked key fields)
   platform::FlexGrid& LinksGrid;
+
+  // ---- provider tab: ordering the return fields and adding / removing criteria ----
+  platform::CommandButton& MoveUpCommand;           // "/\\" (Move up)
+  platform::CommandButton& MoveDownCommand;         // "\\/" (Move down)
+  platform::CommandButton& AddCriteriumCommand;     // "Add" (Add a criterion)
+  platform::CommandButton& RemoveCriteriumCommand;  // "Delete" (Remove selected criterion (*))
+  // ---- end of provider tab buttons ----
 };
 
 class EditorForm {

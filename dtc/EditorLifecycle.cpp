@@ -121,6 +121,7 @@ void HeaderDTC::ConnectEditorEvents() {
     ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect(
         [this, kind] { LinkedDataProvidersCombo_Click(kind); });
   }
+  ConnectProviderTabEvents();
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -247,6 +247,60 @@ class HeaderDTC {
 
   std::shared_ptr<platform::DesignTimeControlSite> site_;
   // ==== end of page text generation ====
+
+  // ==== Provider tabs and the criterion dialog (dtc/ProviderTabs.cpp, dtc/CriteriumDialog.cpp) ====
+ public:
+  // The handlers of the DRAV and EAI tabs, one implementation for both kinds (ProviderKind DRAV or
+  // EAI); the trap shows them under their kind's procedure names ("DRAVAddField_Click", ...).
+  void AddField_Click(ProviderKind kind);
+  void FieldsList_DblClick(ProviderKind kind);
+  void RemoveField_Click(ProviderKind kind);
+  void MoveUpCommand_Click(ProviderKind kind);
+  void MoveDownCommand_Click(ProviderKind kind);
+  void AddCriteriumCommand_Click(ProviderKind kind);
+  void RemoveCriteriumCommand_Click(ProviderKind kind);
+  void CriteriaGrid_Click(ProviderKind kind);
+  void CriteriaGrid_DblClick(ProviderKind kind);
+  void CriteriaGrid_EnterCell(ProviderKind kind);
+  void CriteriaGrid_GotFocus(ProviderKind kind);
+  void CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
+  void CriteriaGrid_Scroll(ProviderKind kind);
+  void KeyFieldsCombo_LostFocus(ProviderKind kind);
+  void OperatorsCombo_LostFocus(ProviderKind kind);
+  void KeyFieldValueText_KeyDown(ProviderKind kind, std::int16_t& KeyCode, std::int16_t Shift);
+  void KeyFieldValueText_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
+  void KeyFieldValueText_LostFocus(ProviderKind kind);
+
+  // Marks `row` of the kind's criteria grid ("*", "..."); the row marked before becomes the edit row.
+  void MoveCriteriaAsterisk(ProviderKind kind, std::int16_t row);
+  // Opens the in-place editor of the grid's current cell; KeyAscii 13 opens it on the cell's text.
+  void CriteriaGridEdit(ProviderKind kind, std::int16_t row, std::int16_t column, std::int16_t KeyAscii);
+  // True when the grid's rows no longer fit its height (it shows a vertical scroll bar).
+  static bool ScrollBarShown(const platform::FlexGrid& grid);
+
+  // Opens the criterion dialog for `row` of the kind's grid (kind 1 EAI, 2 DRAV) and waits until it
+  // closes; OK reports through SetKeyValue. `valueKind` Empty counts as CONSTANT.
+  void ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const std::string& value,
+                           const std::string& body, const platform::Variant& valueKind);
+
+  // The row each in-place editor was opened in; its write-back goes there (-1: not opened).
+  struct CriteriaEditorRows {
+    std::int16_t key = -1;
+    std::int16_t op = -1;
+    std::int16_t value = -1;
+  };
+  const CriteriaEditorRows& CriteriaEditors(ProviderKind kind) const {
+    return KindPrefix(kind) == "DRAV" ? dravCriteriaEditors_ : eaiCriteriaEditors_;
+  }
+
+ private:
+  void ConnectProviderTabEvents();
+  CriteriaEditorRows& CriteriaEditorsOf(ProviderKind kind) {
+    return KindPrefix(kind) == "DRAV" ? dravCriteriaEditors_ : eaiCriteriaEditors_;
+  }
+  CriteriaEditorRows dravCriteriaEditors_;
+  CriteriaEditorRows eaiCriteriaEditors_;
+  // ==== end of provider tabs and the criterion dialog ====
 };
 
 }  // namespace dtc

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "platform/Error.h"
 
@@ -300,12 +301,17 @@ void Answer(ScriptContext& context, const ScriptLine& line) {
 
 // ---- context, table, reading and running ----------------------------------------------------------
 
+ScriptContext::ScriptContext(platform::Form& dialog, ScriptContext& outer)
+    : form(dialog), boxes(outer.boxes), fileDialogs(outer.fileDialogs), outer_(&outer) {}
+
 void ScriptContext::QueueAnswer(int line, platform::MsgBoxResult answer) {
+  if (outer_) return outer_->QueueAnswer(line, answer);
   boxes.Queue(answer);
   boxAnswerLines_.push_back(line);
 }
 
 void ScriptContext::QueueFile(int line, std::optional<std::string> path) {
+  if (outer_) return outer_->QueueFile(line, std::move(path));
   if (path) {
     fileDialogs.Choose(std::move(*path));
   } else {
@@ -365,18 +371,86 @@ std::vector<ScriptLine> ParseScript(std::istream& in, const ScriptActions& actio
   return lines;
 }
 
-void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& actions, ScriptContext& context) {
-  for (const ScriptLine& line : lines) {
-    try {
-      actions.Find(line.action)->run(context, line);
-    } catch (const ScriptError&) {
-      throw;
-    } catch (const platform::Error& e) {
-      throw ScriptError(
-          line.number, line.action + " failed: " + e.Description() + " (" + std::to_string(e.Number()) + ")");
-    }
+namespace {
+
+void RunLine(const ScriptLine& line, const ScriptActions& actions, ScriptContext& context) {
+  try {
+    actions.Find(line.action)->run(context, line);
+  } catch (const ScriptError&) {
+    throw;
+  } catch (const platform::Error& e) {
+    throw ScriptError(line.number,
+                      line.action + " failed: " + e.Description() + " (" + std::to_string(e.Number()) + ")");
   }
+  // A fault inside a dialog this line opened.
+  if (std::optional<ScriptError> failure = std::exchange(context.Outermost().failure, std::nullopt))
+    throw *failure;
+}
+
+}  // namespace
+
+void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& actions, ScriptContext& context) {
+  context.lines = &lines;
+  context.actions = &actions;
+  for (context.next = 0; context.next < lines.size();) RunLine(lines[context.next++], actions, context);
   context.CheckAnswersTaken();
+}
+
+// ---- modal dialogs and option buttons ----
+
+namespace {
+
+// The dialog's lines, until it is hidden (by its own OK or Cancel).
+void RunModalDialog(ScriptContext& context, platform::Form& dialog) {
+  ScriptContext& outer = context.Outermost();
+  ScriptContext inner(dialog, context);
+  try {
+    while (dialog.Shown()) {
+      if (outer.lines == nullptr || outer.next >= outer.lines->size()) {
+        const int last = outer.lines && !outer.lines->empty() ? outer.lines->back().number : 0;
+        throw ScriptError(last, "the script ended while dialog '" + dialog.Name() + "' was open");
+      }
+      const ScriptLine& line = (*outer.lines)[outer.next++];
+      RunLine(line, *outer.actions, inner);
+    }
+  } catch (const ScriptError& e) {
+    if (!outer.failure) outer.failure = e;
+    dialog.Hide();
+  }
+}
+
+void Choose(ScriptContext& context, const ScriptLine& line) {
+  Control& control = Reachable(context, line, 0);
+  auto* option = As<platform::OptionButton>(control);
+  if (!option) Unsupported(line, control);
+  Focus(context, control);
+  option->SetValue(true);
+}
+
+// The text becomes the lines given, each ending in CR LF (none: empty).
+void Lines(ScriptContext& context, const ScriptLine& line) {
+  Control& control = Reachable(context, line, 0);
+  auto* box = As<platform::TextBox>(control);
+  if (!box) Unsupported(line, control);
+  std::string text;
+  for (std::size_t i = 1; i < line.args.size(); ++i) text.append(line.args[i].text).append("\r\n");
+  Focus(context, control);
+  box->SetText(std::move(text));
+}
+
+}  // namespace
+
+void AddDialogActions(ScriptActions& actions) {
+  actions.Add("choose", {1, 1, "choose OPTION", Choose});
+  actions.Add("lines", {1, 1000, "lines TEXTBOX [LINE...]", Lines});
+}
+
+void DriveModalDialogs(platform::Form& owner, ScriptContext* context) {
+  if (context == nullptr) {
+    owner.SetModalLoop(nullptr);
+    return;
+  }
+  owner.SetModalLoop([context](platform::Form& dialog) { RunModalDialog(*context, dialog); });
 }
 
 }  // namespace host

@@ -33,6 +33,8 @@ struct ScriptLine {
   std::vector<ScriptWord> args;
 };
 
+class ScriptActions;
+
 // A fault of the script itself or of one of its actions; the line is named in the message.
 class ScriptError : public std::runtime_error {
  public:
@@ -61,7 +63,21 @@ class ScriptContext {
   QueuedMessageBoxes& boxes;
   platform::ScriptedFileDialogs& fileDialogs;
 
+  // ---- modal dialogs ----
+  // A modal dialog opened by an action takes the lines that follow it, until it is hidden; they run
+  // in a context of their own (`dialog`, the answers shared with `outer`). A fault inside the dialog
+  // cannot travel through the control's code (its error trap would swallow it), so it is kept in
+  // `failure` and the line that opened the dialog fails with it.
+  ScriptContext(platform::Form& dialog, ScriptContext& outer);
+  const std::vector<ScriptLine>* lines = nullptr;
+  const ScriptActions* actions = nullptr;
+  std::size_t next = 0;  // the next line to run
+  std::optional<ScriptError> failure;
+  ScriptContext& Outermost() { return outer_ ? outer_->Outermost() : *this; }
+  // ---- end of modal dialogs ----
+
  private:
+  ScriptContext* outer_ = nullptr;
   std::vector<int> boxAnswerLines_;
   std::vector<int> fileAnswerLines_;
 };
@@ -96,5 +112,12 @@ std::vector<ScriptLine> ParseScript(std::istream& in, const ScriptActions& actio
 // an action (the control's handlers trap their own) fails its line too. At the end every queued
 // answer must have been taken.
 void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& actions, ScriptContext& context);
+
+// ---- modal dialogs and option buttons ----
+// `choose OPTION` and `lines TEXTBOX [LINE...]`.
+void AddDialogActions(ScriptActions& actions);
+// Lets the script drive the modal dialogs `owner` opens while RunScript runs with `context`: each one
+// takes the following lines until it is hidden. Call with nullptr context to stop.
+void DriveModalDialogs(platform::Form& owner, ScriptContext* context);
 
 }  // namespace host

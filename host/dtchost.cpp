@@ -235,6 +235,7 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
 
   host::ScriptActions actions;
   host::AddEditorActions(actions);
+  host::AddDialogActions(actions);
   std::vector<host::ScriptLine> lines;
   if (scriptPath) {
     std::ifstream in(*scriptPath);
@@ -260,9 +261,12 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
   }
   host::ScriptContext context(session.control->Form(), session.services.messageBoxes,
                               session.services.fileDialogs);
+  host::DriveModalDialogs(session.control->Form(), &context);  // dialogs take the lines that follow
   try {
     host::RunScript(lines, actions, context);
+    host::DriveModalDialogs(session.control->Form(), nullptr);
   } catch (const host::ScriptError& e) {
+    host::DriveModalDialogs(session.control->Form(), nullptr);
     std::cerr << "dtchost: " << *scriptPath << ": " << e.what() << "; nothing is saved\n";
     return kScriptFailed;
   }

@@ -133,6 +133,20 @@ render "$dir/new.json" --site-base /shop/ --site-page /shop/orders/list.asp >"$d
 check "the scripted page renders as expected" cmp -s "$dir/new.asp" "$root/tests/data/edit_general_page.asp"
 check "new prints the configuration it saved" grep -q '^ExtraIncludes: 2 items' "$dir/new.txt"
 
+# Criteria on both provider tabs through the in-place editors and the criterion dialog.
+"$host" new "$dir/criteria.json" --script "$root/tests/data/edit_criteria.script" >/dev/null 2>"$dir/criteria.err"
+check "the criteria script exits 0" test $? -eq 0
+check "the criteria script shows only the Del warning, once per grid" \
+  test "$(grep -c "Don't push the 'Del' button" "$dir/criteria.err")" -eq 1 -a "$(wc -l <"$dir/criteria.err")" -eq 1
+render "$dir/criteria.json" --site-base /shop/ --site-page /shop/orders/list.asp >"$dir/criteria.asp" 2>/dev/null
+check "the criteria page renders as expected" cmp -s "$dir/criteria.asp" "$root/tests/data/edit_criteria_page.asp"
+check "a cancelled dialog records nothing" test "$(grep -c Forgotten "$dir/criteria.json")" -eq 0
+printf 'tab DRAV\ncell DRAVCriteriaGrid 1 4\nclick DRAVCriteriaGrid\n  choose LocalScriptOption\n' >"$dir/open.script"
+"$host" edit "$dir/criteria.json" --script "$dir/open.script" --save "$dir/open.json" >/dev/null 2>"$dir/open.err"
+check "a script that ends inside a dialog exits 4" test $? -eq 4
+check "it names the dialog left open" grep -q "script line 4: the script ended while dialog 'SpecifyCriteriumDialog' was open" "$dir/open.err"
+check "and saves nothing" test ! -e "$dir/open.json"
+
 cat >"$dir/delete.script" <<'ACTIONS'
 select IncludeASPList "include/customer.asp"
 click IncludeASPDeleteCommand
