@@ -56,6 +56,13 @@ struct ProviderControls {
   platform::ComboBox& FromLinkFieldsCombo;  // in-place editor of links column 1 (items: return fields)
   platform::ComboBox& ToLinkFieldsCombo;    // in-place editor of links column 2 (items: linked key fields)
   platform::FlexGrid& LinksGrid;
+
+  // Link tab: commands (dtc/LinkTabs.cpp)
+  platform::CommandButton& DeleteLinkCommand;    // removes the link from both link tabs
+  platform::CommandButton& MoveUpLinkedField;    // DRAVMoveUpLinkdFieldCommand / EAIMoveUpLinkedField
+  platform::CommandButton& MoveDownLinkedField;  // DRAVMoveDownLinkdFieldCommand / EAIMoveDownLinkedField
+  platform::CommandButton& AddLink;              // appends a link row
+  platform::CommandButton& RemoveLink;           // removes the marked link row
 };
 
 class EditorForm {
