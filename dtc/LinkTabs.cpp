@@ -71,6 +71,18 @@ void FocusItem(platform::Form& form, ListBox& list, std::int32_t index) {
   form.SetFocus(list);
 }
 
+// Moves the focused item one place up (step -1) or down (+1): a copy is inserted beyond its
+// neighbour, the item removed, and the focused index follows it. Nothing happens without a focused
+// item or at the end it moves towards.
+void MoveFocusedItem(ListBox& list, std::int32_t step) {
+  const std::int32_t i = list.ListIndex();
+  const std::int32_t target = i + step;
+  if (i < 0 || target < 0 || target >= list.ListCount()) return;
+  list.AddItem(list.List(i), step < 0 ? target : i + 2);
+  list.RemoveItem(step < 0 ? i + 1 : i);
+  list.SetListIndex(target);
+}
+
 }  // namespace
 
 const LinkTabVariation& LinkTabVariationOf(ProviderKind kind) {
@@ -234,27 +246,15 @@ void HeaderDTC::RemoveLinkedField_Click(ProviderKind kind) {
 // focus.
 void HeaderDTC::MoveUpLinkedField_Click(ProviderKind kind) {
   const std::string procedure = Procedure(kind, std::string(LinkTabVariationOf(kind).moveUpName) + "_Click");
-  RunTrapped(MessageBoxes(), procedure, [&] {
-    ListBox& list = ui_.Side(kind).SelectedLinkedFieldsList;
-    const std::int32_t i = list.ListIndex();
-    if (list.ListCount() == 0 || i <= 0) return;
-    list.AddItem(list.List(i), i - 1);
-    list.RemoveItem(i + 1);
-    list.SetListIndex(i - 1);
-  });
+  RunTrapped(MessageBoxes(), procedure,
+             [&] { MoveFocusedItem(ui_.Side(kind).SelectedLinkedFieldsList, -1); });
 }
 
 void HeaderDTC::MoveDownLinkedField_Click(ProviderKind kind) {
   const std::string procedure =
       Procedure(kind, std::string(LinkTabVariationOf(kind).moveDownName) + "_Click");
-  RunTrapped(MessageBoxes(), procedure, [&] {
-    ListBox& list = ui_.Side(kind).SelectedLinkedFieldsList;
-    const std::int32_t i = list.ListIndex();
-    if (i < 0 || list.ListCount() <= 1 || i == list.ListCount() - 1) return;
-    list.AddItem(list.List(i), i + 2);
-    list.RemoveItem(i);
-    list.SetListIndex(i + 1);
-  });
+  RunTrapped(MessageBoxes(), procedure,
+             [&] { MoveFocusedItem(ui_.Side(kind).SelectedLinkedFieldsList, +1); });
 }
 
 // ---------------------------------------------------------------------------------------------------
