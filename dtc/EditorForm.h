@@ -63,6 +63,13 @@ struct ProviderControls {
   platform::CommandButton& AddCriteriumCommand;     // "Add" (Add a criterion)
   platform::CommandButton& RemoveCriteriumCommand;  // "Delete" (Remove selected criterion (*))
   // ---- end of provider tab buttons ----
+
+  // Link tab: commands (dtc/LinkTabs.cpp)
+  platform::CommandButton& DeleteLinkCommand;    // removes the link from both link tabs
+  platform::CommandButton& MoveUpLinkedField;    // DRAVMoveUpLinkdFieldCommand / EAIMoveUpLinkedField
+  platform::CommandButton& MoveDownLinkedField;  // DRAVMoveDownLinkdFieldCommand / EAIMoveDownLinkedField
+  platform::CommandButton& AddLink;              // appends a link row
+  platform::CommandButton& RemoveLink;           // removes the marked link row
 };
 
 class EditorForm {

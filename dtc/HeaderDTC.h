@@ -159,6 +159,9 @@ class HeaderDTC {
     bool valueWarningArmed = true;
     std::int16_t linksMarkedRow = -1;
     std::int16_t linksEditRow = -1;
+    // Link tabs: the rows the From and To combos were last opened in; their write-backs go there.
+    std::int32_t linksFromOpenRow = -1;
+    std::int32_t linksToOpenRow = -1;
   };
   GridEditorState& GridEditors(ProviderKind kind) {
     return KindPrefix(kind) == "DRAV" ? dravEditors_ : eaiEditors_;
@@ -171,6 +174,41 @@ class HeaderDTC {
   void IncludeASPDeleteCommand_Click();
   void IncludeASPList_Click();
   void BrowseForXSLFileCommand_Click();
+
+  // ==== Link tabs (dtc/LinkTabs.cpp) ====
+  // One implementation serves both link tabs: `kind` names the tab (DRAV or EAI; the link codes 5
+  // and 4 name the same tabs), and the trap names each procedure as that tab's own
+  // ("DRAVAddLink_Click", "EAIMoveUpLinkedField_Click", ...). LinkTabVariation (dtc/LinkTabs.h)
+  // lists where the EAI tab differs. LinkedDataProvidersCombo_Click is declared above.
+  bool DeletingLink() const noexcept { return deletingLink_; }
+  void DeleteLinkCommand_Click(ProviderKind kind);
+  void AddLinkedField_Click(ProviderKind kind);
+  void LinkedFieldsList_DblClick(ProviderKind kind);
+  void RemoveLinkedField_Click(ProviderKind kind);
+  void MoveUpLinkedField_Click(ProviderKind kind);
+  void MoveDownLinkedField_Click(ProviderKind kind);
+  void AddLink_Click(ProviderKind kind);
+  void RemoveLink_Click(ProviderKind kind);
+  void LinksGrid_Click(ProviderKind kind);
+  void LinksGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
+  void LinksGrid_EnterCell(ProviderKind kind);
+  void LinksGrid_GotFocus(ProviderKind kind);
+  void FromLinkFieldsCombo_Click(ProviderKind kind);  // connected where the variation asks for it
+  void FromLinkFieldsCombo_LostFocus(ProviderKind kind);
+  void ToLinkFieldsCombo_Click(ProviderKind kind);
+  void ToLinkFieldsCombo_LostFocus(ProviderKind kind);
+  void ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);  // as above
+
+ private:
+  void MoveLinksAsterisk(ProviderKind kind);
+  void LinksGridEdit(ProviderKind kind, std::int16_t KeyAscii);
+  void WriteBackFromCombo(ProviderKind kind);
+  void WriteBackToCombo(ProviderKind kind);
+  void ShowLinkedProvider(ProviderKind kind);
+  void ConnectLinkTabEvents();
+
+ public:
+  // ==== end of link tabs ====
 
  private:
   void PrepareProviderTab(ProviderKind kind);

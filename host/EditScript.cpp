@@ -268,6 +268,25 @@ void Cell(ScriptContext& context, const ScriptLine& line) {
   grid->SetCol(col);
 }
 
+// ---- in-place combos of grids ----
+
+// The designer clicks cell (ROW, COLUMN) of a grid, which opens the grid's in-place combo over the
+// cell; chooses ITEM in that combo; and the focus goes back to the grid, so the combo writes back.
+void Pick(ScriptContext& context, const ScriptLine& line) {
+  Cell(context, line);  // the grid, focused, on the cell
+  auto& grid = *As<platform::FlexGrid>(Named(context, line, 0));
+  grid.Click.Raise();
+  auto* combo = dynamic_cast<platform::ComboBox*>(context.form.ActiveControl());
+  if (!combo || !combo->Visible()) {
+    throw ScriptError(line.number, "a click on cell " + line.args[1].text + " " + line.args[2].text +
+                                       " of '" + grid.Name() + "' opened no combo");
+  }
+  combo->SetListIndex(ItemIndex(line, 3, *combo));
+  Focus(context, grid);
+}
+
+// ---- end of in-place combos ----
+
 void FocusAction(ScriptContext& context, const ScriptLine& line) {
   Focus(context, Reachable(context, line, 0));
 }
@@ -350,6 +369,7 @@ void AddEditorActions(ScriptActions& actions) {
   actions.Add("keydown", {2, 3, "keydown CONTROL CODE [SHIFT]", KeyDown});
   actions.Add("cell", {3, 3, "cell GRID ROW COLUMN", Cell});
   actions.Add("focus", {1, 1, "focus CONTROL", FocusAction});
+  actions.Add("pick", {4, 4, "pick GRID ROW COLUMN ITEM", Pick});
   actions.Add("answer", {1, 2, "answer ok|cancel|yes|no|abort|retry|ignore, or answer file [PATH]", Answer});
 }
 
