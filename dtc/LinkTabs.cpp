@@ -89,10 +89,6 @@ const LinkTabVariation& LinkTabVariationOf(ProviderKind kind) {
   return KindPrefix(kind) == "DRAV" ? kDRAVLinkTabVariation : kEAILinkTabVariation;
 }
 
-bool ScrollBarShown(const platform::FlexGrid& grid) {
-  return std::int64_t{grid.Rows()} * grid.RowHeightMin() >= grid.Height();
-}
-
 void HeaderDTC::ConnectLinkTabEvents() {
   for (ProviderKind kind : kProviderKinds) {
     ProviderControls& side = ui_.Side(kind);

@@ -35,8 +35,6 @@ constexpr ProviderKind OtherLinkTab(ProviderKind kind) {
   return KindPrefix(kind) == "DRAV" ? ProviderKind::EAI : ProviderKind::DRAV;
 }
 
-// Whether the grid shows its vertical scroll bar: its rows at their minimum height reach its height.
-bool ScrollBarShown(const platform::FlexGrid& grid);
 
 // Column 2 of a links grid gives up this many twips while the grid shows its scroll bar.
 inline constexpr std::int32_t kLinksScrollBarAllowance = 255;

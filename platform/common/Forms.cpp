@@ -390,22 +390,6 @@ void FlexGrid::SetColWidth(std::int32_t col, std::int32_t twips) {
   }
 }
 
-// ---- cell positions ----
-
-std::int32_t FlexGrid::CellLeft() const {
-  std::int64_t left = 0;
-  for (std::int32_t c = 0; c < col_; ++c) {
-    left += colWidths_[At(c)] < 0 ? kDefaultColWidth : colWidths_[At(c)];
-  }
-  return static_cast<std::int32_t>(std::min<std::int64_t>(left, std::numeric_limits<std::int32_t>::max()));
-}
-
-std::int32_t FlexGrid::CellTop() const {
-  const std::int64_t top = std::int64_t{row_} * std::max(rowHeightMin_, kDefaultRowHeight);
-  return static_cast<std::int32_t>(std::min<std::int64_t>(top, std::numeric_limits<std::int32_t>::max()));
-}
-
-// ---- end of cell positions ----
 
 // ---------------------------------------------------------------------------------------------------
 // TabControl

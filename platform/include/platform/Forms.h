@@ -316,16 +316,6 @@ class FlexGrid : public Control {
   std::int32_t RowHeightMin() const noexcept { return rowHeightMin_; }
   void SetRowHeightMin(std::int32_t twips) { rowHeightMin_ = twips; }
 
-  // ---- cell positions, for editors laid over the current cell ----
-  // The current cell's left and top edge in twips, relative to the grid: the widths of the columns
-  // before it and the heights of the rows above it. A column at its automatic width counts
-  // kDefaultColWidth; a row is RowHeightMin high, but at least kDefaultRowHeight. This model does not
-  // scroll, so the positions count from the first row and column.
-  static constexpr std::int32_t kDefaultColWidth = 960;
-  static constexpr std::int32_t kDefaultRowHeight = 240;
-  std::int32_t CellLeft() const;
-  std::int32_t CellTop() const;
-  // ---- end of cell positions ----
 
   Event<> Click;
   Event<> DblClick;
@@ -349,7 +339,7 @@ class FlexGrid : public Control {
   static constexpr std::int32_t kDefaultColWidth = 960;
 
   Event<> Scroll;  // the rows shown changed
-                   // ---- end of scrolling and cell positions ----
+  // ---- end of scrolling and cell positions ----
 
  private:
   std::int32_t CellIndex(std::int32_t row, std::int32_t col) const;  // error 381 outside
