@@ -26,6 +26,8 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "dtc/HeaderDTC.h"
 
@@ -117,13 +119,19 @@ void ReadListByPosition(PropertyBag& bag, std::string_view prefix, std::int32_t 
   }
 }
 
+// Marks every item equal to a stored selected text. The items' positions are looked up by text, so
+// that a long list is walked once and not once per stored text; items are marked in the same order.
 void ReadSelection(PropertyBag& bag, std::string_view countName, std::string_view prefix,
                    platform::ListBox& list) {
   const std::int16_t n = bag.ReadProperty(countName, Variant(std::int16_t{0})).ToInteger();
+  std::unordered_map<std::string, std::vector<std::int32_t>> positions;
+  if (n > 0) {
+    for (std::int32_t i = 0; i < list.ListCount(); ++i) positions[list.List(i)].push_back(i);
+  }
   for (std::int16_t k = 0; k < n; ++k) {
     const std::string stored = bag.ReadProperty(Name(prefix, k), Variant("0")).ToString();
-    for (std::int32_t i = 0; i < list.ListCount(); ++i) {
-      if (list.List(i) == stored) list.SetSelected(i, true);
+    if (const auto found = positions.find(stored); found != positions.end()) {
+      for (const std::int32_t i : found->second) list.SetSelected(i, true);
     }
   }
 }
