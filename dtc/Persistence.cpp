@@ -387,6 +387,9 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
     ProviderControls& s = ui_.Side(kind);
     const Variant stored = bag.ReadProperty(Name("NrOfLinked", s.prefix, "Fields"));
     const std::int32_t links = stored.IsEmpty() ? 1 : stored.ToLong();
+    // The grid has a row more than the links (the entry row); a count at the top of the 32-bit
+    // range leaves no room for it, and the sum overflows as the language's Long arithmetic does.
+    if (links == std::numeric_limits<std::int32_t>::max()) platform::Raise(platform::err::Overflow);
     s.LinksGrid.SetRows(links + 1);
     // Without a stored count row 1 is still read, with "" for cells that were not stored.
     const Variant& cellDefault = stored.IsEmpty() ? kEmptyText : kText0;

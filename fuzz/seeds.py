@@ -41,6 +41,8 @@ write("property_bag", "numbers", """{
   "XSLFilename": 4294967296, "DataProvider": "KRMArticles", "EAIKeyFieldsCount": "1", "EAIKeyFieldnames0": false
 }""")
 
+write("property_bag", "links-count-overflow", '{"NrOfLinkedDRAVFields": 2147483647}')
+
 # ---- registry files ------------------------------------------------------------------------------
 write("registry_text", "demo", "Windows Registry Editor Version 5.00\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessery\\Tessery Corvane]\r\n\"InstallDir\"=\"c:\\\\install\"\r\n\r\n")
