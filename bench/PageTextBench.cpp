@@ -16,9 +16,11 @@
 #include <sstream>
 #include <string>
 
+#include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTC.h"
-#include "host/DemoConfiguration.h"
+#include "platform/DataProviders.h"
 #include "platform/DesignTimeControlSite.h"
+#include "platform/testing/ComClassTable.h"
 #include "platform/testing/MappedDrives.h"
 
 namespace {
@@ -53,9 +55,21 @@ class LargePage {
     registry_->CreateKey(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane");
     registry_->SetValue(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane", "InstallDir",
                         platform::RegistryValue::String("c:\\install"));
+    // The provider combos are filled from the reference data-provider components and the test catalog.
+    registry_->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey);
+    registry_->SetValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
+                        components::kCatalogFileValue,
+                        platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json"));
+    for (const platform::GUID& clsid :
+         {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
+          platform::kEAIProviderSourceClsid}) {
+      components_.Register("", clsid, components::DataProviderCreateFunction(clsid, *registry_));
+    }
     WriteTemplate(n);
-    control_ = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{
-        .messageBoxes = boxes_, .lifecycle = &catalog_, .registry = registry_.get(), .files = files_.get()});
+    control_ = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{.messageBoxes = boxes_,
+                                                                       .components = &components_,
+                                                                       .registry = registry_.get(),
+                                                                       .files = files_.get()});
     Configure(n);
   }
   ~LargePage() {
@@ -136,10 +150,10 @@ class LargePage {
 
   fs::path folder_;
   CountingMessageBoxes boxes_;
-  host::DemoCatalog catalog_;
   platform::testing::MappedDrives drives_;
   std::unique_ptr<platform::TextFiles> files_;
   std::unique_ptr<platform::Registry> registry_ = platform::OpenMemoryRegistry();
+  platform::testing::ComClassTable components_;
   std::unique_ptr<dtc::HeaderDTC> control_;
 };
 

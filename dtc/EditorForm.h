@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dtc/Types.h"
+#include "platform/FileDialog.h"
 #include "platform/Forms.h"
 
 namespace dtc {
@@ -15,6 +16,17 @@ namespace dtc {
 // Grid layout (twips and column counts) set up when the editor is built.
 inline constexpr std::int32_t kCriteriaColumns = 5;  // marker, "Key", operator, "Value", extra
 inline constexpr std::int32_t kLinksColumns = 3;     // marker, "From", "To"
+
+// The tabs of SSTab1.
+enum EditorTab : std::int16_t {
+  kGeneralTab = 0,
+  kEAITab = 1,
+  kDRAVTab = 2,
+  kI18NTab = 3,
+  kEAILinkTab = 4,
+  kDRAVLinkTab = 5,
+};
+inline constexpr std::int32_t kEditorTabs = 6;
 
 struct ProviderControls {
   ProviderKind kind;
@@ -24,6 +36,8 @@ struct ProviderControls {
   platform::TextBox& DataProviderText;
   platform::ListBox& FieldsList;          // available fields
   platform::ListBox& SelectedFieldsList;  // return fields, in output order
+  platform::CommandButton& AddField;      // enabled while there are available fields
+  platform::CommandButton& RemoveField;   // enabled while there are return fields
   platform::ComboBox& KeyFieldsCombo;     // key fields; in-place editor of criteria column 1
   platform::ComboBox& OperatorsCombo;     // in-place editor of criteria column 2
   platform::TextBox& KeyFieldValueText;   // in-place editor of criteria column 3
@@ -37,6 +51,8 @@ struct ProviderControls {
   platform::ComboBox& LinkedDataProvidersCombo;
   platform::ListBox& LinkedFieldsList;
   platform::ListBox& SelectedLinkedFieldsList;
+  platform::CommandButton& AddLinkedField;
+  platform::CommandButton& RemoveLinkedField;
   platform::ComboBox& FromLinkFieldsCombo;  // in-place editor of links column 1 (items: return fields)
   platform::ComboBox& ToLinkFieldsCombo;    // in-place editor of links column 2 (items: linked key fields)
   platform::FlexGrid& LinksGrid;
@@ -44,20 +60,28 @@ struct ProviderControls {
 
 class EditorForm {
  public:
-  EditorForm();
+  // `fileDialogs` answers the file-open dialog (none: every dialog is cancelled).
+  explicit EditorForm(platform::FileDialogs* fileDialogs = nullptr);
 
   // One kind's controls: DRAV for ProviderKind 2 and 5, EAI for 1 and 4.
   ProviderControls& Side(ProviderKind kind);
   const ProviderControls& Side(ProviderKind kind) const;
 
   platform::Form form;
+  platform::TabControl& SSTab1;
 
   // General tab
   platform::ComboBox& DataProvidersCombo;
   platform::CheckBox& EnableExtraFiltersCheck;
   platform::TextBox& IncludeASPText;
+  platform::CommandButton& BrowseForIncludeASPCommand;
+  platform::CommandButton& IncludeASPAddCommand;
+  platform::CommandButton& IncludeASPDeleteCommand;
   platform::ListBox& IncludeASPList;
   platform::TextBox& XSLFilenameText;
+  platform::CommandButton& BrowseForXSLFileCommand;
+  platform::CommandButton& SaveCommand;
+  platform::CommonDialog CommonDialog1;  // shared by both browse buttons
 
   // I18N tab
   platform::TextBox& I18NDataProviderText;

@@ -13,51 +13,17 @@ std::string TrimSpaces(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-void LayOutCriteriaGrid(platform::FlexGrid& grid) {
-  grid.SetRowHeightMin(323);
-  const std::int32_t widths[kCriteriaColumns] = {200, 1800, 550, 2052, 255};
-  for (std::int32_t c = 0; c < kCriteriaColumns; ++c) grid.SetColWidth(c, widths[c]);
-  grid.SetTextMatrix(0, 1, "Key");
-  grid.SetTextMatrix(0, 3, "Value");
-}
-
-void LayOutLinksGrid(platform::FlexGrid& grid) {
-  const std::int32_t widths[kLinksColumns] = {200, 2315, 2315};
-  for (std::int32_t c = 0; c < kLinksColumns; ++c) grid.SetColWidth(c, widths[c]);
-  grid.SetTextMatrix(0, 1, "From");
-  grid.SetTextMatrix(0, 2, "To");
-}
-
 }  // namespace
 
 HeaderDTC::HeaderDTC(HeaderDTCServices services)
-    : services_(services), userDefinedScripts_(std::make_shared<platform::Dictionary>()) {
-  ui_.DataProvidersCombo.Click.Connect([this] { DataProvidersCombo_Click(); });
-  for (ProviderKind kind : kProviderKinds) {
-    ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect(
-        [this, kind] { LinkedDataProvidersCombo_Click(kind); });
-  }
+    : services_(services),
+      ui_(services.fileDialogs),
+      userDefinedScripts_(std::make_shared<platform::Dictionary>()) {
+  ConnectEditorEvents();
   UserControl_Initialize();
 }
 
 HeaderDTC::~HeaderDTC() = default;
-
-void HeaderDTC::UserControl_Initialize() {
-  RunTrapped(MessageBoxes(), "Initialize", [&] {
-    for (ProviderKind kind : kProviderKinds) {
-      ProviderControls& side = ui_.Side(kind);
-      side.OperatorsCombo.Clear();
-      for (const char* op : {"==", "<=", ">="}) side.OperatorsCombo.AddItem(op);
-      LayOutCriteriaGrid(side.CriteriaGrid);
-      LayOutLinksGrid(side.LinksGrid);
-    }
-    userDefinedScripts_ = std::make_shared<platform::Dictionary>();
-    dravCriteriaTypes_.RemoveAll();
-    eaiCriteriaTypes_.RemoveAll();
-    ui_.XSLFilenameText.SetText("xsl/Generic.xsl");
-    if (services_.lifecycle) services_.lifecycle->PrepareGeneralTab(*this);
-  });
-}
 
 void HeaderDTC::UserControl_InitProperties() {
   userDefinedScripts_ = std::make_shared<platform::Dictionary>();
@@ -147,25 +113,6 @@ void HeaderDTC::LinkedDataProvidersCombo_Click(ProviderKind kind) {
   } else if (!deletingLink_) {
     RunTrapped(MessageBoxes(), "EAILinkedDataProvidersCombo_Click", choose);
   }
-}
-
-void HeaderDTC::PrepareDRAVTab() {
-  PrepareProviderTab(ProviderKind::DRAV);
-}
-void HeaderDTC::PrepareEAITab() {
-  PrepareProviderTab(ProviderKind::EAI);
-}
-
-void HeaderDTC::UpdateDRAVLinkTab() {
-  if (services_.lifecycle) services_.lifecycle->UpdateLinkTab(*this, ProviderKind::DRAV);
-}
-
-void HeaderDTC::UpdateEAILinkTab() {
-  if (services_.lifecycle) services_.lifecycle->UpdateLinkTab(*this, ProviderKind::EAI);
-}
-
-void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
-  if (services_.lifecycle) services_.lifecycle->PrepareProviderTab(*this, kind);
 }
 
 void HeaderDTC::NotifyChanged(std::string_view propertyName) {

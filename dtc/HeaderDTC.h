@@ -38,7 +38,9 @@
 
 #include "dtc/EditorForm.h"
 #include "dtc/Types.h"
+#include "platform/Com.h"
 #include "platform/ControlContainer.h"
+#include "platform/DataProviders.h"
 #include "platform/DesignTimeControlSite.h"
 #include "platform/Dictionary.h"
 #include "platform/MessageBox.h"
@@ -49,25 +51,14 @@
 
 namespace dtc {
 
-// The editor lifecycle (preparing tabs from the product's data-provider components) as the
-// configuration code reaches it. The host integration attaches one; without it nothing is
-// prepared and the configuration changes only through the public interface and persistence.
-class HeaderDTC;
-class EditorLifecycle {
- public:
-  virtual ~EditorLifecycle() = default;
-  virtual void PrepareGeneralTab(HeaderDTC& control) = 0;
-  // PrepareDRAVTab / PrepareEAITab.
-  virtual void PrepareProviderTab(HeaderDTC& control, ProviderKind kind) = 0;
-  // UpdateDRAVLinkTab / UpdateEAILinkTab.
-  virtual void UpdateLinkTab(HeaderDTC& control, ProviderKind kind) = 0;
-};
-
 // The platform services a control is created with.
 struct HeaderDTCServices {
   platform::MessageBoxes& messageBoxes;
   platform::ControlContainer* container = nullptr;  // none: change notifications go nowhere
-  EditorLifecycle* lifecycle = nullptr;
+  // Creates the data-provider components (none: they cannot be created, and the tabs stay empty
+  // after the Prepare procedures' messages).
+  platform::ComponentCreator* components = nullptr;
+  platform::FileDialogs* fileDialogs = nullptr;  // none: every file dialog is cancelled
   // Page text generation: the registry the scripting shell reads the install directory from (none:
   // no shell object, so the install directory is unknown), and the file system the page template is
   // read from (none: the template cannot be opened).
@@ -132,19 +123,73 @@ class HeaderDTC {
   const platform::Dictionary& CriteriaTypes(ProviderKind kind) const;
 
   // ---- procedures of the editor ----
-  void UserControl_Initialize();
   void DataProvidersCombo_Click();
   // Choosing the linked provider on the DRAV or EAI link tab.
   void LinkedDataProvidersCombo_Click(ProviderKind kind);
-  void PrepareDRAVTab();
+
+  // ==== Host integration and editor lifecycle (dtc/EditorLifecycle.cpp) ====
+  // Start-up: the editor laid out on tab 0, the maps created, the provider combos filled.
+  void UserControl_Initialize();
+  // The tab protocol: the tab left (`previousTab`) is saved, the tab shown is prepared; nothing runs
+  // when the two are the same.
+  void SSTab1_Click(std::int16_t previousTab);
+  void SaveGeneralState();
+  void SaveEAIState();
+  void SaveDRAVState();
+  void SaveI18NState();
+  void SaveEAILinkState();
+  void SaveDRAVLinkState();
+  void PrepareGeneralTab();
   void PrepareEAITab();
-  void UpdateDRAVLinkTab();
+  void PrepareDRAVTab();
+  void PrepareI18NTab();
+  void PrepareEAILinkTab();
+  void PrepareDRAVLinkTab();
   void UpdateEAILinkTab();
+  void UpdateDRAVLinkTab();
+  // The "Save" button: the page text into "c:\temp\DTC.TXT", for looking at it; nothing is stored.
+  void SaveCommand_Click();
+  // A key typed on the control's own surface.
+  void UserControl_KeyPress(std::int16_t& KeyAscii);
+
+  // The editing state of one kind's grid editors, reset at start-up.
+  struct GridEditorState {
+    std::int16_t criteriaMarkedRow = -1;
+    std::int16_t criteriaEditRow = -1;
+    bool valueWarningArmed = true;
+    std::int16_t linksMarkedRow = -1;
+    std::int16_t linksEditRow = -1;
+  };
+  GridEditorState& GridEditors(ProviderKind kind) {
+    return KindPrefix(kind) == "DRAV" ? dravEditors_ : eaiEditors_;
+  }
+
+  // ==== General tab (dtc/GeneralTab.cpp) ====
+  void EnableExtraFiltersCheck_Click();
+  void BrowseForIncludeASPCommand_Click();
+  void IncludeASPAddCommand_Click();
+  void IncludeASPDeleteCommand_Click();
+  void IncludeASPList_Click();
+  void BrowseForXSLFileCommand_Click();
+
+ private:
+  void PrepareProviderTab(ProviderKind kind);
+  void PrepareLinkTab(ProviderKind kind);
+  void UpdateLinkTab(ProviderKind kind);
+  // Enables the add / remove buttons of one kind's field lists by whether the lists hold items.
+  void ApplyFieldButtonRule(ProviderKind kind);
+  void ApplyLinkedFieldButtonRule(ProviderKind kind);
+  void ConnectEditorEvents();
+
+  GridEditorState dravEditors_;
+  GridEditorState eaiEditors_;
+  // Created by the first PrepareGeneralTab that succeeds in creating it; kept for the control's life.
+  platform::ComPtr<platform::IDataProviderCatalog> dataProviderCatalog_;
+  // ==== end of host integration and General tab ====
 
  private:
   friend class PropertyTable;
 
-  void PrepareProviderTab(ProviderKind kind);
   void NotifyChanged(std::string_view propertyName);
   void SaveConfiguration(platform::PropertyBag& bag);
   void LoadConfiguration(platform::PropertyBag& bag);

@@ -2,27 +2,33 @@
 // what the demo saves and reloads, and what tests round-trip.
 #pragma once
 
-#include "dtc/HeaderDTC.h"
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "dtc/Types.h"
+#include "platform/Forms.h"
+#include "platform/Variant.h"
 
 namespace host {
 
-// The data providers the demo offers.
-inline constexpr const char* kDemoProviders[] = {"KRMOrders", "KRMCustomers", "KRMArticles"};
-
-// Stands in for the product's data-provider catalog until the editor lifecycle is attached: at
-// start-up it offers kDemoProviders in the three provider combos, as the General tab's preparation
-// does; it prepares no other tab.
-class DemoCatalog : public dtc::EditorLifecycle {
+// What the sample needs of a control: its editor form (controls by name), SetKeyValue and the public
+// properties. Hosts reach a control through its component interface, tests hold the control itself.
+class SampleTarget {
  public:
-  void PrepareGeneralTab(dtc::HeaderDTC& control) override;
-  void PrepareProviderTab(dtc::HeaderDTC&, dtc::ProviderKind) override {}
-  void UpdateLinkTab(dtc::HeaderDTC&, dtc::ProviderKind) override {}
+  virtual ~SampleTarget() = default;
+  virtual platform::Form& EditorForm() = 0;
+  virtual void SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation,
+                           std::string& iValue, dtc::SpecificationType& iType) = 0;
+  virtual void LetProperty(std::string_view name, std::optional<std::int32_t> index,
+                           const platform::Variant& value) = 0;
 };
 
-// Fills a freshly started control the way a designer's session would leave it: providers offered
-// and chosen, return fields (kept in step in the translation lists and link combos), criteria of
-// every value kind entered through SetKeyValue, translations marked, a linked provider with links.
-// Expects a control started with a DemoCatalog.
-void BuildSampleConfiguration(dtc::HeaderDTC& control);
+// Fills a freshly started control the way a designer's session would leave it: providers chosen,
+// return fields (kept in step in the translation lists and link combos), criteria of every value kind
+// entered through SetKeyValue, translations marked, a linked provider with links. Expects a control
+// whose provider combos offer KRMOrders first and KRMCustomers second.
+void BuildSampleConfiguration(SampleTarget& control);
 
 }  // namespace host

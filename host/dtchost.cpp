@@ -1,20 +1,26 @@
-// dtchost: the page-editor host. It creates HeaderDTC the way a page editor does, hands it a
-// property bag to load or save, and shows what the control holds. Message boxes go to standard
-// error, one line each.
+// dtchost: the page-editor host. It creates HeaderDTC the way a page editor does (by its ProgID,
+// through component creation: the registry names libVistelleDTC.so, which is loaded then), hands it
+// a property bag to load or save, drives its editor from a script and shows what the control holds.
+// Message boxes go to standard error, one line each.
 //
-//   dtchost sample OUT.json   build the sample configuration, save it to OUT.json, print it
-//   dtchost show BAG.json     load BAG.json into a new control and print its configuration
+//   dtchost sample OUT.json                                    the sample configuration, saved and printed
+//   dtchost show BAG.json                                      load BAG.json and print the configuration
 //   dtchost render BAG.json [--site-base B --site-page D]
 //                             load BAG.json into a new control, hand it a site built from the two
 //                             locations when both are given, and write its run-time text to
 //                             standard output byte for byte. The install directory comes from the
 //                             registry file ($TESSERY_REGISTRY), drive letters from $TESSERY_DRIVE_C...
+//   dtchost edit BAG.json --script ACTIONS [--save OUT.json]   load, run the editor script, save
+//   dtchost new OUT.json [--script ACTIONS]                    a new control, the script, saved to OUT.json
 //
-// Exit status: 0 done; 1 the bag could not be read or written, or the control reported an error
-// while loading or saving; 2 usage; 3 (render) an error ended the control's request, so the text
-// written is only what the control had when it stopped.
+// Exit status: 0 done; 1 the control could not be created, the bag could not be read or written, or
+// the control reported an error while loading or saving; 2 usage; 3 (render) an error ended the
+// control's request, so the text written is only what the control had when it stopped; 4 (edit,
+// new) the script is faulty or one of its lines failed. A bag file is written only after a complete
+// save, and never after a failure.
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -22,106 +28,123 @@
 #include <string_view>
 #include <vector>
 
-#include "dtc/ConfigurationDump.h"
-#include "dtc/HeaderDTC.h"
+#include "host/ControlHost.h"
 #include "host/DemoConfiguration.h"
+#include "host/EditScript.h"
 #include "platform/DesignTimeControlSite.h"
-#include "platform/DrivePaths.h"
-#include "platform/MessageBox.h"
 #include "platform/PropertyBag.h"
-#include "platform/Registry.h"
-#include "platform/TextFiles.h"
 
 namespace {
+
+constexpr int kDone = 0, kFailed = 1, kUsage = 2, kIncompleteText = 3, kScriptFailed = 4;
 
 int Usage() {
   std::cerr << "usage: dtchost sample OUT.json\n"
                "       dtchost show BAG.json\n"
-               "       dtchost render BAG.json [--site-base B --site-page D]\n";
-  return 2;
+               "       dtchost render BAG.json [--site-base B --site-page D]\n"
+               "       dtchost edit BAG.json --script ACTIONS [--save OUT.json]\n"
+               "       dtchost new OUT.json [--script ACTIONS]\n";
+  return kUsage;
 }
 
-// The bag stored in `path`, or none after a message when the file cannot be read. A file that is
-// there but holds no valid bag becomes a bag that fails every read, so that the control's load
-// reports it its own way, as any load fault.
-std::unique_ptr<platform::PropertyBag> OpenBag(const char* path) {
+// The control as the sample configuration reaches it.
+class HostedSample : public host::SampleTarget {
+ public:
+  explicit HostedSample(host::HostedHeaderDTC& control) : control_(control) {}
+  platform::Form& EditorForm() override { return control_.Form(); }
+  void SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation, std::string& iValue,
+                   dtc::SpecificationType& iType) override {
+    std::string error;
+    Check(control_.control->SetKeyValue(iTab, iRow, iRepresentation, iValue, iType, &error), error);
+  }
+  void LetProperty(std::string_view name, std::optional<std::int32_t> index,
+                   const platform::Variant& value) override {
+    std::string error;
+    Check(control_.control->LetProperty(name, index, value, &error), error);
+  }
+
+ private:
+  static void Check(platform::HRESULT result, const std::string& error) {
+    if (platform::Failed(result)) platform::Raise(dtc::ErrorNumberFromHResult(result), error);
+  }
+  host::HostedHeaderDTC& control_;
+};
+
+// One run of the host: its services and the control they serve (released first).
+struct Session {
+  host::HostServices services{std::cerr};
+  std::unique_ptr<host::HostedHeaderDTC> control;
+
+  bool Start() {
+    std::string error;
+    control = host::CreateHeaderDTC(services, error);
+    if (!control) std::cerr << "dtchost: " << error << "\n";
+    return control != nullptr;
+  }
+  ~Session() { control.reset(); }
+};
+
+void PrintConfiguration(host::HostedHeaderDTC& control) {
+  std::string listing;
+  if (platform::Succeeded(control.control->DescribeConfiguration(listing))) std::cout << listing;
+}
+
+// Loads the bag file into the control. A file that is there but holds no valid bag is the control's
+// to report, as any load fault. False when the file cannot be read or the load reported an error.
+bool Load(host::HostedHeaderDTC& control, const char* path) {
+  std::unique_ptr<platform::PropertyBag> bag;
   try {
-    return std::make_unique<platform::MemoryPropertyBag>(platform::ReadPropertyBagFile(path));
+    bag = std::make_unique<platform::MemoryPropertyBag>(platform::ReadPropertyBagFile(path));
   } catch (const platform::Error& e) {
     if (e.Number() != platform::err::BadPropertyBag) {
       std::cerr << "dtchost: cannot read the property bag: " << e.Description() << "\n";
-      return nullptr;
+      return false;
     }
-    return std::make_unique<platform::FailingPropertyBag>(e);
+    bag = std::make_unique<platform::FailingPropertyBag>(e);
   }
+  return platform::Succeeded(control.persistence->Load(*bag));
 }
 
-int Sample(const char* path) {
-  platform::StderrMessageBoxes boxes(std::cerr, "VistelleDTC");
-  host::DemoCatalog catalog;
-  dtc::HeaderDTC control({.messageBoxes = boxes, .lifecycle = &catalog});
-  control.UserControl_InitProperties();
-  host::BuildSampleConfiguration(control);
-
+// Has the control save into a new bag and writes it to `path`; the file is replaced only by a whole
+// bag, so a save the control reports as failed leaves it as it was.
+bool Save(host::HostedHeaderDTC& control, const std::string& path) {
   platform::MemoryPropertyBag bag;
-  if (!control.UserControl_WriteProperties(bag)) {
+  if (platform::Failed(control.persistence->Save(bag))) {
     std::cerr << "dtchost: the control could not save its configuration; " << path << " is left as it was\n";
-    return 1;
+    return false;
   }
   try {
     platform::WritePropertyBagFile(path, bag);
   } catch (const platform::Error& e) {
     std::cerr << "dtchost: " << e.Description() << "\n";
-    return 1;
+    return false;
   }
-  std::cout << dtc::DescribeConfiguration(control);
-  return 0;
+  return true;
+}
+
+int Sample(const char* path) {
+  Session session;
+  if (!session.Start()) return kFailed;
+  if (platform::Failed(session.control->persistence->InitNew())) return kFailed;
+  try {
+    HostedSample sample(*session.control);
+    host::BuildSampleConfiguration(sample);
+  } catch (const platform::Error& e) {
+    std::cerr << "dtchost: the sample configuration cannot be built: " << e.Description() << "\n";
+    return kFailed;
+  }
+  if (!Save(*session.control, path)) return kFailed;
+  PrintConfiguration(*session.control);
+  return kDone;
 }
 
 int Show(const char* path) {
-  platform::StderrMessageBoxes boxes(std::cerr, "VistelleDTC");
-  host::DemoCatalog catalog;
-  dtc::HeaderDTC control({.messageBoxes = boxes, .lifecycle = &catalog});
-  const std::unique_ptr<platform::PropertyBag> bag = OpenBag(path);
-  if (!bag) return 1;
-  const bool loaded = control.UserControl_ReadProperties(*bag);
-  std::cout << dtc::DescribeConfiguration(control);
-  return loaded ? 0 : 1;
+  Session session;
+  if (!session.Start()) return kFailed;
+  const bool loaded = Load(*session.control, path);
+  PrintConfiguration(*session.control);
+  return loaded ? kDone : kFailed;
 }
-
-// The product's data-provider catalog as render stands in for it: the demo providers and the
-// providers the page itself names, so that load can select a page's provider whatever
-// installation the page was designed on.
-class PageCatalog : public host::DemoCatalog {
- public:
-  explicit PageCatalog(platform::PropertyBag& bag) {
-    for (const char* name : {"DataProvider", "LinkedDataProvider"}) {
-      try {
-        std::string provider = bag.ReadProperty(name, platform::Variant("")).ToString();
-        if (!provider.empty()) pageProviders_.push_back(std::move(provider));
-      } catch (const platform::Error&) {
-        // A bag that cannot be read is reported by the control's load.
-      }
-    }
-  }
-
-  void PrepareGeneralTab(dtc::HeaderDTC& control) override {
-    dtc::EditorForm& ui = control.Editor();
-    const bool filled = ui.DataProvidersCombo.ListCount() > 0;
-    host::DemoCatalog::PrepareGeneralTab(control);
-    if (filled) return;
-    for (const std::string& provider : pageProviders_) {
-      const auto& offered = ui.DataProvidersCombo.Items();
-      if (std::find(offered.begin(), offered.end(), provider) != offered.end()) continue;
-      ui.DataProvidersCombo.AddItem(provider);
-      ui.DRAV.LinkedDataProvidersCombo.AddItem(provider);
-      ui.EAI.LinkedDataProvidersCombo.AddItem(provider);
-    }
-  }
-
- private:
-  std::vector<std::string> pageProviders_;
-};
 
 struct RenderOptions {
   const char* bag = nullptr;
@@ -145,34 +168,107 @@ std::optional<RenderOptions> ParseRender(int argc, char** argv) {
   return options;
 }
 
-int Render(const RenderOptions& options) {
-  platform::StderrMessageBoxes boxes(std::cerr, "VistelleDTC");
-  const std::unique_ptr<platform::PropertyBag> bag = OpenBag(options.bag);
-  if (!bag) return 1;
-
-  const std::unique_ptr<platform::Registry> registry =
-      platform::OpenFileRegistry(platform::DefaultRegistryPath());
-  const std::unique_ptr<platform::DrivePaths> drives = platform::DrivePathsFromEnvironment();
-  const std::unique_ptr<platform::TextFiles> files = platform::OpenHostTextFiles(*drives);
-  PageCatalog catalog(*bag);
-  dtc::HeaderDTC control(
-      {.messageBoxes = boxes, .lifecycle = &catalog, .registry = registry.get(), .files = files.get()});
-  if (!control.UserControl_ReadProperties(*bag)) {
-    std::cerr << "dtchost: the control could not load " << options.bag << "; no text produced\n";
-    return 1;
+// Render stands in for the installation a page was designed on: the providers the page itself names
+// are offered beside the catalog's, so that load can select them whatever this installation offers.
+void OfferThePagesProviders(host::HostedHeaderDTC& control, const char* path) {
+  std::vector<std::string> providers;
+  try {
+    platform::MemoryPropertyBag bag = platform::ReadPropertyBagFile(path);
+    for (const char* name : {"DataProvider", "LinkedDataProvider"}) {
+      std::string provider = bag.ReadProperty(name, platform::Variant("")).ToString();
+      if (!provider.empty()) providers.push_back(std::move(provider));
+    }
+  } catch (const platform::Error&) {
+    return;  // a bag that cannot be read is reported by the control's load
   }
-  if (options.siteBase)
-    control.SetDesignTimeControlSite(platform::MakePageLocationSite(*options.siteBase, *options.sitePage));
+  platform::Form& form = control.Form();
+  for (const char* name :
+       {"DataProvidersCombo", "DRAVLinkedDataProvidersCombo", "EAILinkedDataProvidersCombo"}) {
+    auto* combo = dynamic_cast<platform::ComboBox*>(form.Find(name));
+    if (combo == nullptr) continue;
+    for (const std::string& provider : providers) {
+      const auto& offered = combo->Items();
+      if (std::find(offered.begin(), offered.end(), provider) == offered.end()) combo->AddItem(provider);
+    }
+  }
+}
 
+int Render(const RenderOptions& options) {
+  Session session;
+  if (!session.Start()) return kFailed;
+  OfferThePagesProviders(*session.control, options.bag);
+  if (!Load(*session.control, options.bag)) {
+    std::cerr << "dtchost: the control could not load " << options.bag << "; no text produced\n";
+    return kFailed;
+  }
+  if (options.siteBase) {
+    session.control->designTime->put_DesignTimeControlSite(
+        platform::MakePageLocationSite(*options.siteBase, *options.sitePage));
+  }
   std::string text;
-  const bool complete = control.GetRuntimeText(text);
+  const platform::HRESULT result = session.control->runtimeText->GetRuntimeText(text);
   std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
   std::cout.flush();
-  if (!complete) {
+  if (result != platform::hr::S_OK) {
     std::cerr << "dtchost: an error ended the control's request; the text written is incomplete\n";
-    return 3;
+    return kIncompleteText;
   }
-  return 0;
+  return kDone;
+}
+
+// edit BAG --script ACTIONS [--save OUT] and new OUT [--script ACTIONS].
+int Edit(bool isNew, const std::vector<std::string_view>& args) {
+  if (args.empty()) return Usage();
+  const std::string bagPath(args[0]);
+  std::optional<std::string> scriptPath, savePath;
+  for (std::size_t i = 1; i < args.size(); i += 2) {
+    if (i + 1 >= args.size()) return Usage();
+    if (args[i] == "--script" && !scriptPath) {
+      scriptPath = std::string(args[i + 1]);
+    } else if (args[i] == "--save" && !savePath && !isNew) {
+      savePath = std::string(args[i + 1]);
+    } else {
+      return Usage();
+    }
+  }
+  if (!isNew && !scriptPath) return Usage();
+
+  host::ScriptActions actions;
+  host::AddEditorActions(actions);
+  std::vector<host::ScriptLine> lines;
+  if (scriptPath) {
+    std::ifstream in(*scriptPath);
+    if (!in) {
+      std::cerr << "dtchost: cannot read the script " << *scriptPath << "\n";
+      return kScriptFailed;
+    }
+    try {
+      lines = host::ParseScript(in, actions);
+    } catch (const host::ScriptError& e) {
+      std::cerr << "dtchost: " << *scriptPath << ": " << e.what() << "; nothing is saved\n";
+      return kScriptFailed;
+    }
+  }
+
+  Session session;
+  if (!session.Start()) return kFailed;
+  if (isNew) {
+    if (platform::Failed(session.control->persistence->InitNew())) return kFailed;
+  } else if (!Load(*session.control, bagPath.c_str())) {
+    std::cerr << "dtchost: " << bagPath << " did not load completely; nothing is saved\n";
+    return kFailed;
+  }
+  host::ScriptContext context(session.control->Form(), session.services.messageBoxes,
+                              session.services.fileDialogs);
+  try {
+    host::RunScript(lines, actions, context);
+  } catch (const host::ScriptError& e) {
+    std::cerr << "dtchost: " << *scriptPath << ": " << e.what() << "; nothing is saved\n";
+    return kScriptFailed;
+  }
+  if (!Save(*session.control, savePath.value_or(bagPath))) return kFailed;
+  PrintConfiguration(*session.control);
+  return kDone;
 }
 
 }  // namespace
@@ -180,12 +276,14 @@ int Render(const RenderOptions& options) {
 int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   const std::string_view command = argv[1];
+  const std::vector<std::string_view> args(argv + 2, argv + argc);
+  if (command == "sample" && args.size() == 1) return Sample(argv[2]);
+  if (command == "show" && args.size() == 1) return Show(argv[2]);
   if (command == "render") {
     const std::optional<RenderOptions> options = ParseRender(argc, argv);
     return options ? Render(*options) : Usage();
   }
-  if (argc != 3) return Usage();
-  if (command == "sample") return Sample(argv[2]);
-  if (command == "show") return Show(argv[2]);
+  if (command == "edit") return Edit(false, args);
+  if (command == "new") return Edit(true, args);
   return Usage();
 }

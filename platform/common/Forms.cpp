@@ -63,6 +63,18 @@ Control::Control(Form& form, std::string name) : form_(form), name_(std::move(na
 
 Control::~Control() = default;
 
+bool Control::Visible() const noexcept {
+  if (!visible_) return false;
+  return tabs_ == nullptr || (tabs_->Tab() == containerTab_ && tabs_->Visible());
+}
+
+void Control::PlaceOnTab(TabControl& tabs, std::int32_t tab) {
+  if (&tabs.Parent() != &form_ || &tabs == this) Raise(err::InvalidPropertyValue);
+  Check(tab, 0, tabs.Tabs() - 1, err::InvalidPropertyValue);
+  tabs_ = &tabs;
+  containerTab_ = tab;
+}
+
 void Control::Move(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
   left_ = left;
   top_ = top;
@@ -138,6 +150,20 @@ void ListBox::SetSelected(std::int32_t index, bool selected) {
   }
   if (selected_[At(index)] == selected) return;
   selected_[At(index)] = selected;
+  Click.Raise();
+}
+
+void ListBox::ClickItem(std::int32_t index, bool selected) {
+  Check(index, 0, ListCount() - 1, err::InvalidPropertyArrayIndex);
+  if (multiSelect_ == MultiSelect::None) {
+    const std::int32_t target = selected ? index : index == listIndex_ ? -1 : listIndex_;
+    if (target == listIndex_) return;
+    listIndex_ = target;
+  } else {
+    if (listIndex_ == index && selected_[At(index)] == selected) return;
+    listIndex_ = index;
+    selected_[At(index)] = selected;
+  }
   Click.Raise();
 }
 
@@ -302,12 +328,16 @@ void FlexGrid::SetTextArray(std::int32_t index, std::string text) {
 
 void FlexGrid::SetRow(std::int32_t row) {
   Check(row, 0, rows_ - 1, err::InvalidRowValue);
+  if (row == row_) return;
   row_ = row;
+  EnterCell.Raise();
 }
 
 void FlexGrid::SetCol(std::int32_t col) {
   Check(col, 0, cols_ - 1, err::InvalidColValue);
+  if (col == col_) return;
   col_ = col;
+  EnterCell.Raise();
 }
 
 void FlexGrid::AddItem(std::string_view text, std::int32_t index) {
@@ -355,6 +385,42 @@ void FlexGrid::SetColWidth(std::int32_t col, std::int32_t twips) {
   } else {
     colWidths_[At(col)] = twips;
   }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// TabControl
+
+TabControl::TabControl(Form& form, std::string name, std::int32_t tabs) : Control(form, std::move(name)) {
+  if (tabs < 1) Raise(err::InvalidPropertyValue);
+  captions_.resize(At(tabs));
+}
+
+const std::string& TabControl::TabCaption(std::int32_t tab) const {
+  Check(tab, 0, Tabs() - 1, err::InvalidPropertyValue);
+  return captions_[At(tab)];
+}
+
+void TabControl::SetTabCaption(std::int32_t tab, std::string caption) {
+  Check(tab, 0, Tabs() - 1, err::InvalidPropertyValue);
+  captions_[At(tab)] = std::move(caption);
+}
+
+void TabControl::SetTab(std::int32_t tab) {
+  Check(tab, 0, Tabs() - 1, err::InvalidPropertyValue);
+  if (tab == tab_) return;
+  const auto previous = static_cast<std::int16_t>(tab_);
+  tab_ = tab;
+  Click.Raise(previous);
+}
+
+void TabControl::ClickTab(std::int32_t tab) {
+  Check(tab, 0, Tabs() - 1, err::InvalidPropertyValue);
+  // Pressing on the tab takes the focus first, so the control being edited loses it (and writes
+  // back what it holds) before the tab changes.
+  if (Visible() && Enabled()) Parent().SetFocus(*this);
+  const auto previous = static_cast<std::int16_t>(tab_);
+  tab_ = tab;
+  Click.Raise(previous);
 }
 
 // ---------------------------------------------------------------------------------------------------

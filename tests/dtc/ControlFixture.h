@@ -1,4 +1,6 @@
-// A HeaderDTC started the way a host starts it, with recording platform backends.
+// A HeaderDTC started the way a host starts it: recording platform backends, a memory registry,
+// in-memory files, and the reference data-provider components in process, serving the test catalog
+// tests/data/dataproviders.json.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,36 +9,76 @@
 #include <string>
 #include <vector>
 
+#include "components/DataProviderComponents.h"
 #include "dtc/ConfigurationDump.h"
 #include "dtc/HeaderDTC.h"
 #include "host/DemoConfiguration.h"
+#include "platform/DataProviders.h"
+#include "platform/FileDialog.h"
 #include "platform/PropertyBag.h"
+#include "platform/Registry.h"
+#include "platform/testing/ComClassTable.h"
+#include "platform/testing/MemoryTextFiles.h"
 #include "platform/testing/RecordingContainer.h"
 #include "platform/testing/RecordingMessageBoxes.h"
 
 namespace dtc::testing {
 
-// Records every call through the lifecycle seam; offers the demo providers at start-up.
-class RecordingLifecycle : public host::DemoCatalog {
- public:
-  void PrepareGeneralTab(HeaderDTC& control) override {
-    calls.push_back("PrepareGeneralTab");
-    host::DemoCatalog::PrepareGeneralTab(control);
+// The registry value naming the catalog the reference components read.
+inline void PointAtCatalog(platform::Registry& registry, const std::string& path) {
+  using platform::RootKey;
+  registry.CreateKey(RootKey::LocalMachine, components::kDataProvidersKey);
+  registry.SetValue(RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
+                    platform::RegistryValue::String(path));
+}
+
+// The three data-provider classes, registered in process under their class ids and ProgIDs.
+inline void RegisterDataProviders(platform::testing::ComClassTable& table, platform::Registry& registry) {
+  const std::pair<platform::GUID, std::string_view> classes[] = {
+      {platform::kDataProviderCatalogClsid, platform::kDataProviderCatalogProgId},
+      {platform::kDRAVProviderSourceClsid, platform::kDRAVProviderSourceProgId},
+      {platform::kEAIProviderSourceClsid, platform::kEAIProviderSourceProgId},
+  };
+  for (const auto& [clsid, progId] : classes) {
+    table.Register(progId, clsid, components::DataProviderCreateFunction(clsid, registry));
   }
-  void PrepareProviderTab(HeaderDTC&, ProviderKind kind) override {
-    calls.push_back(std::string("Prepare") + std::string(KindPrefix(kind)) + "Tab");
-  }
-  void UpdateLinkTab(HeaderDTC&, ProviderKind kind) override {
-    calls.push_back(std::string("Update") + std::string(KindPrefix(kind)) + "LinkTab");
-  }
-  std::vector<std::string> calls;
-};
+}
+
+// The demo's sample configuration, built into a control the test holds.
+inline void BuildSampleConfiguration(HeaderDTC& control) {
+  struct Target : host::SampleTarget {
+    explicit Target(HeaderDTC& c) : control(c) {}
+    platform::Form& EditorForm() override { return control.Editor().form; }
+    void SetKeyValue(std::int16_t& tab, std::int16_t& row, std::string& representation, std::string& value,
+                     SpecificationType& type) override {
+      control.SetKeyValue(tab, row, representation, value, type);
+    }
+    void LetProperty(std::string_view name, std::optional<std::int32_t> index,
+                     const platform::Variant& v) override {
+      control.LetProperty(name, index, v);
+    }
+    HeaderDTC& control;
+  } target(control);
+  host::BuildSampleConfiguration(target);
+}
 
 class ControlTest : public ::testing::Test {
  protected:
-  std::unique_ptr<HeaderDTC> NewControl() {
-    return std::make_unique<HeaderDTC>(HeaderDTCServices{boxes, &container, &lifecycle});
+  ControlTest() {
+    PointAtCatalog(*registry, std::string(TESSERY_TEST_DATA) + "/dataproviders.json");
+    RegisterDataProviders(components, *registry);
   }
+
+  HeaderDTCServices Services() {
+    return HeaderDTCServices{.messageBoxes = boxes,
+                             .container = &container,
+                             .components = &components,
+                             .fileDialogs = &dialogs,
+                             .registry = registry.get(),
+                             .files = &files};
+  }
+
+  std::unique_ptr<HeaderDTC> NewControl() { return std::make_unique<HeaderDTC>(Services()); }
 
   // Saves `control` and loads the bag into a new control.
   std::unique_ptr<HeaderDTC> RoundTrip(HeaderDTC& control) {
@@ -47,9 +89,12 @@ class ControlTest : public ::testing::Test {
     return loaded;
   }
 
+  std::unique_ptr<platform::Registry> registry = platform::OpenMemoryRegistry();
+  platform::testing::ComClassTable components;
   platform::testing::RecordingMessageBoxes boxes;
   platform::testing::RecordingContainer container;
-  RecordingLifecycle lifecycle;
+  platform::ScriptedFileDialogs dialogs;
+  platform::testing::MemoryTextFiles files;
 };
 
 }  // namespace dtc::testing

@@ -27,7 +27,10 @@ TEST_F(ControlTest, StartUpLaysOutTheEditor) {
   }
   EXPECT_EQ(ui.XSLFilenameText.Text(), "xsl/Generic.xsl");
   EXPECT_EQ(control->UserDefinedScripts()->Count(), 0);
-  EXPECT_EQ(lifecycle.calls, (std::vector<std::string>{"PrepareGeneralTab"}));
+  EXPECT_EQ(ui.DataProvidersCombo.Items(),
+            (std::vector<std::string>{"KRMOrders", "KRMCustomers", "KRMArticles", "KRMStock"}));
+  EXPECT_EQ(ui.SSTab1.Tab(), kGeneralTab);
+  EXPECT_TRUE(boxes.Prompts().empty());
   EXPECT_EQ(control->CriteriaCellIndex(2, 3), 13);
   EXPECT_EQ(control->LinksCellIndex(2, 1), 7);
 }
@@ -46,7 +49,6 @@ TEST_F(ControlTest, SetKeyValueTrimsTheValueAndKeysTheMapsWithIt) {
   EXPECT_EQ(control->CriteriaTypes(ProviderKind::EAI).Find("Lookup Order")->ToLong(), USERSCRIPT);
   EXPECT_EQ(control->UserDefinedScripts()->Find("Lookup Order")->ToString(), script);
   EXPECT_EQ(control->CriteriaTypes(ProviderKind::DRAV).Count(), 0);
-  EXPECT_EQ(lifecycle.calls.back(), "PrepareEAITab");
 
   // The same value as a constant replaces its kind, keeps its map position and drops the script.
   control->CriteriaTypes(ProviderKind::EAI).Add("Other", Variant(0));
@@ -64,12 +66,13 @@ TEST_F(ControlTest, SetKeyValueForAnotherSideTouchesOnlyTheScripts) {
   std::int16_t tab = static_cast<std::int16_t>(ProviderKind::DRAVLink), row = 1;
   std::string value = "Script", script = "Function Script()\r\nEnd Function";
   SpecificationType type = USERSCRIPT;
-  lifecycle.calls.clear();
+  control->Editor().DataProvidersCombo.SetListIndex(0);
+  const int created = components.CreatedCount();
   control->SetKeyValue(tab, row, value, script, type);
   EXPECT_EQ(control->UserDefinedScripts()->Count(), 1);
   EXPECT_EQ(control->CriteriaTypes(ProviderKind::DRAV).Count(), 0);
   EXPECT_EQ(control->Editor().DRAV.CriteriaGrid.TextMatrix(1, 3), "");
-  EXPECT_TRUE(lifecycle.calls.empty());
+  EXPECT_EQ(components.CreatedCount(), created) << "no tab is prepared";
 }
 
 TEST_F(ControlTest, SetKeyValueIntoARowBeyondTheGridReachesTheCaller) {
@@ -166,17 +169,30 @@ TEST_F(ControlTest, ChoosingAnotherProviderEmptiesTheFromCombos) {
   EXPECT_EQ(control->CurrentDataProvider(), "KRMArticles");
 }
 
-TEST_F(ControlTest, ChoosingTheLinkedProviderUpdatesBothLinkTabsInTheTabsOrder) {
+TEST_F(ControlTest, ChoosingTheLinkedProviderUpdatesBothLinkTabs) {
   auto control = NewControl();
-  lifecycle.calls.clear();
-  control->Editor().DRAV.LinkedDataProvidersCombo.SetListIndex(1);
-  EXPECT_EQ(lifecycle.calls, (std::vector<std::string>{"UpdateDRAVLinkTab", "UpdateEAILinkTab"}));
-  lifecycle.calls.clear();
-  control->Editor().EAI.LinkedDataProvidersCombo.SetListIndex(1);
-  EXPECT_TRUE(lifecycle.calls.empty()) << "the provider already in effect";
-  control->Editor().EAI.LinkedDataProvidersCombo.SetListIndex(2);
-  EXPECT_EQ(lifecycle.calls, (std::vector<std::string>{"UpdateEAILinkTab", "UpdateDRAVLinkTab"}));
+  EditorForm& ui = control->Editor();
+  ui.DRAV.LinkedDataProvidersCombo.SetListIndex(1);
+  EXPECT_EQ(ui.DRAV.LinkedFieldsList.Items(),
+            (std::vector<std::string>{"1 - CUSTOMERID", "2 - CITY", "3 - COUNTRY"}));
+  EXPECT_EQ(ui.EAI.LinkedFieldsList.Items(),
+            (std::vector<std::string>{"Customer.ID", "Customer.City", "Customer.Country"}));
+  EXPECT_EQ(ui.DRAV.ToLinkFieldsCombo.Items(), (std::vector<std::string>{"CUSTOMERID"}));
+  EXPECT_EQ(ui.EAI.ToLinkFieldsCombo.Items(), (std::vector<std::string>{"Customer.ID"}));
+
+  ui.EAI.SelectedLinkedFieldsList.AddItem("Customer.City");
+  const int created = components.CreatedCount();
+  ui.EAI.LinkedDataProvidersCombo.SetListIndex(1);
+  EXPECT_EQ(components.CreatedCount(), created) << "the provider already in effect";
+  EXPECT_EQ(ui.EAI.SelectedLinkedFieldsList.ListCount(), 1);
+
+  // The EAI update runs first and fails (no EAI definition); the DRAV update still runs.
+  ui.EAI.LinkedDataProvidersCombo.SetListIndex(2);
   EXPECT_EQ(control->LinkedProviderName(), "KRMArticles");
+  EXPECT_EQ(boxes.Prompts(),
+            (std::vector<std::string>{"Error in 'UpdateEAILinkTab': Data provider not found (-2147218943)"}));
+  EXPECT_EQ(ui.DRAV.LinkedFieldsList.Items(), (std::vector<std::string>{"7 - ARTICLE", "8 - PRICE"}));
+  EXPECT_EQ(ui.EAI.SelectedLinkedFieldsList.ListCount(), 0) << "cleared before the failing call";
 }
 
 }  // namespace

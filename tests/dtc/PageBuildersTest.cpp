@@ -254,7 +254,8 @@ TEST_F(PageTextTest, InstallDirMissingShowsTheRegistryNameAndIsEmpty) {
   registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
                      platform::RegistryValue::Binary({'c', ':'}));
   EXPECT_EQ(control->GetInstallDir(), "");
-  HeaderDTC withoutRegistry(HeaderDTCServices{boxes, &container, &lifecycle});
+  HeaderDTC withoutRegistry(
+      HeaderDTCServices{.messageBoxes = boxes, .container = &container, .components = &components});
   EXPECT_EQ(withoutRegistry.GetInstallDir(), "");
   EXPECT_EQ(boxes.Prompts(), (Prompts{expected[0], expected[0], expected[0]}));
 }

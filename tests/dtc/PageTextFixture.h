@@ -8,7 +8,6 @@
 #include "ControlFixture.h"
 #include "dtc/PageText.h"
 #include "platform/Registry.h"
-#include "platform/testing/MemoryTextFiles.h"
 
 namespace dtc::testing {
 
@@ -23,10 +22,7 @@ class PageTextTest : public ControlTest {
     control = NewPageControl();
   }
 
-  std::unique_ptr<HeaderDTC> NewPageControl() {
-    return std::make_unique<HeaderDTC>(
-        HeaderDTCServices{boxes, &container, &lifecycle, registry.get(), &files});
-  }
+  std::unique_ptr<HeaderDTC> NewPageControl() { return NewControl(); }
 
   void SetInstallDir(std::string_view directory) {
     registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
@@ -62,8 +58,6 @@ class PageTextTest : public ControlTest {
     }
   }
 
-  std::unique_ptr<platform::Registry> registry = platform::OpenMemoryRegistry();
-  platform::testing::MemoryTextFiles files;
   std::unique_ptr<HeaderDTC> control;
 };
 

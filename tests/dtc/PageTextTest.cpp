@@ -29,6 +29,9 @@ class WholePageTest : public PageTextTest {
   void FillPageConfiguration() {
     EditorForm& ui = Ui();
     ui.DataProvidersCombo.SetListIndex(0);  // KRMOrders
+    // Both provider tabs show it already, so SetKeyValue's preparation keeps what is filled here.
+    ui.DRAV.DataProviderText.SetText("KRMOrders");
+    ui.EAI.DataProviderText.SetText("KRMOrders");
     ui.EnableExtraFiltersCheck.SetValue(platform::CheckBox::Grayed);
     ui.IncludeASPList.AddItem("include/orderfunctions.asp");
     ui.IncludeASPList.AddItem("include/Currency Helpers.asp");
@@ -171,7 +174,8 @@ TEST_F(PageTextTest, ATemplateThatCannotBeOpenedEndsTheRequestWithAnEmptyText) {
                                       "Error in 'IProvideRuntimeText_GetRuntimeText': File not found(53)"}));
 
   boxes.Clear();
-  HeaderDTC withoutFiles(HeaderDTCServices{boxes, &container, &lifecycle, registry.get()});
+  HeaderDTC withoutFiles(HeaderDTCServices{
+      .messageBoxes = boxes, .container = &container, .components = &components, .registry = registry.get()});
   EXPECT_EQ(withoutFiles.GetRuntimeText(), "");
   EXPECT_EQ(boxes.Prompts(), Prompts{"Error in 'IProvideRuntimeText_GetRuntimeText': File not found(53)"});
 }

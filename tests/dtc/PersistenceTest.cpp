@@ -22,7 +22,7 @@ std::string ReadFile(const std::string& path) {
 TEST_F(ControlTest, EveryItemOfAFullConfigurationSurvivesSaveAndLoad) {
   auto original = NewControl();
   original->UserControl_InitProperties();
-  host::BuildSampleConfiguration(*original);
+  BuildSampleConfiguration(*original);
   const std::string before = DescribeConfiguration(*original);
 
   MemoryPropertyBag saved;
@@ -49,6 +49,7 @@ TEST_F(ControlTest, SmallConfigurationIsStoredUnderTheFixedNames) {
   control->UserControl_InitProperties();
   EditorForm& ui = control->Editor();
   ui.DataProvidersCombo.SetListIndex(0);
+  ui.DRAV.DataProviderText.SetText("KRMOrders");  // the DRAV tab shows this provider already
   ui.DRAV.SelectedFieldsList.AddItem(" 1 - ORDERID");
   ui.DRAV.I18NFieldnamesList.AddItem(" 1 - ORDERID");
   ui.DRAV.I18NFieldnamesList.SetSelected(0, true);
@@ -156,12 +157,13 @@ TEST_F(ControlTest, LinkedProviderSelectsBothCombosWithoutRefillingTheLinkTabs) 
   MemoryPropertyBag bag;
   bag.WriteProperty("LinkedDataProvider", Variant("KRMCustomers"));
   auto control = NewControl();
-  lifecycle.calls.clear();
+  const int created = components.CreatedCount();
   ASSERT_TRUE(control->UserControl_ReadProperties(bag));
   EXPECT_EQ(control->LinkedProviderName(), "KRMCustomers");
   EXPECT_EQ(control->Editor().DRAV.LinkedDataProvidersCombo.ListIndex(), 1);
   EXPECT_EQ(control->Editor().EAI.LinkedDataProvidersCombo.ListIndex(), 1);
-  EXPECT_TRUE(lifecycle.calls.empty()) << "the combos' click finds the provider unchanged";
+  EXPECT_EQ(components.CreatedCount(), created) << "the combos' click finds the provider unchanged";
+  EXPECT_EQ(control->Editor().DRAV.LinkedFieldsList.ListCount(), 0);
 }
 
 // ---- translation selections ----

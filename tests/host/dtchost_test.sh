@@ -2,8 +2,11 @@
 # dtchost end to end: a saved sample loads back equal; faulty bag files are reported and never
 # modified; a missing file and a bad command line give their exit statuses; render writes the demo
 # page byte for byte from the demo installation and reports what it cannot do.
+#   dtchost_test.sh DTCHOST REGSVR CONTROL_MODULE DATAPROVIDER_MODULE
 set -u
-host="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+host="$(absolute "$1")"
+regsvr="$(absolute "$2")"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
@@ -12,6 +15,28 @@ check() {  # check DESCRIPTION CONDITION...
   local what="$1"; shift
   if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
+
+# The machine: drive C: is demo/, the demo installation's catalog of data providers, and the control
+# and the data-provider components registered with regsvr, as an installation does. noinstall.reg
+# lacks the install directory.
+export TESSERY_DRIVE_C="$root/demo"
+cat >"$dir/noinstall.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Tessery\Tessery Corvane\DataProviders]
+"CatalogFile"="c:\\install\\Vistelle\\dataproviders.json"
+REG
+cat "$dir/noinstall.reg" - >"$dir/registry.reg" <<'REG'
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Tessery\Tessery Corvane]
+"InstallDir"="c:\\install"
+REG
+for reg in noinstall registry; do
+  for module in "$3" "$4"; do
+    TESSERY_REGISTRY="$dir/$reg.reg" "$regsvr" "$module" >/dev/null || { echo "FAIL regsvr $module"; exit 1; }
+  done
+done
+export TESSERY_REGISTRY="$dir/registry.reg"
 
 "$host" sample "$dir/page.json" >"$dir/saved.txt" 2>"$dir/sample.err"
 check "sample exits 0" test $? -eq 0
@@ -43,9 +68,6 @@ check "a missing bag is named" grep -q "missing.json" "$dir/missing.err"
 check "an unknown command exits 2" test $? -eq 2
 
 # ---- render ----
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessery\\Tessery Corvane]\r\n"InstallDir"="c:\\\\install"\r\n' \
-  >"$dir/registry.reg"
-export TESSERY_REGISTRY="$dir/registry.reg" TESSERY_DRIVE_C="$root/demo"
 render() { "$host" render "$@"; }
 page="$root/demo/pages/orders.json"
 
@@ -77,14 +99,14 @@ check "render keeps a linked provider the demo catalog does not know" \
 check "the sample's criteria messages come one line each" \
   test "$(grep -c "^VistelleDTC: Unknown operator '[012]' on criterion [123]\$" "$dir/sample-render.err")" -eq 5
 
-(cd "$dir" && TESSERY_REGISTRY="$dir/no-such.reg" "$host" render "$page" >"$dir/noreg.asp" 2>"$dir/noreg.err")
+(cd "$dir" && TESSERY_REGISTRY="$dir/noinstall.reg" "$host" render "$page" >"$dir/noreg.asp" 2>"$dir/noreg.err")
 check "without the registry value render fails with status 3" test $? -eq 3
 check "without the registry value the registry name is shown" \
   grep -qxF "VistelleDTC: Can not find REGKEY 'HKLM\\SOFTWARE\\Tessery\\Tessery Corvane\\InstallDir'" "$dir/noreg.err"
 check "without the registry value the template is not found below the working folder" \
   grep -q "Error in 'IProvideRuntimeText_GetRuntimeText': Path not found(76)" "$dir/noreg.err"
 check "a request ended by an error writes the text as it stood (empty)" test ! -s "$dir/noreg.asp"
-(cd "$root/demo/install" && TESSERY_REGISTRY="$dir/no-such.reg" "$host" render "$page" >"$dir/relative.asp" 2>/dev/null)
+(cd "$root/demo/install" && TESSERY_REGISTRY="$dir/noinstall.reg" "$host" render "$page" >"$dir/relative.asp" 2>/dev/null)
 check "without the registry value the template is read below the working folder" \
   grep -q '^Set mDataProvider = NewDataProvider("KRMOrders")' "$dir/relative.asp"
 
@@ -100,6 +122,65 @@ render "$page" --site-base /shop/ >/dev/null 2>&1
 check "render with only one site location exits 2" test $? -eq 2
 render "$page" --site-base /a/ --site-base /b/ >/dev/null 2>&1
 check "render with a repeated option exits 2" test $? -eq 2
+
+# ---- edit and new: editor scripts ----
+script="$root/tests/data/edit_general.script"
+"$host" new "$dir/new.json" --script "$script" >"$dir/new.txt" 2>"$dir/new.err"
+check "new with a script exits 0" test $? -eq 0
+check "new shows the refused XSL file and nothing else" \
+  test "$(cat "$dir/new.err")" = "VistelleDTC: Can not include a file outside the Corvane site 'C:\\INSTALL\\'"
+render "$dir/new.json" --site-base /shop/ --site-page /shop/orders/list.asp >"$dir/new.asp" 2>/dev/null
+check "the scripted page renders as expected" cmp -s "$dir/new.asp" "$root/tests/data/edit_general_page.asp"
+check "new prints the configuration it saved" grep -q '^ExtraIncludes: 2 items' "$dir/new.txt"
+
+cat >"$dir/delete.script" <<'ACTIONS'
+select IncludeASPList "include/customer.asp"
+click IncludeASPDeleteCommand
+text XSLFilenameText xsl/Generic.xsl
+ACTIONS
+cp "$dir/new.json" "$dir/edited.json"
+"$host" edit "$dir/edited.json" --script "$dir/delete.script" >/dev/null 2>&1
+check "edit saves back into the bag" test $? -eq 0
+check "edit deleted the include" test "$(grep -c '"ExtraIncludes' "$dir/edited.json")" -eq 1
+check "edit kept the other include" grep -q '"ExtraIncludes0": "include/extra.asp"' "$dir/edited.json"
+"$host" edit "$dir/new.json" --script "$dir/delete.script" --save "$dir/copy.json" >/dev/null 2>&1
+check "edit --save writes elsewhere" cmp -s "$dir/copy.json" "$dir/edited.json"
+
+cp "$dir/new.json" "$dir/new.orig"
+faulty() {  # faulty NAME LINE EXPECTED-MESSAGE: the script NAME fails at LINE and nothing is saved
+  "$host" edit "$dir/new.json" --script "$dir/$1.script" >"$dir/$1.out" 2>"$dir/$1.err"
+  check "$1: exit status 4" test $? -eq 4
+  check "$1: the message names line $2" grep -q "script line $2: $3" "$dir/$1.err"
+  check "$1: the bag is left as it was" cmp -s "$dir/new.json" "$dir/new.orig"
+}
+printf 'tab General\nclick NoSuchButton\n' >"$dir/control.script"
+faulty control 2 "the editor has no control named 'NoSuchButton'"
+printf 'tab General\n\n# fine so far\npress IncludeASPAddCommand\n' >"$dir/action.script"
+faulty action 4 "unknown action 'press'"
+printf 'click SaveCommand\ntab DRAV\nclick IncludeASPAddCommand\n' >"$dir/hidden.script"
+faulty hidden 3 "control 'IncludeASPAddCommand' is not visible"
+printf 'answer file "c:\\install\\include\\customer.asp"\nanswer yes\nclick IncludeASPAddCommand\n' >"$dir/unused.script"
+faulty unused 1 "no dialog took this answer"
+printf 'select DataProvidersCombo "KRMNothing"\n' >"$dir/item.script"
+faulty item 1 "no item 'KRMNothing'"
+printf 'text IncludeASPText "unclosed\n' >"$dir/quote.script"
+faulty quote 1 "a quoted word is not closed"
+"$host" new "$dir/never.json" --script "$dir/action.script" >/dev/null 2>&1
+check "new with a faulty script writes no bag" test ! -e "$dir/never.json"
+"$host" edit "$dir/new.json" >/dev/null 2>&1
+check "edit without a script exits 2" test $? -eq 2
+
+# A provider with more fields than the bag's 16-bit count holds: the control's save stops with its
+# message, and the bag that was there stays whole.
+seq 1 33000 | awk 'BEGIN { printf "{ \"providers\": [ { \"name\": \"Huge\", \"drav\": { \"fields\": [" }
+  { printf "%s[%d, \"F%d\"]", (NR > 1 ? ", " : ""), $1, $1 }
+  END { print "], \"keyFields\": [\"F1\"] } } ] }" }' >"$dir/huge.json"
+sed "s|c:\\\\\\\\install\\\\\\\\Vistelle\\\\\\\\dataproviders.json|$dir/huge.json|" "$dir/registry.reg" >"$dir/huge.reg"
+printf 'select DataProvidersCombo Huge\ntab DRAV\n' >"$dir/huge.script"
+TESSERY_REGISTRY="$dir/huge.reg" "$host" edit "$dir/new.json" --script "$dir/huge.script" >/dev/null 2>"$dir/huge.err"
+check "a save the control reports as failed exits 1" test $? -eq 1
+check "the control's save message is shown" grep -q "Error in 'UserControl_WriteProperties': Overflow (6)" "$dir/huge.err"
+check "a failed save leaves the existing bag whole" cmp -s "$dir/new.json" "$dir/new.orig"
 
 echo "$failures failed"
 test "$failures" -eq 0

@@ -198,5 +198,91 @@ TEST_F(FormsTest, UniqueNamesAndFocusOrder) {
   EXPECT_EQ(log, "+a-ab+b+b");  // destroying a form raises nothing
 }
 
+TEST_F(FormsTest, ClickingAnItemFocusesItAndRaisesOneClick) {
+  auto& multi = List(ListBox::MultiSelect::Extended);
+  int* clicks = Count(multi.Click);
+  multi.ClickItem(2);
+  multi.ClickItem(1);
+  multi.ClickItem(1);  // nothing changes
+  EXPECT_EQ(Selection(multi), ".xx.");
+  EXPECT_EQ(multi.ListIndex(), 1);
+  multi.ClickItem(2, false);
+  EXPECT_EQ(Selection(multi), ".x..");
+  EXPECT_EQ(multi.ListIndex(), 2);
+  EXPECT_EQ(*clicks, 3);
+
+  auto& single = List();
+  single.ClickItem(3);
+  single.ClickItem(0, false);  // not the selected item
+  EXPECT_EQ(single.ListIndex(), 3);
+  single.ClickItem(3, false);
+  EXPECT_EQ(single.ListIndex(), -1);
+  EXPECT_EQ(ErrorOf([&] { single.ClickItem(4); }), err::InvalidPropertyArrayIndex);
+}
+
+TEST_F(FormsTest, TabControlShowsOneTabAndReportsThePreviousOne) {
+  auto& tabs = form.Add<TabControl>("tabs", 3);
+  auto& general = form.Add<TextBox>("general");
+  auto& other = form.Add<CommandButton>("other");
+  general.PlaceOnTab(tabs, 0);
+  other.PlaceOnTab(tabs, 2);
+  std::vector<int> previous;
+  tabs.Click.Connect([&](std::int16_t p) { previous.push_back(p); });
+
+  EXPECT_TRUE(general.Visible());
+  EXPECT_FALSE(other.Visible());
+  tabs.SetTab(0);  // unchanged: no click
+  tabs.SetTab(2);
+  EXPECT_FALSE(general.Visible());
+  EXPECT_TRUE(other.Visible());
+  EXPECT_EQ(ErrorOf([&] { form.SetFocus(general); }), err::InvalidProcedureCall) << "on a hidden tab";
+  tabs.ClickTab(2);  // the designer clicks the tab already shown: reported all the same
+  tabs.ClickTab(1);
+  EXPECT_EQ(previous, (std::vector<int>{0, 2, 2}));
+  EXPECT_FALSE(general.Visible() || other.Visible());
+  tabs.SetTab(0);
+  tabs.SetVisible(false);
+  EXPECT_FALSE(general.Visible()) << "a hidden tab control hides its pages";
+
+  EXPECT_EQ(ErrorOf([&] { tabs.SetTab(3); }), err::InvalidPropertyValue);
+  EXPECT_EQ(ErrorOf([&] { tabs.ClickTab(-1); }), err::InvalidPropertyValue);
+  EXPECT_EQ(ErrorOf([&] { general.PlaceOnTab(tabs, 3); }), err::InvalidPropertyValue);
+  Form elsewhere;
+  EXPECT_EQ(ErrorOf([&] { elsewhere.Add<TextBox>("x").PlaceOnTab(tabs, 0); }), err::InvalidPropertyValue);
+}
+
+TEST_F(FormsTest, ClickingATabTakesTheFocusBeforeTheTabChanges) {
+  auto& tabs = form.Add<TabControl>("tabs", 2);
+  auto& text = form.Add<TextBox>("text");
+  text.PlaceOnTab(tabs, 0);
+  std::string log;
+  text.LostFocus.Connect([&] { log += "lost on tab " + std::to_string(tabs.Tab()) + ";"; });
+  tabs.GotFocus.Connect([&] { log += "tabs got;"; });
+  tabs.Click.Connect([&](std::int16_t p) { log += "click " + std::to_string(p) + ";"; });
+  form.SetFocus(text);
+  tabs.ClickTab(1);
+  EXPECT_EQ(log, "lost on tab 0;tabs got;click 0;");
+  EXPECT_EQ(form.ActiveControl(), &tabs);
+}
+
+TEST_F(FormsTest, GridEnterCellOnlyWhenTheCurrentCellMoves) {
+  auto& grid = form.Add<FlexGrid>("grid", 3, 3, 1, 1);
+  int* entered = Count(grid.EnterCell);
+  grid.SetRow(1);  // already there
+  grid.SetCol(2);
+  grid.SetRow(2);
+  EXPECT_EQ(*entered, 2);
+  EXPECT_EQ(ErrorOf([&] { grid.SetRow(3); }), err::InvalidRowValue);
+  EXPECT_EQ(*entered, 2);
+}
+
+TEST_F(FormsTest, KeyHandlersMayChangeTheKey) {
+  auto& text = form.Add<TextBox>("text");
+  text.KeyPress.Connect([](std::int16_t& key) { key = 0; });
+  std::int16_t key = 'a';
+  text.KeyPress.Raise(key);
+  EXPECT_EQ(key, 0);
+}
+
 }  // namespace
 }  // namespace platform

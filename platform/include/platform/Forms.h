@@ -10,6 +10,14 @@
 //   - TextBox: assigning Text raises Change when the text changes.
 //   - CheckBox: assigning Value raises Click when the value changes.
 //   - Form::SetFocus raises LostFocus on the control that had the focus, then GotFocus on the new one.
+//   - TabControl: assigning Tab raises Click with the previous tab when the tab changes; a click on a
+//     tab (ClickTab, the designer's click) first moves the focus to the tab control, then shows the
+//     tab and raises Click with the previous tab, also when that tab was already shown.
+//   - FlexGrid: assigning Row or Col raises EnterCell when the current cell changes.
+//   - KeyPress / KeyDown of a control, and KeyPress of the form's own surface, are raised by whoever
+//     delivers keys (a host); their handlers may change the key code they are given.
+// Controls placed on a tab of a TabControl are visible only while that tab is shown (and their own
+// Visible flag is set); only a visible, enabled control takes the focus.
 // Errors are the platform's run-time errors (see Error.h): 381 for an item or cell index outside
 // the list or grid, 5 for an AddItem / RemoveItem position outside it, 380 for an invalid property
 // value, 30009 / 30010 for an invalid current row / column, 30015 for removing the last non-fixed row.
@@ -47,6 +55,7 @@ class Event {
 };
 
 class Form;
+class TabControl;
 
 class Control {
  public:
@@ -58,8 +67,14 @@ class Control {
   const std::string& Name() const noexcept { return name_; }
   Form& Parent() const noexcept { return form_; }
 
-  bool Visible() const noexcept { return visible_; }
+  // Whether the control can be seen: its own Visible flag and, for a control on a tab, that tab shown.
+  bool Visible() const noexcept;
   void SetVisible(bool visible) { visible_ = visible; }
+  // Places the control on tab `tab` of `tabs` (a control of the same form). Error 380 for a tab
+  // outside the tab control or a tab control of another form.
+  void PlaceOnTab(TabControl& tabs, std::int32_t tab);
+  // The tab the control sits on (-1: on the form itself).
+  std::int32_t ContainerTab() const noexcept { return containerTab_; }
   bool Enabled() const noexcept { return enabled_; }
   void SetEnabled(bool enabled) { enabled_ = enabled; }
 
@@ -76,10 +91,17 @@ class Control {
 
   Event<> GotFocus;
   Event<> LostFocus;
+  // The character code of a key typed while the control has the focus; a handler may change it
+  // (0 swallows the key).
+  Event<std::int16_t&> KeyPress;
+  // A key pressed while the control has the focus: key code and shift state (1 Shift, 2 Ctrl, 4 Alt).
+  Event<std::int16_t&, std::int16_t> KeyDown;
 
  private:
   Form& form_;
   std::string name_;
+  TabControl* tabs_ = nullptr;
+  std::int32_t containerTab_ = -1;
   bool visible_ = true;
   bool enabled_ = true;
   std::int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -126,6 +148,10 @@ class ListBox : public Control, public ItemList {
   // Error 381 outside 0 .. ListCount - 1.
   bool Selected(std::int32_t index) const;
   void SetSelected(std::int32_t index, bool selected);
+  // The designer clicks item `index` (error 381 outside the items): it becomes the focused item and
+  // takes `selected`; in a list with one selection, deselecting the selected item leaves none
+  // selected (deselecting another changes nothing). One Click when the focus or the selection changed.
+  void ClickItem(std::int32_t index, bool selected = true);
   std::int32_t SelCount() const;
 
   // The focused item's text, "" without one.
@@ -261,6 +287,8 @@ class FlexGrid : public Control {
   void SetRowHeightMin(std::int32_t twips) { rowHeightMin_ = twips; }
 
   Event<> Click;
+  Event<> DblClick;
+  Event<> EnterCell;  // the current cell changed
 
  private:
   std::int32_t CellIndex(std::int32_t row, std::int32_t col) const;  // error 381 outside
@@ -270,6 +298,33 @@ class FlexGrid : public Control {
   std::int32_t rowHeightMin_ = 0;
   std::vector<std::string> cells_;  // row-major, rows_ * cols_
   std::vector<std::int32_t> colWidths_;
+};
+
+// A tabbed frame (the platform's tab control): Tabs pages with captions, one of them shown. Controls
+// are placed on a page with Control::PlaceOnTab.
+class TabControl : public Control {
+ public:
+  TabControl(Form& form, std::string name, std::int32_t tabs);
+
+  std::int32_t Tabs() const noexcept { return static_cast<std::int32_t>(captions_.size()); }
+  // Error 380 outside 0 .. Tabs - 1.
+  const std::string& TabCaption(std::int32_t tab) const;
+  void SetTabCaption(std::int32_t tab, std::string caption);
+
+  // The tab shown.
+  std::int32_t Tab() const noexcept { return tab_; }
+  // Shows `tab` (error 380 outside the tabs); raises Click(previous tab) when the tab changes.
+  void SetTab(std::int32_t tab);
+  // The designer clicks tab `tab`: the focus moves to the tab control (when it can take it), the tab
+  // is shown and Click(previous tab) is raised, also when `tab` was shown already. Error 380 outside
+  // the tabs.
+  void ClickTab(std::int32_t tab);
+
+  Event<std::int16_t> Click;  // the previous tab
+
+ private:
+  std::vector<std::string> captions_;
+  std::int32_t tab_ = 0;
 };
 
 class Form {
@@ -300,6 +355,9 @@ class Form {
   // Moves the focus: LostFocus on the control that had it, then GotFocus on `control`. Nothing
   // happens when `control` already has the focus.
   void SetFocus(Control& control);
+
+  // A key typed on the form's own surface (not on one of its controls).
+  Event<std::int16_t&> KeyPress;
 
  private:
   void Adopt(std::unique_ptr<Control> control);
