@@ -21,9 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTC.h"
-#include "host/DemoConfiguration.h"
+#include "platform/DataProviders.h"
 #include "platform/PropertyBag.h"
+#include "platform/Registry.h"
+#include "platform/testing/ComClassTable.h"
 
 namespace {
 
@@ -38,11 +41,27 @@ class SilentMessageBoxes : public platform::MessageBoxes {
   int shown = 0;
 };
 
-// A control started as a host starts it.
+// A control started as a host starts it: the reference data-provider components in process serve the
+// test catalog, so the provider combos offer its providers.
 struct Control {
+  Control() {
+    registry->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey);
+    registry->SetValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
+                       components::kCatalogFileValue,
+                       platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json"));
+    for (const platform::GUID& clsid :
+         {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
+          platform::kEAIProviderSourceClsid}) {
+      classes.Register("", clsid, components::DataProviderCreateFunction(clsid, *registry));
+    }
+    control = std::make_unique<dtc::HeaderDTC>(
+        dtc::HeaderDTCServices{.messageBoxes = boxes, .components = &classes, .registry = registry.get()});
+  }
+
   SilentMessageBoxes boxes;
-  host::DemoCatalog catalog;
-  dtc::HeaderDTC control{dtc::HeaderDTCServices{.messageBoxes = boxes, .lifecycle = &catalog}};
+  std::unique_ptr<platform::Registry> registry = platform::OpenMemoryRegistry();
+  platform::testing::ComClassTable classes;
+  std::unique_ptr<dtc::HeaderDTC> control;
 };
 
 void Configure(dtc::HeaderDTC& control, int items) {
@@ -78,9 +97,9 @@ const std::string& PageJson(int items) {
   auto& text = texts[items];
   if (text.empty()) {
     Control page;
-    Configure(page.control, items);
+    Configure(*page.control, items);
     platform::MemoryPropertyBag bag;
-    if (!page.control.UserControl_WriteProperties(bag)) throw std::runtime_error("the page does not save");
+    if (!page.control->UserControl_WriteProperties(bag)) throw std::runtime_error("the page does not save");
     text = platform::FormatPropertyBagJson(bag);
   }
   return text;
@@ -91,8 +110,8 @@ void BagLoad(benchmark::State& state) {
   for (auto _ : state) {
     platform::MemoryPropertyBag bag = platform::ParsePropertyBagJson(text);
     Control loaded;
-    if (!loaded.control.UserControl_ReadProperties(bag)) state.SkipWithError("the page does not load");
-    benchmark::DoNotOptimize(loaded.control.Editor().DRAV.SelectedFieldsList.ListCount());
+    if (!loaded.control->UserControl_ReadProperties(bag)) state.SkipWithError("the page does not load");
+    benchmark::DoNotOptimize(loaded.control->Editor().DRAV.SelectedFieldsList.ListCount());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
@@ -101,10 +120,10 @@ void BagSave(benchmark::State& state) {
   const std::string& text = PageJson(static_cast<int>(state.range(0)));
   platform::MemoryPropertyBag stored = platform::ParsePropertyBagJson(text);
   Control page;
-  if (!page.control.UserControl_ReadProperties(stored)) state.SkipWithError("the page does not load");
+  if (!page.control->UserControl_ReadProperties(stored)) state.SkipWithError("the page does not load");
   for (auto _ : state) {
     platform::MemoryPropertyBag bag;
-    if (!page.control.UserControl_WriteProperties(bag)) state.SkipWithError("the page does not save");
+    if (!page.control->UserControl_WriteProperties(bag)) state.SkipWithError("the page does not save");
     const std::string saved = platform::FormatPropertyBagJson(bag);
     if (saved.size() != text.size()) state.SkipWithError("the saved page differs from the loaded one");
     benchmark::DoNotOptimize(saved.data());

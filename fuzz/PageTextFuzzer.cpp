@@ -19,14 +19,10 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "dtc/HeaderDTC.h"
+#include "StartedControl.h"
 #include "dtc/PageText.h"
 #include "dtc/TextFunctions.h"
-#include "host/DemoConfiguration.h"
 #include "platform/DesignTimeControlSite.h"
-#include "platform/Registry.h"
-#include "platform/testing/MemoryTextFiles.h"
-#include "platform/testing/RecordingMessageBoxes.h"
 
 namespace {
 
@@ -54,18 +50,12 @@ std::string PlainReplace(std::string_view text, std::string_view find, std::stri
   return result;
 }
 
-std::string Messages(const platform::testing::RecordingMessageBoxes& boxes) {
-  std::string all;
-  for (const std::string& prompt : boxes.Prompts()) all += prompt + "\n";
-  return all;
-}
-
 class PageFixture {
  public:
   PageFixture() {
-    registry_->CreateKey(platform::RootKey::LocalMachine, kInstallKey);
-    registry_->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                        platform::RegistryValue::String("c:\\prog"));
+    registry_.CreateKey(platform::RootKey::LocalMachine, kInstallKey);
+    registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                       platform::RegistryValue::String("c:\\prog"));
   }
 
   // Applies the operations of `input` and stores the template.
@@ -139,7 +129,7 @@ class PageFixture {
         platform::MemoryPropertyBag bag;
         bag.WriteProperty("LinkedDataProvider", platform::Variant(input.Text()));
         if (!control_.UserControl_ReadProperties(bag))
-          fuzzing::Fail("a one-entry bag does not load", Messages(boxes_));
+          fuzzing::Fail("a one-entry bag does not load", started_.Messages());
         break;
       }
       case 13:
@@ -168,12 +158,12 @@ class PageFixture {
     boxes_.Clear();
     std::string actual;
     const bool actualDone = control_.GetRuntimeText(actual);
-    const std::string actualMessages = Messages(boxes_);
+    const std::string actualMessages = started_.Messages();
 
     boxes_.Clear();
     std::string expected;
     const bool expectedDone = PlainRuntimeText(expected);
-    const std::string expectedMessages = Messages(boxes_);
+    const std::string expectedMessages = started_.Messages();
 
     fuzzing::ExpectSame("the page text against the plain steps", actual, expected);
     fuzzing::ExpectSame("the messages of page text generation against the plain steps", actualMessages,
@@ -242,15 +232,15 @@ class PageFixture {
   void InstallDir(fuzzing::ByteReader& input) {
     switch (input.Below(3)) {
       case 0:
-        registry_->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                            platform::RegistryValue::String(input.Text()));
+        registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                           platform::RegistryValue::String(input.Text()));
         break;
       case 1:
-        registry_->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                            platform::RegistryValue::DWord(input.Byte()));
+        registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                           platform::RegistryValue::DWord(input.Byte()));
         break;
       default:
-        registry_->DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir");
+        registry_.DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir");
         break;
     }
   }
@@ -347,12 +337,11 @@ class PageFixture {
     return combo.ListCount() > 0 ? combo.List(0) : std::string();
   }
 
-  platform::testing::RecordingMessageBoxes boxes_;
-  host::DemoCatalog catalog_;
-  std::unique_ptr<platform::Registry> registry_ = platform::OpenMemoryRegistry();
-  platform::testing::MemoryTextFiles files_;
-  HeaderDTC control_{dtc::HeaderDTCServices{
-      .messageBoxes = boxes_, .lifecycle = &catalog_, .registry = registry_.get(), .files = &files_}};
+  fuzzing::StartedControl started_;
+  platform::testing::RecordingMessageBoxes& boxes_ = started_.boxes;
+  platform::Registry& registry_ = *started_.registry;
+  platform::testing::MemoryTextFiles& files_ = started_.files;
+  HeaderDTC& control_ = *started_.control;
 };
 
 }  // namespace

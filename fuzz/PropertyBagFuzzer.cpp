@@ -18,10 +18,8 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "dtc/HeaderDTC.h"
-#include "host/DemoConfiguration.h"
+#include "StartedControl.h"
 #include "platform/PropertyBag.h"
-#include "platform/testing/RecordingMessageBoxes.h"
 
 namespace {
 
@@ -64,17 +62,7 @@ class BoundedBag : public platform::PropertyBag {
   int reads_ = 0;
 };
 
-struct Control {
-  platform::testing::RecordingMessageBoxes boxes;
-  host::DemoCatalog catalog;
-  dtc::HeaderDTC control{dtc::HeaderDTCServices{.messageBoxes = boxes, .lifecycle = &catalog}};
-
-  std::string Messages() const {
-    std::string all;
-    for (const auto& prompt : boxes.Prompts()) all += prompt + "\n";
-    return all;
-  }
-};
+using Control = fuzzing::StartedControl;
 
 std::string BagText(const MemoryPropertyBag& bag) {
   std::string text;
@@ -85,7 +73,7 @@ std::string BagText(const MemoryPropertyBag& bag) {
 // Saves `control` and writes the bag as JSON; every step must succeed.
 std::string Save(Control& control, std::string_view what) {
   MemoryPropertyBag saved;
-  if (!control.control.UserControl_WriteProperties(saved))
+  if (!control.control->UserControl_WriteProperties(saved))
     fuzzing::Fail(std::string(what) + ": a loaded configuration does not save", control.Messages());
   try {
     return platform::FormatPropertyBagJson(saved);
@@ -118,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Control first;
   BoundedBag bounded(bag);
-  if (!first.control.UserControl_ReadProperties(bounded)) return 0;  // refused with its message
+  if (!first.control->UserControl_ReadProperties(bounded)) return 0;  // refused with its message
   const std::string json = Save(first, "first save");
 
   MemoryPropertyBag stored;
@@ -128,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Fail("a saved bag's JSON does not parse", error.Description() + "\n" + json);
   }
   Control second;
-  if (!second.control.UserControl_ReadProperties(stored))
+  if (!second.control->UserControl_ReadProperties(stored))
     fuzzing::Fail("a saved bag does not load", second.Messages() + "--\n" + json);
   fuzzing::ExpectSame("a saved page saved again after loading", Save(second, "second save"), json);
   return 0;
