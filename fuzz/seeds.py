@@ -70,6 +70,12 @@ write("registry_text", "every-form", "\ufeffWindows Registry Editor Version 5.00
 write("registry_text", "long-hex", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\x]\r\n"
       "\"big\"=hex:" + ",".join(["07"] * 40) + ",\\\r\n  " + ",".join(["07"] * 10) + "\r\n")
 
+# ---- the service's command line ----------------------------------------------------------------
+for name, line in [("service", "-Service"), ("regserver", "/RegServer"), ("unregserver", "x -UNREGSERVER"),
+                   ("not-last", "-Service extra"), ("path", "/opt/x/Service"),
+                   ("arguments", b"-v\0/unregServer\0")]:
+    write("command_line", name, line)
+
 # ---- page text: operations, then the template (see PageTextFuzzer.cpp) ---------------------------
 def text(s):
     b = s.encode() if isinstance(s, str) else s
