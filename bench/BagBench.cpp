@@ -12,6 +12,7 @@
 // time(20,000) / time(10,000) of each, which stays about 2 when load and save grow linearly (CPU
 // time; the fastest of the runs with --benchmark_repetitions, which scripts/bench passes).
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -168,6 +169,9 @@ BAG_BENCHMARK(JsonWrite);
 // Prints the ratios once every run is in.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal, so logs that scripts/bench reads stay plain text.
+  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_None) {}
+
   // CPU time: the work is single-threaded and in memory, and a shared machine's other load shows in
   // wall time most. With repetitions the fastest counts.
   void ReportRuns(const std::vector<Run>& runs) override {
