@@ -1,5 +1,7 @@
 #include "dtc/EditorForm.h"
 
+#include "dtc/LinkTabs.h"
+
 namespace dtc {
 namespace {
 
@@ -58,6 +60,19 @@ ProviderControls MakeProviderControls(platform::Form& form, TabControl& tabs, Pr
       .FromLinkFieldsCombo = Hidden(onTab(form.Add<ComboBox>(p + "FromLinkFieldsCombo"), link)),
       .ToLinkFieldsCombo = Hidden(onTab(form.Add<ComboBox>(p + "ToLinkFieldsCombo"), link)),
       .LinksGrid = onTab(form.Add<FlexGrid>(p + "LinksGrid", 2, kLinksColumns, 1, 1), link),
+      // provider tab buttons
+      .MoveUpCommand = onTab(form.Add<CommandButton>(p + "MoveUpCommand", "/\\"), own),
+      .MoveDownCommand = onTab(form.Add<CommandButton>(p + "MoveDownCommand", "\\/"), own),
+      .AddCriteriumCommand = onTab(form.Add<CommandButton>(p + "AddCriteriumCommand", "Add"), own),
+      .RemoveCriteriumCommand = onTab(form.Add<CommandButton>(p + "RemoveCriteriumCommand", "Delete"), own),
+
+      .DeleteLinkCommand = onTab(form.Add<CommandButton>(p + "DeleteLinkCommand", "Delete"), link),
+      .MoveUpLinkedField =
+          onTab(form.Add<CommandButton>(p + std::string(LinkTabVariationOf(kind).moveUpName), "/\\"), link),
+      .MoveDownLinkedField =
+          onTab(form.Add<CommandButton>(p + std::string(LinkTabVariationOf(kind).moveDownName), "\\/"), link),
+      .AddLink = onTab(form.Add<CommandButton>(p + "AddLink", "Add"), link),
+      .RemoveLink = onTab(form.Add<CommandButton>(p + "RemoveLink", "Delete"), link),
   };
   controls.CriteriaGrid.Move(kTabLeft, 3000, kGridWidth, kCriteriaGridHeight);
   controls.LinksGrid.Move(kTabLeft, 3000, kGridWidth, kLinksGridHeight);

@@ -56,6 +56,20 @@ struct ProviderControls {
   platform::ComboBox& FromLinkFieldsCombo;  // in-place editor of links column 1 (items: return fields)
   platform::ComboBox& ToLinkFieldsCombo;    // in-place editor of links column 2 (items: linked key fields)
   platform::FlexGrid& LinksGrid;
+
+  // ---- provider tab: ordering the return fields and adding / removing criteria ----
+  platform::CommandButton& MoveUpCommand;           // "/\\" (Move up)
+  platform::CommandButton& MoveDownCommand;         // "\\/" (Move down)
+  platform::CommandButton& AddCriteriumCommand;     // "Add" (Add a criterion)
+  platform::CommandButton& RemoveCriteriumCommand;  // "Delete" (Remove selected criterion (*))
+  // ---- end of provider tab buttons ----
+
+  // Link tab: commands (dtc/LinkTabs.cpp)
+  platform::CommandButton& DeleteLinkCommand;    // removes the link from both link tabs
+  platform::CommandButton& MoveUpLinkedField;    // DRAVMoveUpLinkdFieldCommand / EAIMoveUpLinkedField
+  platform::CommandButton& MoveDownLinkedField;  // DRAVMoveDownLinkdFieldCommand / EAIMoveDownLinkedField
+  platform::CommandButton& AddLink;              // appends a link row
+  platform::CommandButton& RemoveLink;           // removes the marked link row
 };
 
 class EditorForm {

@@ -97,7 +97,10 @@ void LayOutCriteriaGrid(platform::FlexGrid& grid) {
   grid.SetTextMatrix(0, 3, "Value");
 }
 
+// The links grids take the criteria grids' minimum row height: their scroll bar, and the room
+// column 2 leaves for it, come at the sixth row, as on the criteria grids.
 void LayOutLinksGrid(platform::FlexGrid& grid) {
+  grid.SetRowHeightMin(323);
   const std::int32_t widths[kLinksColumns] = {200, 2315, 2315};
   for (std::int32_t c = 0; c < kLinksColumns; ++c) grid.SetColWidth(c, widths[c]);
   grid.SetTextMatrix(0, 1, "From");
@@ -117,10 +120,8 @@ void HeaderDTC::ConnectEditorEvents() {
   ui_.IncludeASPList.Click.Connect([this] { IncludeASPList_Click(); });
   ui_.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
   ui_.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
-  for (ProviderKind kind : kProviderKinds) {
-    ui_.Side(kind).LinkedDataProvidersCombo.Click.Connect(
-        [this, kind] { LinkedDataProvidersCombo_Click(kind); });
-  }
+  ConnectProviderTabEvents();
+  ConnectLinkTabEvents();
   ConnectI18NEvents();
 }
 

@@ -92,29 +92,6 @@ void HeaderDTC::DataProvidersCombo_Click() {
   });
 }
 
-// The DRAV handler has no trap of its own (the link-tab updates trap their own failures); the EAI
-// handler has one and stands aside while a removal of the link is running.
-void HeaderDTC::LinkedDataProvidersCombo_Click(ProviderKind kind) {
-  const bool eai = KindPrefix(kind) == "EAI";
-  auto choose = [&] {
-    const std::string& chosen = ui_.Side(kind).LinkedDataProvidersCombo.Text();
-    if (chosen == linkedProviderName_) return;
-    linkedProviderName_ = chosen;
-    if (eai) {
-      UpdateEAILinkTab();
-      UpdateDRAVLinkTab();
-    } else {
-      UpdateDRAVLinkTab();
-      UpdateEAILinkTab();
-    }
-  };
-  if (!eai) {
-    choose();
-  } else if (!deletingLink_) {
-    RunTrapped(MessageBoxes(), "EAILinkedDataProvidersCombo_Click", choose);
-  }
-}
-
 void HeaderDTC::NotifyChanged(std::string_view propertyName) {
   if (services_.container) services_.container->PropertyChanged(propertyName);
 }

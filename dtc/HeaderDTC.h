@@ -45,7 +45,6 @@
 #include "platform/DesignTimeControlSite.h"
 #include "platform/Dictionary.h"
 #include "platform/MessageBox.h"
-#include "platform/ModalForms.h"
 #include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
@@ -70,9 +69,7 @@ struct HeaderDTCServices {
   // read from (none: the template cannot be opened).
   platform::Registry* registry = nullptr;
   platform::TextFiles* files = nullptr;
-  // Translation dialogs: their modal loop (none: a dialog closes as soon as it is shown) and the ADO
-  // objects (none: the ODBC backend, opened at the first I18N operation).
-  platform::ModalForms* modalForms = nullptr;
+  // The translation dialogs' ADO objects (none: the ODBC backend, opened at the first I18N operation).
   platform::ado::DataAccess* dataAccess = nullptr;
 };
 
@@ -169,6 +166,9 @@ class HeaderDTC {
     bool valueWarningArmed = true;
     std::int16_t linksMarkedRow = -1;
     std::int16_t linksEditRow = -1;
+    // Link tabs: the rows the From and To combos were last opened in; their write-backs go there.
+    std::int32_t linksFromOpenRow = -1;
+    std::int32_t linksToOpenRow = -1;
   };
   GridEditorState& GridEditors(ProviderKind kind) {
     return KindPrefix(kind) == "DRAV" ? dravEditors_ : eaiEditors_;
@@ -181,6 +181,41 @@ class HeaderDTC {
   void IncludeASPDeleteCommand_Click();
   void IncludeASPList_Click();
   void BrowseForXSLFileCommand_Click();
+
+  // ==== Link tabs (dtc/LinkTabs.cpp) ====
+  // One implementation serves both link tabs: `kind` names the tab (DRAV or EAI; the link codes 5
+  // and 4 name the same tabs), and the trap names each procedure as that tab's own
+  // ("DRAVAddLink_Click", "EAIMoveUpLinkedField_Click", ...). LinkTabVariation (dtc/LinkTabs.h)
+  // lists where the EAI tab differs. LinkedDataProvidersCombo_Click is declared above.
+  bool DeletingLink() const noexcept { return deletingLink_; }
+  void DeleteLinkCommand_Click(ProviderKind kind);
+  void AddLinkedField_Click(ProviderKind kind);
+  void LinkedFieldsList_DblClick(ProviderKind kind);
+  void RemoveLinkedField_Click(ProviderKind kind);
+  void MoveUpLinkedField_Click(ProviderKind kind);
+  void MoveDownLinkedField_Click(ProviderKind kind);
+  void AddLink_Click(ProviderKind kind);
+  void RemoveLink_Click(ProviderKind kind);
+  void LinksGrid_Click(ProviderKind kind);
+  void LinksGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
+  void LinksGrid_EnterCell(ProviderKind kind);
+  void LinksGrid_GotFocus(ProviderKind kind);
+  void FromLinkFieldsCombo_Click(ProviderKind kind);  // connected where the variation asks for it
+  void FromLinkFieldsCombo_LostFocus(ProviderKind kind);
+  void ToLinkFieldsCombo_Click(ProviderKind kind);
+  void ToLinkFieldsCombo_LostFocus(ProviderKind kind);
+  void ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);  // as above
+
+ private:
+  void MoveLinksAsterisk(ProviderKind kind);
+  void LinksGridEdit(ProviderKind kind, std::int16_t KeyAscii);
+  void WriteBackFromCombo(ProviderKind kind);
+  void WriteBackToCombo(ProviderKind kind);
+  void ShowLinkedProvider(ProviderKind kind);
+  void ConnectLinkTabEvents();
+
+ public:
+  // ==== end of link tabs ====
 
  private:
   void PrepareProviderTab(ProviderKind kind);
@@ -286,6 +321,59 @@ class HeaderDTC {
 
   std::shared_ptr<i18n::TranslationDialogs> translationDialogs_;
   // ==== end of translation maintenance ====
+  // ==== Provider tabs and the criterion dialog (dtc/ProviderTabs.cpp, dtc/CriteriumDialog.cpp) ====
+ public:
+  // The handlers of the DRAV and EAI tabs, one implementation for both kinds (ProviderKind DRAV or
+  // EAI); the trap shows them under their kind's procedure names ("DRAVAddField_Click", ...).
+  void AddField_Click(ProviderKind kind);
+  void FieldsList_DblClick(ProviderKind kind);
+  void RemoveField_Click(ProviderKind kind);
+  void MoveUpCommand_Click(ProviderKind kind);
+  void MoveDownCommand_Click(ProviderKind kind);
+  void AddCriteriumCommand_Click(ProviderKind kind);
+  void RemoveCriteriumCommand_Click(ProviderKind kind);
+  void CriteriaGrid_Click(ProviderKind kind);
+  void CriteriaGrid_DblClick(ProviderKind kind);
+  void CriteriaGrid_EnterCell(ProviderKind kind);
+  void CriteriaGrid_GotFocus(ProviderKind kind);
+  void CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
+  void CriteriaGrid_Scroll(ProviderKind kind);
+  void KeyFieldsCombo_LostFocus(ProviderKind kind);
+  void OperatorsCombo_LostFocus(ProviderKind kind);
+  void KeyFieldValueText_KeyDown(ProviderKind kind, std::int16_t& KeyCode, std::int16_t Shift);
+  void KeyFieldValueText_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
+  void KeyFieldValueText_LostFocus(ProviderKind kind);
+
+  // Marks `row` of the kind's criteria grid ("*", "..."); the row marked before becomes the edit row.
+  void MoveCriteriaAsterisk(ProviderKind kind, std::int16_t row);
+  // Opens the in-place editor of the grid's current cell; KeyAscii 13 opens it on the cell's text.
+  void CriteriaGridEdit(ProviderKind kind, std::int16_t row, std::int16_t column, std::int16_t KeyAscii);
+  // True when the grid's rows no longer fit its height (it shows a vertical scroll bar).
+  static bool ScrollBarShown(const platform::FlexGrid& grid);
+
+  // Opens the criterion dialog for `row` of the kind's grid (kind 1 EAI, 2 DRAV) and waits until it
+  // closes; OK reports through SetKeyValue. `valueKind` Empty counts as CONSTANT.
+  void ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const std::string& value,
+                           const std::string& body, const platform::Variant& valueKind);
+
+  // The row each in-place editor was opened in; its write-back goes there (-1: not opened).
+  struct CriteriaEditorRows {
+    std::int16_t key = -1;
+    std::int16_t op = -1;
+    std::int16_t value = -1;
+  };
+  const CriteriaEditorRows& CriteriaEditors(ProviderKind kind) const {
+    return KindPrefix(kind) == "DRAV" ? dravCriteriaEditors_ : eaiCriteriaEditors_;
+  }
+
+ private:
+  void ConnectProviderTabEvents();
+  CriteriaEditorRows& CriteriaEditorsOf(ProviderKind kind) {
+    return KindPrefix(kind) == "DRAV" ? dravCriteriaEditors_ : eaiCriteriaEditors_;
+  }
+  CriteriaEditorRows dravCriteriaEditors_;
+  CriteriaEditorRows eaiCriteriaEditors_;
+  // ==== end of provider tabs and the criterion dialog ====
 };
 
 }  // namespace dtc

@@ -49,7 +49,6 @@ class HeaderDTCObject final
           .fileDialogs = services.fileDialogs,
           .registry = services.registry,
           .files = services.files,
-          .modalForms = services.modalForms,
       });
     });
   }

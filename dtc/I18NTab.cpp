@@ -49,7 +49,7 @@ i18n::TranslationDialogs& HeaderDTC::TranslationDialogs() {
         .messageBoxes = services_.messageBoxes,
         .components = services_.components,
         .dataAccess = services_.dataAccess,
-        .modalForms = services_.modalForms,
+        .owner = &ui_.form,
         .today = {},
     });
   }

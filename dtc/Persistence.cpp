@@ -26,6 +26,8 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "dtc/HeaderDTC.h"
 
@@ -117,13 +119,19 @@ void ReadListByPosition(PropertyBag& bag, std::string_view prefix, std::int32_t 
   }
 }
 
+// Marks every item equal to a stored selected text. The items' positions are looked up by text, so
+// that a long list is walked once and not once per stored text; items are marked in the same order.
 void ReadSelection(PropertyBag& bag, std::string_view countName, std::string_view prefix,
                    platform::ListBox& list) {
   const std::int16_t n = bag.ReadProperty(countName, Variant(std::int16_t{0})).ToInteger();
+  std::unordered_map<std::string, std::vector<std::int32_t>> positions;
+  if (n > 0) {
+    for (std::int32_t i = 0; i < list.ListCount(); ++i) positions[list.List(i)].push_back(i);
+  }
   for (std::int16_t k = 0; k < n; ++k) {
     const std::string stored = bag.ReadProperty(Name(prefix, k), Variant("0")).ToString();
-    for (std::int32_t i = 0; i < list.ListCount(); ++i) {
-      if (list.List(i) == stored) list.SetSelected(i, true);
+    if (const auto found = positions.find(stored); found != positions.end()) {
+      for (const std::int32_t i : found->second) list.SetSelected(i, true);
     }
   }
 }
@@ -379,6 +387,9 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
     ProviderControls& s = ui_.Side(kind);
     const Variant stored = bag.ReadProperty(Name("NrOfLinked", s.prefix, "Fields"));
     const std::int32_t links = stored.IsEmpty() ? 1 : stored.ToLong();
+    // The grid has a row more than the links (the entry row); a count at the top of the 32-bit
+    // range leaves no room for it, and the sum overflows as the language's Long arithmetic does.
+    if (links == std::numeric_limits<std::int32_t>::max()) platform::Raise(platform::err::Overflow);
     s.LinksGrid.SetRows(links + 1);
     // Without a stored count row 1 is still read, with "" for cells that were not stored.
     const Variant& cellDefault = stored.IsEmpty() ? kEmptyText : kText0;

@@ -31,7 +31,6 @@ platform::ControlServices HostServices::ForControls() {
       .components = components.get(),
       .registry = registry.get(),
       .files = files.get(),
-      .modalForms = modalForms,
   };
 }
 

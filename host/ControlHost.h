@@ -19,7 +19,6 @@
 #include "platform/FileDialog.h"
 #include "platform/HostedControl.h"
 #include "platform/MessageBox.h"
-#include "platform/ModalForms.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
 
@@ -55,8 +54,6 @@ class HostServices {
   std::unique_ptr<platform::ComponentCreator> components;
   QueuedMessageBoxes messageBoxes;
   platform::ScriptedFileDialogs fileDialogs;
-  // The modal loop of the control's dialogs (an editor script's, while one runs).
-  platform::ModalForms* modalForms = nullptr;
 };
 
 // A HeaderDTC created by its ProgID and started with the host's services, with the interfaces the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "platform/Error.h"
 
@@ -267,6 +268,25 @@ void Cell(ScriptContext& context, const ScriptLine& line) {
   grid->SetCol(col);
 }
 
+// ---- in-place combos of grids ----
+
+// The designer clicks cell (ROW, COLUMN) of a grid, which opens the grid's in-place combo over the
+// cell; chooses ITEM in that combo; and the focus goes back to the grid, so the combo writes back.
+void Pick(ScriptContext& context, const ScriptLine& line) {
+  Cell(context, line);  // the grid, focused, on the cell
+  auto& grid = *As<platform::FlexGrid>(Named(context, line, 0));
+  grid.Click.Raise();
+  auto* combo = dynamic_cast<platform::ComboBox*>(context.form.ActiveControl());
+  if (!combo || !combo->Visible()) {
+    throw ScriptError(line.number, "a click on cell " + line.args[1].text + " " + line.args[2].text +
+                                       " of '" + grid.Name() + "' opened no combo");
+  }
+  combo->SetListIndex(ItemIndex(line, 3, *combo));
+  Focus(context, grid);
+}
+
+// ---- end of in-place combos ----
+
 void FocusAction(ScriptContext& context, const ScriptLine& line) {
   Focus(context, Reachable(context, line, 0));
 }
@@ -300,22 +320,26 @@ void Answer(ScriptContext& context, const ScriptLine& line) {
 
 // ---- context, table, reading and running ----------------------------------------------------------
 
+ScriptContext::ScriptContext(platform::Form& dialog, ScriptContext& outer)
+    : form(dialog), boxes(outer.boxes), fileDialogs(outer.fileDialogs), outer_(&outer) {}
+
 void ScriptContext::QueueAnswer(int line, platform::MsgBoxResult answer) {
+  if (outer_) return outer_->QueueAnswer(line, answer);
   boxes.Queue(answer);
-  root_->boxAnswerLines_.push_back(line);
+  boxAnswerLines_.push_back(line);
 }
 
 void ScriptContext::QueueFile(int line, std::optional<std::string> path) {
+  if (outer_) return outer_->QueueFile(line, std::move(path));
   if (path) {
     fileDialogs.Choose(std::move(*path));
   } else {
     fileDialogs.Cancel();
   }
-  root_->fileAnswerLines_.push_back(line);
+  fileAnswerLines_.push_back(line);
 }
 
 void ScriptContext::CheckAnswersTaken() const {
-  if (root_ != this) return root_->CheckAnswersTaken();
   // Answers are taken in the order they were queued, so the pending ones are the last queued.
   std::optional<int> first;
   if (std::size_t n = boxes.PendingAnswers()) first = boxAnswerLines_[boxAnswerLines_.size() - n];
@@ -345,6 +369,7 @@ void AddEditorActions(ScriptActions& actions) {
   actions.Add("keydown", {2, 3, "keydown CONTROL CODE [SHIFT]", KeyDown});
   actions.Add("cell", {3, 3, "cell GRID ROW COLUMN", Cell});
   actions.Add("focus", {1, 1, "focus CONTROL", FocusAction});
+  actions.Add("pick", {4, 4, "pick GRID ROW COLUMN ITEM", Pick});
   actions.Add("answer", {1, 2, "answer ok|cancel|yes|no|abort|retry|ignore, or answer file [PATH]", Answer});
 }
 
@@ -366,42 +391,86 @@ std::vector<ScriptLine> ParseScript(std::istream& in, const ScriptActions& actio
   return lines;
 }
 
-void ScriptModalForms::RunLines(ScriptContext& context, const std::function<bool()>* shown) {
-  while (next_ < lines_->size() && !failure_ && (shown == nullptr || (*shown)())) {
-    const ScriptLine& line = (*lines_)[next_++];
-    try {
-      actions_->Find(line.action)->run(context, line);
-    } catch (const ScriptError& e) {
-      failure_ = e;
-    } catch (const platform::Error& e) {
-      failure_ = ScriptError(
-          line.number, line.action + " failed: " + e.Description() + " (" + std::to_string(e.Number()) + ")");
-    }
+namespace {
+
+void RunLine(const ScriptLine& line, const ScriptActions& actions, ScriptContext& context) {
+  try {
+    actions.Find(line.action)->run(context, line);
+  } catch (const ScriptError&) {
+    throw;
+  } catch (const platform::Error& e) {
+    throw ScriptError(line.number,
+                      line.action + " failed: " + e.Description() + " (" + std::to_string(e.Number()) + ")");
   }
+  // A fault inside a dialog this line opened.
+  if (std::optional<ScriptError> failure = std::exchange(context.Outermost().failure, std::nullopt))
+    throw *failure;
 }
 
-void ScriptModalForms::ShowModal(platform::Form& form, const std::function<bool()>& shown) {
-  if (context_ == nullptr || failure_) return;  // nobody at the dialog: it closes as it stands
-  ScriptContext dialog(*context_, form);
-  RunLines(dialog, &shown);
-  if (!failure_ && shown()) {
-    const int last = lines_->empty() ? 0 : lines_->back().number;
-    failure_ = ScriptError(last, "the script ends while the dialog '" + form.Name() + "' is open");
-  }
-}
+}  // namespace
 
 void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& actions, ScriptContext& context) {
-  ScriptModalForms local;
-  ScriptModalForms& run = context.modal ? *context.modal : local;
-  run.lines_ = &lines;
-  run.actions_ = &actions;
-  run.context_ = &context;
-  run.next_ = 0;
-  run.failure_.reset();
-  run.RunLines(context, nullptr);
-  run.context_ = nullptr;
-  if (run.failure_) throw *run.failure_;
+  context.lines = &lines;
+  context.actions = &actions;
+  for (context.next = 0; context.next < lines.size();) RunLine(lines[context.next++], actions, context);
   context.CheckAnswersTaken();
+}
+
+// ---- modal dialogs and option buttons ----
+
+namespace {
+
+// The dialog's lines, until it is hidden (by its own OK or Cancel).
+void RunModalDialog(ScriptContext& context, platform::Form& dialog) {
+  ScriptContext& outer = context.Outermost();
+  ScriptContext inner(dialog, context);
+  try {
+    while (dialog.Shown()) {
+      if (outer.lines == nullptr || outer.next >= outer.lines->size()) {
+        const int last = outer.lines && !outer.lines->empty() ? outer.lines->back().number : 0;
+        throw ScriptError(last, "the script ended while dialog '" + dialog.Name() + "' was open");
+      }
+      const ScriptLine& line = (*outer.lines)[outer.next++];
+      RunLine(line, *outer.actions, inner);
+    }
+  } catch (const ScriptError& e) {
+    if (!outer.failure) outer.failure = e;
+    dialog.Hide();
+  }
+}
+
+void Choose(ScriptContext& context, const ScriptLine& line) {
+  Control& control = Reachable(context, line, 0);
+  auto* option = As<platform::OptionButton>(control);
+  if (!option) Unsupported(line, control);
+  Focus(context, control);
+  option->SetValue(true);
+}
+
+// The text becomes the lines given, each ending in CR LF (none: empty).
+void Lines(ScriptContext& context, const ScriptLine& line) {
+  Control& control = Reachable(context, line, 0);
+  auto* box = As<platform::TextBox>(control);
+  if (!box) Unsupported(line, control);
+  std::string text;
+  for (std::size_t i = 1; i < line.args.size(); ++i) text.append(line.args[i].text).append("\r\n");
+  Focus(context, control);
+  box->SetText(std::move(text));
+}
+
+}  // namespace
+
+void AddDialogActions(ScriptActions& actions) {
+  actions.Add("choose", {1, 1, "choose OPTION", Choose});
+  actions.Add("lines", {1, 1000, "lines TEXTBOX [LINE...]", Lines});
+}
+
+void DriveModalDialogs(platform::Form& owner, ScriptContext* context) {
+  if (context == nullptr) {
+    owner.SetModalLoop(nullptr);
+    return;
+  }
+  owner.SetModalLoop([context](platform::Form& dialog) { RunModalDialog(*context, dialog); });
 }
 
 }  // namespace host

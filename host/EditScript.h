@@ -19,11 +19,8 @@
 #include "host/ControlHost.h"
 #include "platform/FileDialog.h"
 #include "platform/Forms.h"
-#include "platform/ModalForms.h"
 
 namespace host {
-
-class ScriptModalForms;
 
 struct ScriptWord {
   std::string text;
@@ -35,6 +32,8 @@ struct ScriptLine {
   std::string action;
   std::vector<ScriptWord> args;
 };
+
+class ScriptActions;
 
 // A fault of the script itself or of one of its actions; the line is named in the message.
 class ScriptError : public std::runtime_error {
@@ -52,16 +51,8 @@ class ScriptError : public std::runtime_error {
 class ScriptContext {
  public:
   ScriptContext(platform::Form& editor, QueuedMessageBoxes& messageBoxes,
-                platform::ScriptedFileDialogs& dialogs, ScriptModalForms* modalForms = nullptr)
-      : form(editor), boxes(messageBoxes), fileDialogs(dialogs), modal(modalForms) {}
-  // The context of a dialog shown modally while `outer` runs: actions address the dialog's form;
-  // answers are kept by the outermost context.
-  ScriptContext(ScriptContext& outer, platform::Form& dialog)
-      : form(dialog),
-        boxes(outer.boxes),
-        fileDialogs(outer.fileDialogs),
-        modal(outer.modal),
-        root_(outer.root_) {}
+                platform::ScriptedFileDialogs& dialogs)
+      : form(editor), boxes(messageBoxes), fileDialogs(dialogs) {}
 
   void QueueAnswer(int line, platform::MsgBoxResult answer);
   void QueueFile(int line, std::optional<std::string> path);
@@ -71,10 +62,22 @@ class ScriptContext {
   platform::Form& form;
   QueuedMessageBoxes& boxes;
   platform::ScriptedFileDialogs& fileDialogs;
-  ScriptModalForms* modal;
+
+  // ---- modal dialogs ----
+  // A modal dialog opened by an action takes the lines that follow it, until it is hidden; they run
+  // in a context of their own (`dialog`, the answers shared with `outer`). A fault inside the dialog
+  // cannot travel through the control's code (its error trap would swallow it), so it is kept in
+  // `failure` and the line that opened the dialog fails with it.
+  ScriptContext(platform::Form& dialog, ScriptContext& outer);
+  const std::vector<ScriptLine>* lines = nullptr;
+  const ScriptActions* actions = nullptr;
+  std::size_t next = 0;  // the next line to run
+  std::optional<ScriptError> failure;
+  ScriptContext& Outermost() { return outer_ ? outer_->Outermost() : *this; }
+  // ---- end of modal dialogs ----
 
  private:
-  ScriptContext* root_ = this;
+  ScriptContext* outer_ = nullptr;
   std::vector<int> boxAnswerLines_;
   std::vector<int> fileAnswerLines_;
 };
@@ -110,24 +113,11 @@ std::vector<ScriptLine> ParseScript(std::istream& in, const ScriptActions& actio
 // answer must have been taken.
 void RunScript(const std::vector<ScriptLine>& lines, const ScriptActions& actions, ScriptContext& context);
 
-// The control's modal dialogs under a script: the lines after the one that opened a dialog act on
-// the dialog's form until the dialog closes (OK, Cancel, ...). A line that fails inside a dialog, or
-// a script that ends while a dialog is open, closes the dialog as it stands and fails the script
-// once the line that opened it returns; the control's error traps never see script faults.
-class ScriptModalForms : public platform::ModalForms {
- public:
-  void ShowModal(platform::Form& form, const std::function<bool()>& shown) override;
-
- private:
-  friend void RunScript(const std::vector<ScriptLine>&, const ScriptActions&, ScriptContext&);
-  // Runs lines in `context` while `shown` (when given) answers true.
-  void RunLines(ScriptContext& context, const std::function<bool()>* shown);
-
-  const std::vector<ScriptLine>* lines_ = nullptr;
-  const ScriptActions* actions_ = nullptr;
-  ScriptContext* context_ = nullptr;
-  std::size_t next_ = 0;
-  std::optional<ScriptError> failure_;
-};
+// ---- modal dialogs and option buttons ----
+// `choose OPTION` and `lines TEXTBOX [LINE...]`.
+void AddDialogActions(ScriptActions& actions);
+// Lets the script drive the modal dialogs `owner` opens while RunScript runs with `context`: each one
+// takes the following lines until it is hidden. Call with nullptr context to stop.
+void DriveModalDialogs(platform::Form& owner, ScriptContext* context);
 
 }  // namespace host

@@ -235,6 +235,7 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
 
   host::ScriptActions actions;
   host::AddEditorActions(actions);
+  host::AddDialogActions(actions);
   std::vector<host::ScriptLine> lines;
   if (scriptPath) {
     std::ifstream in(*scriptPath);
@@ -250,9 +251,7 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
     }
   }
 
-  host::ScriptModalForms modalForms;  // outlives the session's control
   Session session;
-  session.services.modalForms = &modalForms;
   if (!session.Start()) return kFailed;
   if (isNew) {
     if (platform::Failed(session.control->persistence->InitNew())) return kFailed;
@@ -261,10 +260,13 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
     return kFailed;
   }
   host::ScriptContext context(session.control->Form(), session.services.messageBoxes,
-                              session.services.fileDialogs, &modalForms);
+                              session.services.fileDialogs);
+  host::DriveModalDialogs(session.control->Form(), &context);  // dialogs take the lines that follow
   try {
     host::RunScript(lines, actions, context);
+    host::DriveModalDialogs(session.control->Form(), nullptr);
   } catch (const host::ScriptError& e) {
+    host::DriveModalDialogs(session.control->Form(), nullptr);
     std::cerr << "dtchost: " << *scriptPath << ": " << e.what() << "; nothing is saved\n";
     return kScriptFailed;
   }

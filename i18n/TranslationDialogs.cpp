@@ -20,11 +20,9 @@ bool Dialog::Trapped(std::string_view procedure, const std::function<void()>& bo
 }
 
 void Dialog::ShowModal() {
-  shown_ = true;
   Form_Paint();
-  if (platform::ModalForms* modal = owner_.Modal()) modal->ShowModal(form, [this] { return shown_; });
-  // Nobody (any more) at the dialog: it closes as it stands.
-  shown_ = false;
+  // Without an owner nobody is at the dialog: it closes as it stands.
+  if (platform::Form* owner = owner_.Owner()) form.ShowModal(*owner);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -21,7 +21,6 @@
 #include "platform/Com.h"
 #include "platform/Forms.h"
 #include "platform/MessageBox.h"
-#include "platform/ModalForms.h"
 
 namespace i18n {
 
@@ -32,8 +31,9 @@ struct TranslationServices {
   platform::ComponentCreator* components = nullptr;
   // The ADO objects (none: the ODBC backend, opened at the first operation).
   platform::ado::DataAccess* dataAccess = nullptr;
-  // The modal loop (none: a dialog closes as soon as it is shown).
-  platform::ModalForms* modalForms = nullptr;
+  // The form whose modal loop the dialogs run in, the editor's (none: a dialog closes as soon as it
+  // is shown, as if cancelled).
+  platform::Form* owner = nullptr;
   // Today's date as DATECHANGED text (empty: TodayShortDate).
   std::function<std::string()> today;
 };
@@ -61,10 +61,10 @@ class Dialog {
   Dialog& operator=(const Dialog&) = delete;
 
   const std::string& Caption() const noexcept { return caption_; }
-  bool Shown() const noexcept { return shown_; }
+  bool Shown() const noexcept { return form.Shown(); }
   // Shows the dialog, paints it and runs its modal loop; returns when it is hidden.
   void ShowModal();
-  void Hide() { shown_ = false; }
+  void Hide() { form.Hide(); }
   // The form is drawn (shown, or uncovered again).
   virtual void Form_Paint() {}
 
@@ -78,7 +78,6 @@ class Dialog {
 
  private:
   std::string caption_;
-  bool shown_ = false;
 };
 
 class AddI18NFieldQuestionDialog : public Dialog {
@@ -234,7 +233,7 @@ class TranslationDialogs {
   AddLabelDialog& AddLabel();
 
   platform::MessageBoxes& Boxes() const noexcept { return services_.messageBoxes; }
-  platform::ModalForms* Modal() const noexcept { return services_.modalForms; }
+  platform::Form* Owner() const noexcept { return services_.owner; }
   // A new connection with the string the data-source connection component gives.
   std::unique_ptr<I18NConnection> ConnectThroughComponent();
   // A new connection with a fixed connection string.

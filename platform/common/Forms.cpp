@@ -277,7 +277,8 @@ FlexGrid::FlexGrid(Form& form, std::string name, std::int32_t rows, std::int32_t
       fixedRows_(fixedRows),
       fixedCols_(fixedCols),
       row_(fixedRows),
-      col_(fixedCols) {
+      col_(fixedCols),
+      topRow_(fixedRows) {
   if (fixedRows < 0 || fixedCols < 0 || rows <= fixedRows || cols <= fixedCols)
     Raise(err::InvalidPropertyValue);
   CheckGridSize(rows, cols);
@@ -291,6 +292,7 @@ void FlexGrid::SetRows(std::int32_t rows) {
   cells_ = Reshape(cells_, rows_, cols_, rows, cols_);
   rows_ = rows;
   row_ = std::min(row_, rows_ - 1);
+  topRow_ = std::min(topRow_, rows_ - 1);
 }
 
 void FlexGrid::SetCols(std::int32_t cols) {
@@ -365,6 +367,7 @@ void FlexGrid::RemoveItem(std::int32_t row) {
   cells_.erase(first, first + cols_);
   --rows_;
   row_ = std::min(row_, rows_ - 1);
+  topRow_ = std::min(topRow_, rows_ - 1);
 }
 
 void FlexGrid::Clear() {
@@ -386,6 +389,7 @@ void FlexGrid::SetColWidth(std::int32_t col, std::int32_t twips) {
     colWidths_[At(col)] = twips;
   }
 }
+
 
 // ---------------------------------------------------------------------------------------------------
 // TabControl
@@ -461,6 +465,12 @@ void Form::SetFocus(Control& control) {
   Control* const lost = active_ != gettingFocus_ ? active_ : nullptr;
   // The new control is active while the old one's LostFocus runs, as on the platform.
   active_ = &control;
+  if (deferFocusEvents_) {
+    // The pair arrives later, in the platform's order; the focus has moved already.
+    if (lost) Post([lost] { lost->LostFocus.Raise(); });
+    Post([&control] { control.GotFocus.Raise(); });
+    return;
+  }
   gettingFocus_ = &control;
   if (lost) lost->LostFocus.Raise();
   if (gettingFocus_ != &control) return;  // the handler moved the focus elsewhere

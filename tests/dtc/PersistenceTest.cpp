@@ -326,6 +326,26 @@ TEST_F(ControlTest, ValueOfTheWrongTypeStopsTheLoadWithItsMessage) {
             (std::vector<std::string>{"Error in 'UserControl_ReadProperties': Overflow (6)"}));
 }
 
+// A links count of the largest Long overflowed when the grid's entry row was added to it (the
+// property-bag fuzz target's corpus keeps that bag as seed-links-count-overflow).
+TEST_F(ControlTest, LinksCountsThatLeaveNoRoomForTheGridStopTheLoad) {
+  const auto loadWithLinks = [&](const Variant& count) {
+    boxes.Clear();
+    MemoryPropertyBag bag;
+    bag.WriteProperty("NrOfLinkedEAIFields", count);
+    EXPECT_FALSE(NewControl()->UserControl_ReadProperties(bag));
+    return boxes.Prompts();
+  };
+  EXPECT_EQ(loadWithLinks(Variant(std::int32_t{2147483647})),
+            (std::vector<std::string>{"Error in 'UserControl_ReadProperties': Overflow (6)"}));
+  EXPECT_EQ(loadWithLinks(Variant("2147483646")),
+            (std::vector<std::string>{"Error in 'UserControl_ReadProperties': Invalid property value (380)"}))
+      << "a grid of that many rows cannot be addressed";
+  EXPECT_EQ(
+      loadWithLinks(Variant(std::int32_t{0})),
+      (std::vector<std::string>{"Error in 'UserControl_ReadProperties': Invalid property value (380)"}));
+}
+
 TEST_F(ControlTest, BagThatCouldNotBeReadIsReportedByLoad) {
   platform::FailingPropertyBag bag(
       platform::Error(platform::err::BadPropertyBag, "duplicate property name 'X'"));

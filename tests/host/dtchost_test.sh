@@ -133,6 +133,20 @@ render "$dir/new.json" --site-base /shop/ --site-page /shop/orders/list.asp >"$d
 check "the scripted page renders as expected" cmp -s "$dir/new.asp" "$root/tests/data/edit_general_page.asp"
 check "new prints the configuration it saved" grep -q '^ExtraIncludes: 2 items' "$dir/new.txt"
 
+# Criteria on both provider tabs through the in-place editors and the criterion dialog.
+"$host" new "$dir/criteria.json" --script "$root/tests/data/edit_criteria.script" >/dev/null 2>"$dir/criteria.err"
+check "the criteria script exits 0" test $? -eq 0
+check "the criteria script shows only the Del warning, once per grid" \
+  test "$(grep -c "Don't push the 'Del' button" "$dir/criteria.err")" -eq 1 -a "$(wc -l <"$dir/criteria.err")" -eq 1
+render "$dir/criteria.json" --site-base /shop/ --site-page /shop/orders/list.asp >"$dir/criteria.asp" 2>/dev/null
+check "the criteria page renders as expected" cmp -s "$dir/criteria.asp" "$root/tests/data/edit_criteria_page.asp"
+check "a cancelled dialog records nothing" test "$(grep -c Forgotten "$dir/criteria.json")" -eq 0
+printf 'tab DRAV\ncell DRAVCriteriaGrid 1 4\nclick DRAVCriteriaGrid\n  choose LocalScriptOption\n' >"$dir/open.script"
+"$host" edit "$dir/criteria.json" --script "$dir/open.script" --save "$dir/open.json" >/dev/null 2>"$dir/open.err"
+check "a script that ends inside a dialog exits 4" test $? -eq 4
+check "it names the dialog left open" grep -q "script line 4: the script ended while dialog 'SpecifyCriteriumDialog' was open" "$dir/open.err"
+check "and saves nothing" test ! -e "$dir/open.json"
+
 cat >"$dir/delete.script" <<'ACTIONS'
 select IncludeASPList "include/customer.asp"
 click IncludeASPDeleteCommand
@@ -181,6 +195,30 @@ TESSERY_REGISTRY="$dir/huge.reg" "$host" edit "$dir/new.json" --script "$dir/hug
 check "a save the control reports as failed exits 1" test $? -eq 1
 check "the control's save message is shown" grep -q "Error in 'UserControl_WriteProperties': Overflow (6)" "$dir/huge.err"
 check "a failed save leaves the existing bag whole" cmp -s "$dir/new.json" "$dir/new.orig"
+
+# ---- link tabs: a link with two pairs on each kind, saved, reloaded and rendered ----
+printf '{ "DataProvider": "KRMOrders", "DRAVReturnFieldCount": 2, "DRAVReturnFields0": " 1 - ORDERID",
+  "DRAVReturnFields1": " 2 - CUSTOMERID", "EAIReturnFieldCount": 2, "EAIReturnFields0": "Order.Number",
+  "EAIReturnFields1": "Customer.Name" }\n' >"$dir/unlinked.json"
+"$host" edit "$dir/unlinked.json" --script "$root/tests/data/edit_links.script" --save "$dir/linked.json" \
+  >/dev/null 2>"$dir/linked.err"
+check "the link script exits 0 and shows no message" test $? -eq 0 -a ! -s "$dir/linked.err"
+render "$dir/linked.json" --site-base /shop/ --site-page /shop/orders/list.asp >"$dir/linked.asp" 2>/dev/null
+check "the linked page renders as expected" cmp -s "$dir/linked.asp" "$root/tests/data/edit_links_page.asp"
+cr=$'\r'
+for line in 'Set lLinkedDataProvider = NewDataProvider("KRMCustomers")' \
+  'mLinkedFields.Add "Number", "Customer.ID"' 'mLinkedFields.Add "Name", "Customer.ID"' \
+  'mLinkedFields.Add "CUSTOMERID", "CUSTOMERID"' 'mLinkedFields.Add "ORDERID", "CUSTOMERID"' \
+  'mReturnLinkedFields.Add "Customer.City", "Customer.City"' 'mReturnLinkedFields.Add 4, "NAME"'; do
+  check "the linked page holds: $line" grep -qF "$line$cr" "$dir/linked.asp"
+done
+# A provider chosen on the EAI Link tab alone is the one the page keeps.
+printf 'tab "EAI Link"\nselect EAILinkedDataProvidersCombo KRMStock\n' >"$dir/eaionly.script"
+"$host" edit "$dir/linked.json" --script "$dir/eaionly.script" --save "$dir/eaionly.json" >/dev/null 2>&1
+check "a linked provider chosen on the EAI Link tab alone is saved" \
+  grep -q '"LinkedDataProvider": "KRMStock"' "$dir/eaionly.json"
+printf 'tab "DRAV Link"\npick DRAVLinksGrid 1 0 x\n' >"$dir/nocombo.script"
+faulty nocombo 2 "a click on cell 1 0 of 'DRAVLinksGrid' opened no combo"
 
 echo "$failures failed"
 test "$failures" -eq 0

@@ -19,10 +19,14 @@
 namespace i18n::testing {
 
 // Each dialog shown takes the next step (none left: it closes at once); the forms shown are recorded.
-class StepModalForms : public platform::ModalForms {
+// Install Loop() as the owner form's modal loop.
+class StepModalForms {
  public:
   using Step = std::function<void(platform::Form&)>;
-  void ShowModal(platform::Form& form, const std::function<bool()>&) override {
+  platform::Form::ModalLoop Loop() {
+    return [this](platform::Form& form) { Take(form); };
+  }
+  void Take(platform::Form& form) {
     shown.push_back(form.Name());
     if (steps.empty()) return;
     Step step = std::move(steps.front());
@@ -42,6 +46,7 @@ inline void Press(platform::Form& form, platform::CommandButton& button) {
 class DialogTest : public I18NDatabaseTest {
  protected:
   DialogTest() {
+    owner.SetModalLoop(modal.Loop());
     using platform::RootKey;
     registry->CreateKey(RootKey::LocalMachine, components::kDatasourcesKey);
     registry->SetValue(RootKey::LocalMachine, components::kDatasourcesKey, "8",
@@ -54,7 +59,7 @@ class DialogTest : public I18NDatabaseTest {
     return {.messageBoxes = boxes,
             .components = &table,
             .dataAccess = access.get(),
-            .modalForms = &modal,
+            .owner = &owner,
             .today = [] { return std::string("2024-03-04"); }};
   }
 
@@ -62,6 +67,8 @@ class DialogTest : public I18NDatabaseTest {
   platform::testing::ComClassTable table;
   platform::testing::RecordingMessageBoxes boxes;
   StepModalForms modal;
+  // The editor's form in the control: the dialogs' owner, running `modal`'s loop.
+  platform::Form owner{"HeaderDTC"};
 };
 
 }  // namespace i18n::testing

@@ -18,8 +18,8 @@ class FieldnameListTest : public DialogTest {
     control = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{.messageBoxes = boxes,
                                                                       .container = &container,
                                                                       .components = &table,
-                                                                      .modalForms = &modal,
                                                                       .dataAccess = access.get()});
+    control->Editor().form.SetModalLoop(modal.Loop());
     control->Editor().SSTab1.SetTab(dtc::kI18NTab);
     control->Editor().DRAV.I18NFieldnamesList.AddItem(" 5 - STATUS");
     control->Editor().DRAV.I18NFieldnamesList.AddItem("NOSEPARATOR");

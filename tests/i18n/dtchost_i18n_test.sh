@@ -60,7 +60,7 @@ printf 'tab I18N\nselect EAII18NFieldValuesList Order.Status\nclick AddCommand\n
 "$host" edit "$root/demo/pages/orders.json" --script "$dir/open.script" --save "$dir/open.json" \
   >/dev/null 2>"$dir/open.err"
 check "a script ending in an open dialog exits 4" test $? -eq 4
-check "and names the dialog" grep -q "SpecifyI18NFieldValueDialog' is open" "$dir/open.err"
+check "and names the dialog" grep -q "while dialog 'SpecifyI18NFieldValueDialog' was open" "$dir/open.err"
 check "and saves nothing" test ! -e "$dir/open.json"
 
 [ "$failures" -eq 0 ]

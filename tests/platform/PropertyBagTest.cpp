@@ -3,6 +3,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "platform/PropertyBag.h"
@@ -129,6 +131,46 @@ TEST(PropertyBagJson, RejectsWhatIsNotABag) {
     EXPECT_EQ(e.Number(), err::BadPropertyBag) << c.text;
     EXPECT_NE(e.Description().find(c.expected), std::string::npos) << c.text << " -> " << e.Description();
   }
+}
+
+TEST(PropertyBagJson, WritesWhatTheJsonLibraryWritesForTheObject) {
+  MemoryPropertyBag bag;
+  bag.WriteProperty("Long", std::int32_t{-2147483647 - 1});
+  bag.WriteProperty("Double", -0.1);
+  bag.WriteProperty("Big", 1e300);
+  bag.WriteProperty("Bool", true);
+  bag.WriteProperty("When", Variant::FromDate(46363.5));
+  bag.WriteProperty("Text \"q\"", std::string("Zo\xC3\xAB \\ \t\r\n\x01\x7F \xE2\x9C\x93"));
+  bag.WriteProperty("", "");
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  object["Long"] = -2147483647 - 1;
+  object["Double"] = -0.1;
+  object["Big"] = 1e300;
+  object["Bool"] = true;
+  object["When"] = "2026-12-07 12:00:00";
+  object["Text \"q\""] = "Zo\xC3\xAB \\ \t\r\n\x01\x7F \xE2\x9C\x93";
+  object[""] = "";
+  EXPECT_EQ(FormatPropertyBagJson(bag), object.dump(2) + "\n");
+
+  MemoryPropertyBag one;
+  one.WriteProperty("a", std::int16_t{1});
+  EXPECT_EQ(FormatPropertyBagJson(one), "{\n  \"a\": 1\n}\n");
+}
+
+TEST(PropertyBagJson, TextThatIsNotUtf8CannotBeWrittenAndIsNamed) {
+  MemoryPropertyBag bag;
+  bag.WriteProperty("fine", "ok");
+  bag.WriteProperty("bad", std::string("\xC3("));
+  const Error error = ErrorOf([&] { FormatPropertyBagJson(bag); });
+  EXPECT_EQ(error.Number(), err::InvalidPropertyValue);
+  EXPECT_NE(error.Description().find("'bad'"), std::string::npos) << error.Description();
+
+  MemoryPropertyBag name;
+  name.WriteProperty(std::string("\xFF"), std::int32_t{1});
+  name.WriteProperty("infinite", std::numeric_limits<double>::infinity());
+  EXPECT_NE(ErrorOf([&] { FormatPropertyBagJson(name); }).Description().find("infinite number"),
+            std::string::npos)
+      << "a value no bag file can hold is reported first";
 }
 
 TEST(PropertyBagJson, NonFiniteDoubleCannotBeWritten) {

@@ -27,6 +27,8 @@
 // the system gives it.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -210,8 +212,16 @@ class TextBox : public Control {
 
   Event<> Change;
 
+  // ---- selection and caret (the in-place editors select what they open with) ----
+  // The caret position and the length of the selection starting there, clamped to the text.
+  std::int32_t SelStart() const noexcept { return selStart_; }
+  std::int32_t SelLength() const noexcept { return selLength_; }
+  void SetSelStart(std::int32_t start);    // also empties the selection; error 380 below 0
+  void SetSelLength(std::int32_t length);  // error 380 below 0
+
  private:
   std::string text_;
+  std::int32_t selStart_ = 0, selLength_ = 0;
 };
 
 class CheckBox : public Control {
@@ -241,6 +251,26 @@ class CommandButton : public Control {
  private:
   std::string caption_;
 };
+
+// ---- option buttons ----
+// One of a group of choices: the option buttons of one form are one group. Setting Value to true
+// clears the others and raises Click (also when it was set already, as a designer's click does);
+// setting it to false raises nothing.
+class OptionButton : public Control {
+ public:
+  OptionButton(Form& form, std::string name, std::string caption = {});
+
+  const std::string& Caption() const noexcept { return caption_; }
+  bool Value() const noexcept { return value_; }
+  void SetValue(bool value);
+
+  Event<> Click;
+
+ private:
+  std::string caption_;
+  bool value_ = false;
+};
+// ---- end of option buttons ----
 
 // A grid of texts. Rows and columns count from 0; the first FixedRows rows and FixedCols columns are
 // fixed (headings, markers). Cells are addressed by (row, column) or by the linear index
@@ -286,9 +316,30 @@ class FlexGrid : public Control {
   std::int32_t RowHeightMin() const noexcept { return rowHeightMin_; }
   void SetRowHeightMin(std::int32_t twips) { rowHeightMin_ = twips; }
 
+
   Event<> Click;
   Event<> DblClick;
   Event<> EnterCell;  // the current cell changed
+
+  // ---- scrolling and cell positions (for editors laid over a cell) ----
+  // The first scrollable row shown below the fixed rows. Assigning another one raises Scroll; error
+  // 380 outside the scrollable rows. Rows removed below it pull it back to the last row.
+  std::int32_t TopRow() const noexcept { return topRow_; }
+  void SetTopRow(std::int32_t row);
+  // The height of every row: the minimum row height, at least the platform's text height.
+  std::int32_t RowHeight() const noexcept { return std::max(rowHeightMin_, kTextRowHeight); }
+  // A column's width, an automatic one counting as the platform's default width.
+  std::int32_t ShownColWidth(std::int32_t col) const;
+  // The current cell's offset from the grid's top-left corner in twips: the fixed columns and the
+  // columns left of it, the fixed rows and the rows between TopRow and it (negative when it is
+  // scrolled above the top).
+  std::int32_t CellLeft() const;
+  std::int32_t CellTop() const;
+  static constexpr std::int32_t kTextRowHeight = 240;
+  static constexpr std::int32_t kDefaultColWidth = 960;
+
+  Event<> Scroll;  // the rows shown changed
+  // ---- end of scrolling and cell positions ----
 
  private:
   std::int32_t CellIndex(std::int32_t row, std::int32_t col) const;  // error 381 outside
@@ -298,6 +349,7 @@ class FlexGrid : public Control {
   std::int32_t rowHeightMin_ = 0;
   std::vector<std::string> cells_;  // row-major, rows_ * cols_
   std::vector<std::int32_t> colWidths_;
+  std::int32_t topRow_;  // scrolling
 };
 
 // A tabbed frame (the platform's tab control): Tabs pages with captions, one of them shown. Controls
@@ -359,7 +411,33 @@ class Form {
   // A key typed on the form's own surface (not on one of its controls).
   Event<std::int16_t&> KeyPress;
 
+  // ---- pending events, modal dialogs ----
+  // Events a host delivers later than the change that caused them wait in the form's queue until
+  // DoEvents ("let pending events run") raises them in the order they were posted, including any a
+  // handler posts meanwhile. With deferred focus events on (a host whose window system reports
+  // focus changes asynchronously), SetFocus moves the focus at once and posts the LostFocus /
+  // GotFocus pair instead of raising it.
+  void Post(std::function<void()> event);
+  void DoEvents();
+  std::size_t PendingEvents() const noexcept { return pending_.size(); }
+  void SetDeferredFocusEvents(bool deferred) { deferFocusEvents_ = deferred; }
+
+  // A dialog is a form of its own. ShowModal shows it and runs the modal loop of its owner until
+  // the dialog is hidden; the owner's loop is the host's (it lets the designer act on the dialog).
+  // Without a loop nobody can answer the dialog: it is hidden again at once, as if cancelled.
+  bool Shown() const noexcept { return shown_; }
+  void Hide() { shown_ = false; }
+  void ShowModal(Form& owner);
+  using ModalLoop = std::function<void(Form& dialog)>;
+  void SetModalLoop(ModalLoop loop) { modalLoop_ = std::move(loop); }
+  // ---- end of pending events, modal dialogs ----
+
  private:
+  std::vector<std::function<void()>> pending_;
+  bool deferFocusEvents_ = false;
+  bool shown_ = false;
+  ModalLoop modalLoop_;
+
   void Adopt(std::unique_ptr<Control> control);
 
   std::string name_;

@@ -14,7 +14,6 @@
 #include "platform/FileDialog.h"
 #include "platform/Forms.h"
 #include "platform/MessageBox.h"
-#include "platform/ModalForms.h"
 #include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
@@ -31,7 +30,6 @@ struct ControlServices {
   ComponentCreator* components = nullptr;
   Registry* registry = nullptr;
   TextFiles* files = nullptr;
-  ModalForms* modalForms = nullptr;  // none: a modal form closes as soon as it is shown
 };
 
 class IHostedControl : public IUnknown {

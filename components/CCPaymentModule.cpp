@@ -1,0 +1,45 @@
+// The loadable module of the reference payment component (libCCPayment.so), registered with regsvr
+// like any component.
+#include <memory>
+#include <new>
+
+#include "components/CCPayment.h"
+
+namespace {
+
+using namespace platform;
+
+// One ODBC environment for every object of the module, made on first use. It is never destroyed:
+// the module stays loaded for the life of the process and objects may be released at its very end.
+ado::DataAccess& ModuleDataAccess() {
+  static ado::DataAccess* const access = ado::OpenOdbcDataAccess().release();
+  return *access;
+}
+
+}  // namespace
+
+COM_MODULE_EXPORT HRESULT DllGetClassObject(const ModuleSite& site, const GUID& clsid, const GUID& iid,
+                                            void** out) {
+  if (out == nullptr) return hr::E_POINTER;
+  *out = nullptr;
+  if (clsid != components::kCCPaymentClsid) return hr::CLASS_E_CLASSNOTAVAILABLE;
+  Registry* registry = &site.registry;
+  try {
+    auto factory = MakeComObject<FunctionClassFactory>([registry](const GUID& wanted, void** object) {
+      return components::MakeCCPayment(*registry, ModuleDataAccess())->QueryInterface(wanted, object);
+    });
+    return factory->QueryInterface(iid, out);
+  } catch (const std::bad_alloc&) {
+    return hr::E_OUTOFMEMORY;
+  } catch (...) {
+    return hr::E_FAIL;
+  }
+}
+
+COM_MODULE_EXPORT HRESULT DllRegisterServer(const ModuleSite& site) {
+  return RegisterComClass(site.registry, components::CCPaymentRegistration(), site.modulePath);
+}
+
+COM_MODULE_EXPORT HRESULT DllUnregisterServer(const ModuleSite& site) {
+  return UnregisterComClass(site.registry, components::CCPaymentRegistration());
+}

@@ -1,0 +1,151 @@
+// Linux backend of Threading: the shared rules on the monotonic clock, with named events kept as
+// flocks on lock files so that they reach every process of the user and die with their holder.
+//
+// A POSIX named semaphore would stay taken when its holder is killed; an flock is released by the
+// kernel when the last descriptor of its open file goes, which happens when the holder dies. Each
+// acquisition opens the file afresh, so two acquisitions are two open files and exclude each other
+// even inside one process.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "../common/ThreadingCore.h"
+#include "PosixError.h"
+
+namespace platform {
+
+namespace {
+
+using linux_backend::Win32FromErrno;
+
+// A lock file name for an event name: letters, digits, '.', '_' and '-' stay, every other byte
+// becomes %XX, so different names never share a file and no name leaves the folder.
+std::string LockFileName(std::string_view name) {
+  std::string file;
+  for (unsigned char c : name) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '.' || c == '_' || c == '-';
+    if (plain) {
+      file.push_back(static_cast<char>(c));
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      file += escaped;
+    }
+  }
+  return file + ".lock";
+}
+
+// Creates the folder when it is missing and accepts it only when it is a real directory of the
+// calling user that nobody else may write to.
+long PrepareFolder(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  std::filesystem::create_directories(folder.parent_path(), ignored);
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Win32FromErrno(errno);
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0) return Win32FromErrno(errno);
+  if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return win32::AccessDenied;
+  }
+  return win32::Success;
+}
+
+int OpenLockFile(const std::filesystem::path& path) {
+  return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+}
+
+class LockFileEventState final : public detail::EventState {
+ public:
+  explicit LockFileEventState(std::filesystem::path path) : path_(std::move(path)) {}
+  ~LockFileEventState() override { Release(); }
+
+  detail::TakeResult TryTake() override {
+    const int fd = OpenLockFile(path_);
+    if (fd < 0) return detail::TakeResult::Failed;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      Release();  // cannot hold one already: that acquisition would have excluded this one
+      held_ = fd;
+      return detail::TakeResult::Taken;
+    }
+    const int error = errno;
+    ::close(fd);
+    return (error == EWOULDBLOCK || error == EINTR) ? detail::TakeResult::NotSignalled
+                                                    : detail::TakeResult::Failed;
+  }
+
+  // Releases an acquisition made in this process; an event held elsewhere stays held.
+  bool Set() override {
+    Release();
+    return true;
+  }
+  bool Reset() override { return false; }
+  std::optional<bool> Peek() override { return std::nullopt; }
+  bool Polled() const override { return true; }
+
+ private:
+  void Release() {
+    if (held_ >= 0) ::close(held_);
+    held_ = -1;
+  }
+
+  const std::filesystem::path path_;
+  int held_ = -1;
+};
+
+class LockFileEvents final : public detail::NamedEventSource {
+ public:
+  std::shared_ptr<detail::EventState> Create(std::string_view name, bool manualReset, bool initialState,
+                                             long& error) override {
+    if (manualReset || !initialState) {
+      error = win32::InvalidParameter;
+      return nullptr;
+    }
+    const std::filesystem::path folder = NamedEventFolder();
+    if (long code = PrepareFolder(folder); code != win32::Success) {
+      error = code;
+      return nullptr;
+    }
+    const std::filesystem::path path = folder / LockFileName(name);
+    const int fd = OpenLockFile(path);
+    if (fd < 0) {
+      error = Win32FromErrno(errno);
+      return nullptr;
+    }
+    struct stat info {};
+    long code = win32::Success;
+    if (::fstat(fd, &info) != 0) {
+      code = Win32FromErrno(errno);
+    } else if (info.st_uid != ::geteuid()) {
+      code = win32::AccessDenied;
+    } else if ((info.st_mode & 0777) != 0600 && ::fchmod(fd, 0600) != 0) {
+      code = Win32FromErrno(errno);
+    }
+    ::close(fd);
+    if (code != win32::Success) {
+      error = code;
+      return nullptr;
+    }
+    return std::make_shared<LockFileEventState>(path);
+  }
+};
+
+}  // namespace
+
+std::filesystem::path NamedEventFolder() {
+  const char* configured = std::getenv("TESSERY_LOCK_DIR");
+  if (configured != nullptr && *configured != '\0') return configured;
+  const uid_t user = ::geteuid();
+  if (user == 0) return "/run/tessery";
+  return "/tmp/tessery-" + std::to_string(user);
+}
+
+std::unique_ptr<Threading> OpenThreading() {
+  return detail::MakeThreading(SteadyClock(), std::make_unique<LockFileEvents>(), {});
+}
+
+}  // namespace platform

@@ -1,0 +1,250 @@
+// Start-up and the mode decision, the service main, the run with its message loop, the control
+// handler, the stop and the reporting channel.
+#include "service/ServiceModule.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "service/CommandLine.h"
+#include "service/StringTable.h"
+
+namespace tillmoor {
+
+namespace {
+
+constexpr std::size_t kMaxMessageCharacters = 255;
+constexpr std::size_t kMaxServiceNameCharacters = 255;
+constexpr std::size_t kLocalServiceBufferBytes = 260;
+
+// `text` cut to at most `characters` UTF-8 characters, never inside one.
+std::string CutToCharacters(std::string text, std::size_t characters) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // continuation byte
+    if (count++ == characters) {
+      text.resize(i);
+      break;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+ServiceModule::ServiceModule(ServicePlatform platform, BatchWork& work)
+    : platform_(std::move(platform)), work_(work) {}
+
+ServiceModule::~ServiceModule() = default;
+
+void ServiceModule::Init() {
+  serviceName_ = CutToCharacters(LoadServiceString(kIdsServiceName), kMaxServiceNameCharacters);
+  serviceMode_ = true;
+  status_ = platform::ServiceStatus{};
+  status_.serviceType = platform::svc::kServiceWin32OwnProcess;
+  status_.currentState = platform::svc::kServiceStopped;
+  status_.controlsAccepted = platform::svc::kAcceptStop;
+  statusHandle_ = 0;
+  ReadServiceParameters();
+}
+
+long ServiceModule::Start(std::string_view commandLine) {
+  Init();
+  switch (ScanCommandLine(commandLine)) {
+    case CommandLineAction::UnregServer:
+      return UnregisterServer();
+    case CommandLineAction::RegServer:
+      return RegisterServer(false);
+    case CommandLineAction::Service:
+      return RegisterServer(true);
+    case CommandLineAction::Start:
+      break;
+  }
+
+  // The mode: registered as a service when the AppID key holds "LocalService". Without the AppID
+  // key the program was never registered and ends at once.
+  platform::Registry& registry = platform_.registry;
+  if (long code = registry.OpenKey(platform::RootKey::ClassesRoot, "AppID");
+      code != platform::win32::Success) {
+    return code;
+  }
+  if (long code = registry.OpenKey(platform::RootKey::ClassesRoot, kAppIdKey);
+      code != platform::win32::Success) {
+    return code;
+  }
+  platform::RegistryValue localService;
+  serviceMode_ =
+      platform::QueryValueLimited(registry, platform::RootKey::ClassesRoot, kAppIdKey, "LocalService",
+                                  kLocalServiceBufferBytes, localService) == platform::win32::Success;
+
+  if (serviceMode_) {
+    const long code = platform_.serviceManager.StartServiceCtrlDispatcher(
+        serviceName_, [this](const std::vector<std::string>& arguments) { ServiceMain(arguments); });
+    // Not started by a service manager (for example from a console): run as a plain process.
+    if (code != platform::win32::Success) serviceMode_ = false;
+  }
+  if (!serviceMode_) {
+    timerPeriod_ = WorkOutTimerPeriod(nullptr);
+    RunAsLocalServer();
+  }
+  return static_cast<long>(status_.win32ExitCode);
+}
+
+void ServiceModule::RunAsLocalServer() {
+  // Ctrl+C and SIGTERM take the stop path, so an interactive interrupt never cuts a cycle short: the
+  // loop ends once the run guard is free.
+  const bool handled = platform_.console.SetHandler([this](std::uint32_t) {
+    RequestStop();
+    return true;
+  });
+  Run();
+  if (handled) platform_.console.RemoveHandler();
+}
+
+void ServiceModule::ServiceMain(const std::vector<std::string>& arguments) {
+  timerPeriod_ = WorkOutTimerPeriod(&arguments);
+  {
+    // Held over the registration, so a control that arrives at once finds the status handle set.
+    std::lock_guard lock(statusMutex_);
+    status_.currentState = platform::svc::kServiceStartPending;
+    platform::ServiceStatusHandle handle = 0;
+    const long code = platform_.serviceManager.RegisterServiceCtrlHandler(
+        serviceName_, [this](std::uint32_t control) { Handler(control); }, handle);
+    statusHandle_ = code == platform::win32::Success ? handle : 0;
+  }
+  if (statusHandle_ == 0) {
+    ReportMessage("Handler not installed");
+    return;
+  }
+  ReportStatus(platform::svc::kServiceStartPending);
+  Run();
+  ReportStatus(platform::svc::kServiceStopped);
+  ReportMessage("Service stopped");
+}
+
+void ServiceModule::ReportStatus(std::uint32_t state) {
+  std::lock_guard lock(statusMutex_);
+  if (stoppedReported_) return;
+  status_.currentState = state;
+  if (state == platform::svc::kServiceStopped) stoppedReported_ = true;
+  platform_.serviceManager.SetServiceStatus(statusHandle_, status_);
+}
+
+void ServiceModule::Run() {
+  // The thread's queue exists before anyone may post the quit message to it.
+  std::unique_ptr<platform::MessageQueue> queue = platform_.messaging.OpenQueue();
+  serviceThreadId_ = platform::CurrentThreadId();
+
+  const bool joined = platform_.com.Initialize(platform::Apartment::Multithreaded) >= 0;
+  // Access for everyone; the result does not matter, as on every start. The class table is empty, so
+  // there are no class objects to register or revoke.
+  platform_.com.InitializeSecurity();
+
+  orders_.Clear();
+  ReportMessage("Service started with interval(minutes): %u", timerPeriod_ / 60000);
+  if (serviceMode_) ReportStatus(platform::svc::kServiceRunning);
+
+  long error = 0;
+  platform::EventHandle runEnded = platform_.threading.CreateEvent(true, false, "", error);
+  platform::EventHandle runGuard =
+      runEnded ? platform_.threading.CreateEvent(false, true, kRunGuardName, error) : nullptr;
+  if (queue && runGuard) {
+    {
+      std::lock_guard lock(stopMutex_);
+      runEnded_ = runEnded;
+      runGuard_ = runGuard;
+      // A stop that came before the run guard existed is honoured now.
+      if (stopRequested_) StartStopWaiter();
+    }
+    queue_ = queue.get();
+    if (ArmBatchTimer()) {
+      platform::Message message;
+      while (queue->GetMessage(message) > 0) queue->DispatchMessage(message);
+    }
+    DisarmBatchTimer();
+    queue_ = nullptr;
+    EndRun();
+  }
+  if (joined) platform_.com.Uninitialize();
+}
+
+// Closes the run guard; a StopWaiter still waiting for it gives up, and is joined.
+void ServiceModule::EndRun() {
+  std::unique_ptr<platform::Thread> waiter;
+  {
+    std::lock_guard lock(stopMutex_);
+    runOver_ = true;
+    runGuard_.reset();
+    waiter = std::move(stopWaiter_);
+  }
+  runEnded_->Set();
+  if (waiter) waiter->Join();
+}
+
+void ServiceModule::Handler(std::uint32_t control) {
+  switch (control) {
+    case platform::svc::kControlStop:
+      ReportStatus(platform::svc::kServiceStopPending);
+      RequestStop();
+      break;
+    case platform::svc::kControlPause:
+    case platform::svc::kControlContinue:
+    case platform::svc::kControlInterrogate:
+    case platform::svc::kControlShutdown:
+      break;
+    default:
+      ReportMessage("Bad service request");
+      break;
+  }
+}
+
+void ServiceModule::RequestStop() {
+  std::lock_guard lock(stopMutex_);
+  // One stop is enough: a second StopWaiter would wait for ever on the run guard the first keeps.
+  if (stopRequested_) return;
+  stopRequested_ = true;
+  if (runGuard_ && !runOver_) StartStopWaiter();
+}
+
+void ServiceModule::StartStopWaiter() {
+  long error = 0;
+  stopWaiter_ = platform_.threading.CreateThread(
+      [this, runGuard = runGuard_, runEnded = runEnded_] { StopWaiter(runGuard, runEnded); }, error);
+  if (!stopWaiter_) {
+    // Without a waiter the quit message goes out at once; a cycle that runs still ends first, since
+    // the message loop reads it only after the cycle has returned.
+    platform_.messaging.PostThreadMessage(serviceThreadId_, platform::kWmQuit, 0, 0);
+  }
+}
+
+// Waits for the run guard, then ends the service thread's message loop. It keeps the guard: no
+// further cycle of this process starts. It gives up when the run ends by itself meanwhile.
+void ServiceModule::StopWaiter(platform::EventHandle runGuard, platform::EventHandle runEnded) {
+  platform::Event* events[] = {runGuard.get(), runEnded.get()};
+  const std::uint32_t result = platform_.threading.WaitForMultipleObjects(events, false, platform::kInfinite);
+  if (result == platform::kWaitObject0 + 1) return;
+  // Also when the wait failed: a stop is never lost, and a cycle of this process still ends first.
+  platform_.messaging.PostThreadMessage(serviceThreadId_, platform::kWmQuit, 0, 0);
+}
+
+void ServiceModule::ReportMessage(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  va_list copy;
+  va_copy(copy, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, arguments);
+  va_end(arguments);
+  text = CutToCharacters(std::move(text), kMaxMessageCharacters);
+
+  if (serviceMode_) {
+    const std::string strings[] = {text};
+    platform_.eventLog.ReportEvent(serviceName_, platform::kEventlogInformationType, 0, 0, strings);
+  } else {
+    std::lock_guard lock(reportMutex_);
+    platform_.standardOutput << text << '\n' << std::flush;
+  }
+}
+
+}  // namespace tillmoor

@@ -1,0 +1,89 @@
+// The stored parameters and the timer period.
+#include "ServiceHarness.h"
+
+namespace tillmoor::testing {
+namespace {
+
+using platform::RegistryValue;
+using platform::RootKey;
+
+constexpr const char* kTooLarge = "Interval too large, defaulting to minimum value of 1 minute";
+constexpr const char* kTooSmall = "Interval too small, defaulting to minimum of 1 minute";
+
+class Parameters : public ServiceHarness {
+ protected:
+  void SetRaw(std::string_view name, RegistryValue value) {
+    const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
+    registry_->CreateKey(RootKey::LocalMachine, key);
+    registry_->SetValue(RootKey::LocalMachine, key, name, value);
+  }
+  // The period for a service start with `arguments` after the service name.
+  std::uint32_t PeriodForStart(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), Module().ServiceName());
+    return Module().WorkOutTimerPeriod(&arguments);
+  }
+};
+
+TEST_F(Parameters, DefaultsWithoutKeyOrValues) {
+  Module().Init();
+  EXPECT_EQ(Module().StoredInterval(), 1u);
+  EXPECT_EQ(Module().WorkerCount(), 3u);
+  SetParameters(std::nullopt, 0);
+  Module().Init();
+  EXPECT_EQ(Module().WorkerCount(), 3u) << "ThreadCount 0";
+  EXPECT_EQ(Module().WorkOutTimerPeriod(nullptr), 60000u);
+  EXPECT_TRUE(Reports().empty());
+}
+
+TEST_F(Parameters, IntervalBoundsAndTheirMessages) {
+  const std::pair<std::uint32_t, std::uint32_t> cases[] = {
+      {0, 60000}, {1, 60000}, {7, 420000}, {71582, 4294920000u}, {71583, 60000}, {0xFFFFFFFFu, 60000}};
+  for (const auto& [minutes, period] : cases) {
+    SetParameters(minutes, std::nullopt);
+    Module().Init();
+    EXPECT_EQ(Module().WorkOutTimerPeriod(nullptr), period) << minutes;
+  }
+  EXPECT_EQ(Reports(), (std::vector<std::string>{kTooSmall, kTooLarge, kTooLarge}));
+}
+
+TEST_F(Parameters, OneStartArgumentReplacesTheStoredInterval) {
+  SetParameters(9, std::nullopt);
+  Module().Init();
+  EXPECT_EQ(PeriodForStart({"5"}), 300000u);
+  EXPECT_EQ(PeriodForStart({"  +12minutes"}), 720000u);
+  EXPECT_EQ(PeriodForStart({"5", "6"}), 540000u) << "two arguments: the stored interval";
+  EXPECT_EQ(PeriodForStart({}), 540000u);
+  EXPECT_EQ(PeriodForStart({"-5"}), 60000u) << "a very large unsigned number";
+  EXPECT_EQ(PeriodForStart({"abc"}), 60000u) << "no digits: 0";
+  EXPECT_EQ(PeriodForStart({"99999999999999999999999"}), 60000u);
+  EXPECT_EQ(PeriodForStart({"00000000000000000003"}), 60000u) << "only 19 bytes fit: all zeros";
+  EXPECT_EQ(Reports(), (std::vector<std::string>{kTooLarge, kTooSmall, kTooLarge, kTooSmall}));
+}
+
+TEST_F(Parameters, ValuesAreReadAsFourRawBytesWhateverTheirType) {
+  SetRaw("Interval", RegistryValue::String("7"));        // '7', NUL: 0x0037
+  SetRaw("ThreadCount", RegistryValue::String("five"));  // five bytes with the NUL: missing
+  Module().Init();
+  EXPECT_EQ(Module().StoredInterval(), 0x37u);
+  EXPECT_EQ(Module().WorkerCount(), 3u);
+  SetRaw("Interval", RegistryValue::Binary({1, 2, 3, 4, 5}));
+  SetRaw("ThreadCount", RegistryValue::Binary({2}));
+  Module().Init();
+  EXPECT_EQ(Module().StoredInterval(), 1u);
+  EXPECT_EQ(Module().WorkerCount(), 2u);
+}
+
+TEST_F(Parameters, ThreadCountAboveSixtyFourIsClampedAndReportedOnce) {
+  SetParameters(std::nullopt, 100);
+  Module().Init();
+  EXPECT_EQ(Module().WorkerCount(), 64u);
+  Module().WorkOutTimerPeriod(nullptr);
+  Module().WorkOutTimerPeriod(nullptr);
+  EXPECT_EQ(Reports(), std::vector<std::string>{"ThreadCount 100 too large, defaulting to maximum of 64"});
+  SetParameters(std::nullopt, 64);
+  Module().Init();
+  EXPECT_EQ(Module().WorkerCount(), 64u);
+}
+
+}  // namespace
+}  // namespace tillmoor::testing
