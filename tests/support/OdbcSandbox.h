@@ -1,5 +1,6 @@
 // An ODBC configuration of a test process's own: a temporary folder holding odbcinst.ini (the SQLite3
-// driver) and odbc.ini (data sources on SQLite files in the same folder).
+// driver, and the PostgreSQL one once it is used) and odbc.ini (data sources on SQLite files in the same
+// folder, or on databases of the process's PostgreSQL cluster, tests/support/PostgresCluster.h).
 //
 // The driver manager fixes where it reads its configuration at the first ODBC call of a process, so
 // there is one sandbox per process: Instance() creates it and points ODBCSYSINI and ODBCINI at it.
@@ -13,6 +14,14 @@
 //   const std::string velmar = sandbox.AddSqliteDsn("Velmar");            // "DSN=Velmar"
 //   sandbox.CreateOrderHeader("Velmar", {{"'A-1'", 3}, {"123", 4}, {"NULL", 5}, {"'B-2'", 6}});
 //   sandbox.Sqlite("Velmar", "SELECT COUNT(*) FROM ORDERHEADER");        // "4\n"
+//
+// Suites that run on every backend add their data sources with AddDsn(backend, dsn) and work on them
+// with Sql(dsn, sql), which goes through the sqlite3 shell or psql as the data source's backend asks
+// and prints the same way for both:
+//
+//   sandbox.AddDsn(testsupport::OdbcBackend::PostgreSQL, "Orders1");      // a new empty database
+//   sandbox.CreateOrderHeader("Orders1", {{"'A-1'", 3}});
+//   sandbox.Sql("Orders1", "SELECT ORDERID FROM ORDERHEADER");            // "A-1\n"
 #pragma once
 
 #include <sys/wait.h>
@@ -23,13 +32,24 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "support/PostgresCluster.h"
+
 namespace testsupport {
+
+// Where a data source keeps its tables.
+enum class OdbcBackend { SQLite, PostgreSQL };
+
+inline const char* OdbcBackendName(OdbcBackend backend) {
+  return backend == OdbcBackend::SQLite ? "SQLite" : "PostgreSQL";
+}
 
 class OdbcSandbox {
  public:
@@ -56,13 +76,74 @@ class OdbcSandbox {
     return AddDsn(dsn, "SQLite3", DatabaseFile(dsn));
   }
 
+  // Adds the data source `dsn` on a new, empty database of the process's PostgreSQL cluster (started
+  // now when it is the first use; an earlier database of that name is dropped). Connections log in as
+  // PostgresCluster::kUser unless their string names another user. Returns "DSN=<dsn>"; throws
+  // std::runtime_error when the cluster or the driver is not there (Unavailable says so beforehand).
+  std::string AddPostgresDsn(const std::string& dsn) {
+    if (const std::string reason = Unavailable(OdbcBackend::PostgreSQL); !reason.empty())
+      throw std::runtime_error(reason);
+    PostgresCluster& cluster = *PostgresCluster::Get();
+    const std::string database = PostgresDatabaseName(dsn);
+    cluster.CreateDatabase(database);
+    std::call_once(postgresDriver_, [&] { AddDriver(kPostgresDriver, PostgresDriverPath()); });
+    WriteDsn(dsn, OdbcBackend::PostgreSQL,
+             std::string("Driver=") + kPostgresDriver + "\nServername=127.0.0.1\nPort=" +
+                 std::to_string(cluster.Port()) + "\nDatabase=" + database + "\nUsername=" +
+                 PostgresCluster::kUser + "\n");
+    return "DSN=" + dsn;
+  }
+
+  // Adds the data source `dsn` on a new, empty database of `backend`.
+  std::string AddDsn(OdbcBackend backend, const std::string& dsn) {
+    return backend == OdbcBackend::SQLite ? AddSqliteDsn(dsn) : AddPostgresDsn(dsn);
+  }
+
+  // Why data sources of `backend` cannot be added in this process, or "" when they can. For
+  // PostgreSQL this starts the process's cluster on first use.
+  static std::string Unavailable(OdbcBackend backend) {
+    if (backend == OdbcBackend::SQLite) return "";
+    if (!PostgresCluster::Get()) return "PostgreSQL cannot be started: " + PostgresCluster::Failure();
+    try {
+      PostgresDriverPath();
+    } catch (const std::exception& error) {
+      return error.what();
+    }
+    return "";
+  }
+
   // Adds the data source `dsn` with the driver `driver` (a name in odbcinst.ini, or one that is not
   // there) on `database`.
   std::string AddDsn(const std::string& dsn, const std::string& driver,
                      const std::filesystem::path& database) {
-    AppendFile(folder_ / "odbc.ini",
-               "[" + dsn + "]\nDriver=" + driver + "\nDatabase=" + database.string() + "\nTimeout=5000\n\n");
+    WriteDsn(dsn, OdbcBackend::SQLite,
+             "Driver=" + driver + "\nDatabase=" + database.string() + "\nTimeout=5000\n");
     return "DSN=" + dsn;
+  }
+
+  // The backend of a data source added here; SQLite for names added otherwise.
+  OdbcBackend BackendOf(const std::string& dsn) const {
+    std::lock_guard lock(mutex_);
+    const auto found = backends_.find(dsn);
+    return found == backends_.end() ? OdbcBackend::SQLite : found->second;
+  }
+
+  // Runs `sql` on the database of `dsn`, independently of the code under test: through the sqlite3
+  // shell (waiting up to 5000 ms for a database locked by the code under test) or psql. Prints the
+  // same way for both: columns separated by "|", one line per row, no headers, NULL as nothing.
+  // Throws std::runtime_error with the tool's output when a statement fails.
+  std::string Sql(const std::string& dsn, const std::string& sql) const {
+    if (BackendOf(dsn) == OdbcBackend::PostgreSQL)
+      return PostgresCluster::Get()->Psql(PostgresDatabaseName(dsn), sql);
+    return Sqlite(dsn, ".timeout 5000\n" + sql);
+  }
+
+  // Whether the database of `dsn` has the table `table` (named as unquoted SQL names it).
+  bool HasTable(const std::string& dsn, const std::string& table) const {
+    if (BackendOf(dsn) == OdbcBackend::PostgreSQL)
+      return Sql(dsn, "SELECT to_regclass('" + table + "') IS NOT NULL") == "t\n";
+    return !Sql(dsn, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = '" + table + "' COLLATE NOCASE")
+                .empty();
   }
 
   // Registers a further driver in odbcinst.ini, e.g. one whose library is missing.
@@ -95,29 +176,54 @@ class OdbcSandbox {
     return output;
   }
 
-  // Creates ORDERHEADER (ORDERID <idType>, HEADERBILLINGSTATUS INTEGER) in the database of `dsn` and
-  // inserts one row per order in the order given: an SQL literal for the id ("'A-1'", "123", "NULL")
-  // and the billing status.
+  // Creates ORDERHEADER (ORDERID <idType>, HEADERBILLINGSTATUS INTEGER) in the database of `dsn`, on
+  // its backend, and inserts one row per order in the order given: an SQL literal for the id ("'A-1'",
+  // "123", "NULL") and the billing status.
   void CreateOrderHeader(const std::string& dsn, const std::vector<std::pair<std::string, int>>& orders,
                          const std::string& idType = "VARCHAR(50)") const {
     std::string sql = "CREATE TABLE ORDERHEADER (ORDERID " + idType + ", HEADERBILLINGSTATUS INTEGER);\n";
     for (const auto& [id, status] : orders) {
       sql += "INSERT INTO ORDERHEADER VALUES (" + id + ", " + std::to_string(status) + ");\n";
     }
-    Sqlite(dsn, sql);
+    Sql(dsn, sql);
   }
 
   // The installed SQLite ODBC driver library: the one the machine's odbcinst.ini names for "SQLite3"
   // when it exists, else libsqlite3odbc.so in the usual library folders.
   static std::filesystem::path SqliteDriverPath() {
+    return InstalledDriverPath("SQLite3", "libsqlite3odbc.so", "libsqliteodbc");
+  }
+
+  // The installed PostgreSQL ODBC driver library, the same way ("PostgreSQL Unicode", psqlodbcw.so).
+  static std::filesystem::path PostgresDriverPath() {
+    return InstalledDriverPath(kPostgresDriver, "psqlodbcw.so", "odbc-postgresql");
+  }
+
+  // The name of the PostgreSQL database behind a data source added by AddPostgresDsn: "tessery_" and
+  // the name in lower case with other characters than letters and digits as '_'.
+  static std::string PostgresDatabaseName(const std::string& dsn) {
+    std::string name = "tessery_";
+    for (char c : dsn) {
+      const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+      name += alphanumeric ? static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) : '_';
+    }
+    return name;
+  }
+
+  static constexpr const char* kPostgresDriver = "PostgreSQL Unicode";
+
+ private:
+  // The library the machine's odbcinst.ini names for the driver `section` when it exists, else
+  // `library` in the usual library folders.
+  static std::filesystem::path InstalledDriverPath(const std::string& section, std::string library,
+                                                   const std::string& package) {
     namespace fs = std::filesystem;
-    std::string library = "libsqlite3odbc.so";
     std::ifstream machine("/etc/odbcinst.ini");
     bool inSection = false;
     for (std::string line; std::getline(machine, line);) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (!line.empty() && line.front() == '[') {
-        inSection = line == "[SQLite3]";
+        inSection = line == "[" + section + "]";
       } else if (inSection && line.rfind("Driver", 0) == 0 && line.find('=') != std::string::npos) {
         std::string value = line.substr(line.find('=') + 1);
         value.erase(0, value.find_first_not_of(" \t"));
@@ -137,11 +243,28 @@ class OdbcSandbox {
     for (const fs::path& folder : folders) {
       if (fs::exists(folder / library, ec)) return folder / library;
     }
-    throw std::runtime_error("the SQLite ODBC driver " + library +
-                             " is not installed (Debian package libsqliteodbc)");
+    throw std::runtime_error("the ODBC driver " + library + " is not installed (Debian package " + package + ")");
   }
 
- private:
+  // Writes the data source's section to odbc.ini, replacing an earlier section of that name, so that a
+  // name added again (on another backend) means the new database for processes started from now on.
+  // The file is replaced by rename, so the driver manager never reads half of it.
+  void WriteDsn(const std::string& dsn, OdbcBackend backend, const std::string& body) {
+    std::lock_guard lock(mutex_);
+    std::ifstream in(folder_ / "odbc.ini");
+    std::string kept;
+    bool skipping = false;
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.front() == '[') skipping = line == "[" + dsn + "]";
+      if (!skipping) kept += line + "\n";
+    }
+    in.close();
+    const std::filesystem::path temporary = folder_ / "odbc.ini.new";
+    WriteFile(temporary, kept + "[" + dsn + "]\n" + body + "\n");
+    std::filesystem::rename(temporary, folder_ / "odbc.ini");
+    backends_[dsn] = backend;
+  }
+
   OdbcSandbox() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tessery-odbc-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create the ODBC sandbox folder");
@@ -173,6 +296,9 @@ class OdbcSandbox {
   std::filesystem::path folder_;
   mutable std::atomic<int> scripts_{0};
   std::atomic<int> names_{0};
+  mutable std::mutex mutex_;
+  std::map<std::string, OdbcBackend> backends_;
+  std::once_flag postgresDriver_;
 };
 
 }  // namespace testsupport
