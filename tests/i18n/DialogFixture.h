@@ -1,5 +1,5 @@
 // The translation dialogs over the test I18N database: the data-source connection component in
-// process (its registry names "DSN=Vistelle"), recorded message boxes, a fixed date and a modal loop
+// process (the registry names the backend's data source), recorded message boxes, a fixed date and a modal loop
 // that runs the test's steps, one per dialog shown.
 #pragma once
 
@@ -50,7 +50,7 @@ class DialogTest : public I18NDatabaseTest {
     using platform::RootKey;
     registry->CreateKey(RootKey::LocalMachine, components::kDatasourcesKey);
     registry->SetValue(RootKey::LocalMachine, components::kDatasourcesKey, "8",
-                       platform::RegistryValue::String("DSN=Vistelle"));
+                       platform::RegistryValue::String(connectionString));
     table.Register(platform::kDatasourceConnectionProgId, platform::kDatasourceConnectionClsid,
                    components::DatasourceConnectionCreateFunction(*registry));
   }

@@ -12,7 +12,9 @@ using Prompts = std::vector<std::string>;
 
 class FieldnameListTest : public DialogTest {
  protected:
-  FieldnameListTest() {
+  void SetUp() override {
+    DialogTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     Text("KRMVA2000", "Open");
     Text("KRMVA2001", "Order status");
     control = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{.messageBoxes = boxes,
@@ -34,7 +36,7 @@ class FieldnameListTest : public DialogTest {
   std::unique_ptr<dtc::HeaderDTC> control;
 };
 
-TEST_F(FieldnameListTest, TickingAFieldAsksAboutItsNameAndTheDialogWritesTheChosenLabel) {
+TEST_P(FieldnameListTest, TickingAFieldAsksAboutItsNameAndTheDialogWritesTheChosenLabel) {
   modal.steps.push_back([&](platform::Form& form) {
     auto& question = control->TranslationDialogs().Question();
     EXPECT_EQ(&form, &question.form);
@@ -66,7 +68,7 @@ TEST_F(FieldnameListTest, TickingAFieldAsksAboutItsNameAndTheDialogWritesTheChos
   EXPECT_TRUE(boxes.Prompts().empty());
 }
 
-TEST_F(FieldnameListTest, NoWritesNothingAndEAIEntriesGiveTheFieldAfterTheDot) {
+TEST_P(FieldnameListTest, NoWritesNothingAndEAIEntriesGiveTheFieldAfterTheDot) {
   modal.steps.push_back([&](platform::Form& form) {
     auto& question = control->TranslationDialogs().Question();
     EXPECT_EQ(question.QuestionTextLabel.Caption(), "Do you want to add the translation for field 'Status'?");
@@ -78,7 +80,7 @@ TEST_F(FieldnameListTest, NoWritesNothingAndEAIEntriesGiveTheFieldAfterTheDot) {
   EXPECT_EQ(container.Changed(), std::vector<std::string>{"EAIReturnFields"});
 }
 
-TEST_F(FieldnameListTest, HiddenListsAndEntriesWithoutSeparatorAskNothing) {
+TEST_P(FieldnameListTest, HiddenListsAndEntriesWithoutSeparatorAskNothing) {
   control->Editor().DRAV.I18NFieldnamesList.ClickItem(1, true);
   EXPECT_EQ(boxes.Prompts(), Prompts{"Error in 'DRAVI18NFieldnamesList_Click': Subscript out of range (9)"});
   control->Editor().SSTab1.SetTab(dtc::kGeneralTab);
@@ -87,7 +89,7 @@ TEST_F(FieldnameListTest, HiddenListsAndEntriesWithoutSeparatorAskNothing) {
   EXPECT_EQ(container.Changed(), (std::vector<std::string>{"DRAVReturnFields", "DRAVReturnFields"}));
 }
 
-TEST_F(FieldnameListTest, AnExistingTranslationGetsItsLabelChangedAndATypedLabelIsWrittenAsItIs) {
+TEST_P(FieldnameListTest, AnExistingTranslationGetsItsLabelChangedAndATypedLabelIsWrittenAsItIs) {
   Sql("INSERT INTO I18NFIELDNAMES VALUES ('', 'drav', 'STATUS', 'KRMVA2000')");
   auto& dialog = control->TranslationDialogs().Fieldname();
   dialog.FieldNameText.SetText("STATUS");
@@ -103,7 +105,7 @@ TEST_F(FieldnameListTest, AnExistingTranslationGetsItsLabelChangedAndATypedLabel
   EXPECT_EQ(FieldNames(), "|drav|STATUS|KRMVA7777\n");
 }
 
-TEST_F(FieldnameListTest, AnUnreachableDatabaseIsReportedAndTheDialogStaysOpen) {
+TEST_P(FieldnameListTest, AnUnreachableDatabaseIsReportedAndTheDialogStaysOpen) {
   registry->SetValue(platform::RootKey::LocalMachine, components::kDatasourcesKey, "8",
                      platform::RegistryValue::String("DSN=NoI18NHere"));
   control->Editor().DRAV.I18NFieldnamesList.ClickItem(0, true);
@@ -138,7 +140,7 @@ class AddLabelDialogTest : public DialogTest {
   }
 };
 
-TEST_F(AddLabelDialogTest, NewAndExistingLabelsAreWrittenWithTodaysDateAndTheWarning) {
+TEST_P(AddLabelDialogTest, NewAndExistingLabelsAreWrittenWithTodaysDateAndTheWarning) {
   Text("KRMVA2000", "Old");
   Add("KRMVA2000", "It's new");
   Add("CUSTOM1", "Größe");
@@ -153,7 +155,7 @@ TEST_F(AddLabelDialogTest, NewAndExistingLabelsAreWrittenWithTodaysDateAndTheWar
   EXPECT_EQ(fieldname.LabelsCombo.Items(), std::vector<std::string>{"KRMVA2000"});
 }
 
-TEST_F(AddLabelDialogTest, CancelKeepsTheTextsAndWritesNothingAndAFailureKeepsTheDialogOpen) {
+TEST_P(AddLabelDialogTest, CancelKeepsTheTextsAndWritesNothingAndAFailureKeepsTheDialogOpen) {
   modal.steps.push_back([&](platform::Form& form) {
     dialog.LabelNameText.SetText("KRMVA3000");
     dialog.LabelValueText.SetText("Draft");
@@ -173,6 +175,9 @@ TEST_F(AddLabelDialogTest, CancelKeepsTheTextsAndWritesNothingAndAFailureKeepsTh
   ASSERT_EQ(boxes.Prompts().size(), 1u);
   EXPECT_THAT(boxes.Prompts()[0], ::testing::StartsWith("Error in 'OKButton_Click': "));
 }
+
+TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(FieldnameListTest);
+TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(AddLabelDialogTest);
 
 }  // namespace
 }  // namespace i18n::testing

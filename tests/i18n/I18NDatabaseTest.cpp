@@ -1,4 +1,4 @@
-// The statements and operations of the I18N database against SQLite through unixODBC.
+// The statements and operations of the I18N database against SQLite and PostgreSQL through unixODBC.
 #include <gmock/gmock.h>
 
 #include "I18NFixture.h"
@@ -30,7 +30,7 @@ TEST(I18NStatements, KeepTheirSpacingAndDoubleQuotesInsideValues) {
   EXPECT_EQ(ShortDate(2024, 3, 4), "2024-03-04");
 }
 
-TEST_F(I18NDatabaseTest, LabelListsLieOnEitherSideOfKRMVA1999InTextOrder) {
+TEST_P(I18NDatabaseTest, LabelListsLieOnEitherSideOfKRMVA1999InTextOrder) {
   for (const char* label : {"KRMVA999", "KRMVA1999", "KRMVA2000", "KRMVA10000", "ZZZ"}) Text(label, "t");
   Text("KRMVA2001", "Dutch only", 1043);
   I18NConnection db(*access, connectionString);
@@ -40,7 +40,7 @@ TEST_F(I18NDatabaseTest, LabelListsLieOnEitherSideOfKRMVA1999InTextOrder) {
   EXPECT_EQ(db.LabelText("KRMVA2001"), std::nullopt);  // no English text
 }
 
-TEST_F(I18NDatabaseTest, FieldValuesWithoutAnEnglishTextAreNotListed) {
+TEST_P(I18NDatabaseTest, FieldValuesWithoutAnEnglishTextAreNotListed) {
   Text("KRMVA2000", "Open");
   Text("KRMVA2001", "Betaald", 1043);
   Sql("INSERT INTO I18NFIELDVALUES VALUES ('KRMOrders', 'drav', 'STATUS', '1', 'KRMVA2000');"
@@ -54,7 +54,7 @@ TEST_F(I18NDatabaseTest, FieldValuesWithoutAnEnglishTextAreNotListed) {
   EXPECT_EQ(values[0].text, "Open");
 }
 
-TEST_F(I18NDatabaseTest, FieldnameLabelUpdatesOneRowAndInsertsOtherwise) {
+TEST_P(I18NDatabaseTest, FieldnameLabelUpdatesOneRowAndInsertsOtherwise) {
   I18NConnection db(*access, connectionString);
   EXPECT_FALSE(db.FieldnameTranslationExists("KRMOrders", "drav", "STATUS"));
   db.SetFieldnameLabel("KRMOrders", "drav", "STATUS", "KRMVA2000");  // no row: S7 inserts
@@ -68,7 +68,7 @@ TEST_F(I18NDatabaseTest, FieldnameLabelUpdatesOneRowAndInsertsOtherwise) {
   EXPECT_EQ(Sql("SELECT LABEL FROM I18NFIELDNAMES"), "KRMVA2002\nKRMVA2002\nKRMVA2002\n");
 }
 
-TEST_F(I18NDatabaseTest, QuotedAndUnusualValuesRoundTripAndInjectionIsStoredAsText) {
+TEST_P(I18NDatabaseTest, QuotedAndUnusualValuesRoundTripAndInjectionIsStoredAsText) {
   const std::string provider = "O'Brien's";
   const std::string field = "x' OR '1'='1";
   const std::string value = "'; DROP TABLE I18NTEXT; --";
@@ -95,7 +95,7 @@ TEST_F(I18NDatabaseTest, QuotedAndUnusualValuesRoundTripAndInjectionIsStoredAsTe
   EXPECT_EQ(Sql("SELECT COUNT(*) FROM I18NFIELDVALUES"), "0\n");
 }
 
-TEST_F(I18NDatabaseTest, LabelTextUpdatesAnExistingLabelAndInsertsANewOne) {
+TEST_P(I18NDatabaseTest, LabelTextUpdatesAnExistingLabelAndInsertsANewOne) {
   Text("KRMVA2000", "Old");
   I18NConnection db(*access, connectionString);
   const LabelTextWrite updated = db.WriteLabelText("KRMVA2000", "New", "2024-03-04");
@@ -108,7 +108,7 @@ TEST_F(I18NDatabaseTest, LabelTextUpdatesAnExistingLabelAndInsertsANewOne) {
             "KRMVA2000|New|1033|2024-03-04|0\nKRMVA2005|Fresh|1033|2024-03-04|0\n");
 }
 
-TEST_F(I18NDatabaseTest, FailuresSurfaceAsRunTimeErrors) {
+TEST_P(I18NDatabaseTest, FailuresSurfaceAsRunTimeErrors) {
   EXPECT_THROW(I18NConnection(*access, "DSN=NoSuchI18NSource"), platform::ado::DataAccessError);
   I18NConnection db(*access, connectionString);
   Sql("ALTER TABLE I18NTEXT RENAME TO I18NTEXT_AWAY");
@@ -121,6 +121,8 @@ TEST_F(I18NDatabaseTest, FailuresSurfaceAsRunTimeErrors) {
     EXPECT_EQ(e.Number(), 429);
   }
 }
+
+TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(I18NDatabaseTest);
 
 }  // namespace
 }  // namespace i18n::testing
