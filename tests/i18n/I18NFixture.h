@@ -47,8 +47,9 @@ class I18NDatabaseTest : public ::testing::TestWithParam<testsupport::OdbcBacken
   void SetUp() override {
     TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam());
     if (backend_ != GetParam()) {
-      GTEST_SKIP() << "the data source Vistelle names the other backend's database in this process (connections "
-                      "in a process do not follow a data source moved to another database); CTest runs each test in a process of its own";
+      GTEST_SKIP() << "the data source Vistelle names the other backend's database in this process "
+                      "(connections do not follow a data source moved to another database); CTest runs "
+                      "each test in a process of its own";
     }
     Sql("DELETE FROM I18NFIELDNAMES; DELETE FROM I18NFIELDVALUES; DELETE FROM I18NTEXT");
   }
