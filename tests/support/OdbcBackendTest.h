@@ -16,11 +16,15 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "support/OdbcSandbox.h"
 
 namespace testsupport {
+
+// Test lists show the parameter by name.
+inline void PrintTo(OdbcBackend backend, std::ostream* out) { *out << OdbcBackendName(backend); }
 
 inline std::string OdbcBackendTestName(const ::testing::TestParamInfo<OdbcBackend>& info) {
   return OdbcBackendName(info.param);

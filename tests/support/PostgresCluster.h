@@ -163,11 +163,9 @@ class PostgresCluster {
       throw std::runtime_error("cannot hand " + folder_.string() + " to the server's user");
 
     std::string output;
-    if (!AsServerUser(Quote(bin_ / "initdb") + " -D " + Quote(Data()) + " -U " + kUser +
-                          " -A trust -E UTF8 --no-locale --no-sync",
-                      output)) {
-      throw std::runtime_error("initdb failed: " + output);
-    }
+    const std::filesystem::path model = ModelCluster();
+    if (!AsServerUser("cp -a " + Quote(model / "data") + " " + Quote(Data()), output))
+      throw std::runtime_error("cannot copy the model cluster " + model.string() + ": " + output);
     // Only this machine connects: the socket in the folder and loopback TCP, all trusted.
     {
       std::ofstream hba(Data() / "pg_hba.conf", std::ios::trunc);
@@ -183,6 +181,34 @@ class PostgresCluster {
   }
 
   std::filesystem::path Data() const { return folder_ / "data"; }
+
+  // initdb takes seconds, copying its result a fraction of that, and every test process needs a
+  // cluster: the first process of a machine makes a model cluster that later ones copy. It is kept in
+  // the temporary folder under a name made of the user, the server's version folder and the initdb
+  // options, and appears there by rename, whole or not at all.
+  std::filesystem::path ModelCluster() const {
+    namespace fs = std::filesystem;
+    const std::string options = std::string("-U ") + kUser + " -A trust -E UTF8 --no-locale --no-sync";
+    const std::size_t key = std::hash<std::string>{}(bin_.string() + "\n" + options);
+    const fs::path model = fs::temp_directory_path() / ("tessery-pg-model-" + std::to_string(::geteuid()) + "-" +
+                                                         std::to_string(key));
+    std::error_code ec;
+    if (fs::exists(model / "data" / "PG_VERSION", ec)) return model;
+
+    std::string pattern = model.string() + "-new-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a folder for the model cluster");
+    const fs::path fresh = pattern;
+    std::string output;
+    const bool made = ::chown(fresh.c_str(), uid_, gid_) == 0 &&
+                      AsServerUser(Quote(bin_ / "initdb") + " -D " + Quote(fresh / "data") + " " + options, output);
+    // Another process may have put its model in place meanwhile; either is good.
+    if (!made || (::rename(fresh.c_str(), model.c_str()) != 0 && !fs::exists(model / "data" / "PG_VERSION", ec))) {
+      fs::remove_all(fresh, ec);
+      throw std::runtime_error("initdb failed: " + output);
+    }
+    fs::remove_all(fresh, ec);
+    return model;
+  }
 
   bool StartServer(std::string& output) const {
     // Durability is of no use to a throw-away cluster; a small memory footprint lets several test
