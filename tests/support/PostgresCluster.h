@@ -4,9 +4,10 @@
 // password). The cluster is stopped and its folder removed when the process ends, also when it ends by
 // abort or SIGKILL: a guardian process waits for the test process to go away and then cleans up.
 //
-// The server refuses to run as root, so when the tests run as root the cluster's folder is handed to
-// the unprivileged account "postgres" (or "nobody" where that does not exist) and the server's tools
-// run under it.
+// The server's programs come from $TESSERY_POSTGRES_BIN when that is set, else from the newest
+// /usr/lib/postgresql/<version>/bin, else from PATH. The server refuses to run as root, so when the
+// tests run as root the cluster's folder is handed to the unprivileged account "postgres" (or "nobody"
+// where that does not exist) and the server's tools run under it.
 //
 //   testsupport::PostgresCluster* cluster = testsupport::PostgresCluster::Get();  // null: see Failure()
 //   cluster->CreateDatabase("orders1");
@@ -233,10 +234,16 @@ class PostgresCluster {
     return tail.empty() ? "" : "\nserver log:\n" + tail;
   }
 
-  // The newest /usr/lib/postgresql/<version>/bin holding initdb, else the folder of initdb on PATH.
+  // $TESSERY_POSTGRES_BIN when set; else the newest /usr/lib/postgresql/<version>/bin holding initdb,
+  // else the folder of initdb on PATH.
   static std::filesystem::path FindBinaries() {
     namespace fs = std::filesystem;
     std::error_code ec;
+    if (const char* chosen = std::getenv("TESSERY_POSTGRES_BIN"); chosen && *chosen) {
+      if (!fs::exists(fs::path(chosen) / "initdb", ec))
+        throw std::runtime_error(std::string("no initdb in TESSERY_POSTGRES_BIN (") + chosen + ")");
+      return chosen;
+    }
     fs::path best;
     int bestVersion = -1;
     for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql", ec)) {
