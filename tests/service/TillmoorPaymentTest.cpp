@@ -106,6 +106,7 @@ TEST_P(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLets
   ::setenv("TESSERY_SYSTEMD_UNIT_DIR", folder.c_str(), 1);
   ::setenv("TESSERY_TIME_SCALE", "6000", 1);
   ::unsetenv("NOTIFY_SOCKET");
+  testsupport::TsanSuppressionsForChildren(folder);
   ASSERT_EQ(Child({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, folder / "regsvr").Wait(), 0);
   ASSERT_EQ(Child({TILLMOOR_EXECUTABLE, "-RegServer"}, folder / "register").Wait(), 0);
   {
