@@ -97,7 +97,8 @@ class PostgresCluster {
       out << sql << (sql.empty() || sql.back() != ';' ? ";\n" : "\n");
     }
     std::string output;
-    const bool ok = Shell("PGCLIENTENCODING=UTF8 " + Quote(bin_ / "psql") +
+    // Notices ("... does not exist, skipping") would mix with the rows: only warnings and errors.
+    const bool ok = Shell("PGCLIENTENCODING=UTF8 PGOPTIONS='-c client_min_messages=warning' " + Quote(bin_ / "psql") +
                               " -X -q -A -t -F'|' -v ON_ERROR_STOP=1 -h " + Quote(folder_) + " -p " +
                               std::to_string(port_) + " -U " + kUser + " -d " + database + " -f " + Quote(script),
                           output);
