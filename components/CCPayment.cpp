@@ -94,10 +94,7 @@ class CCPayment final : public ComObject<IPayment> {
     // A connection of its own per call: connections are not shared between threads.
     std::unique_ptr<ado::Connection> connection = data_.NewConnection();
     connection->Open(settings.connectionString);
-    connection->Execute(
-        "CREATE TABLE IF NOT EXISTS PAYMENTJOURNAL (ORDERID VARCHAR(255) NOT NULL, PAIDAT TIMESTAMP NOT "
-        "NULL)",
-        nullptr, ado::adCmdText | ado::adExecuteNoRecords);
+    CreateJournal(*connection);
 
     connection->BeginTrans();
     std::int32_t settled = 0;
@@ -124,6 +121,24 @@ class CCPayment final : public ComObject<IPayment> {
     connection->CommitTrans();
     connection->Close();
     return hr::S_OK;
+  }
+
+  // Creates PAYMENTJOURNAL when it is missing. Settlements running side by side on a database without
+  // it all create it, and a database server may let only one of two concurrent creations through: the
+  // other fails on the catalogue's unique name once the first has committed (PostgreSQL does this),
+  // and then finds the table. So a failed creation is tried once more before the payment fails.
+  static void CreateJournal(ado::Connection& connection) {
+    for (int attempt = 1;; ++attempt) {
+      try {
+        connection.Execute(
+            "CREATE TABLE IF NOT EXISTS PAYMENTJOURNAL (ORDERID VARCHAR(255) NOT NULL, PAIDAT TIMESTAMP NOT "
+            "NULL)",
+            nullptr, ado::adCmdText | ado::adExecuteNoRecords);
+        return;
+      } catch (const Error&) {
+        if (attempt == 2) throw;
+      }
+    }
   }
 
   Registry& registry_;

@@ -1,6 +1,6 @@
-// The reference payment component against SQLite order databases through unixODBC: in process (its
-// settings in a memory registry, faults injected into its data access) and as the module regsvr
-// registers.
+// The reference payment component against order databases on each backend (SQLite, PostgreSQL) through
+// unixODBC: in process (its settings in a memory registry, faults injected into its data access) and as
+// the module regsvr registers. The component's statements are the same on both backends.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "components/CCPayment.h"
 #include "platform/testing/AdoFaultInjection.h"
-#include "support/OdbcSandbox.h"
+#include "support/OdbcBackendTest.h"
 #include "support/TempFolder.h"
 
 namespace components {
@@ -19,14 +19,21 @@ namespace {
 using namespace platform;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
+using testsupport::OdbcBackend;
 using testsupport::OdbcSandbox;
 
-class CCPaymentTest : public ::testing::Test {
+class CCPaymentTest : public ::testing::TestWithParam<OdbcBackend> {
  protected:
   void SetUp() override {
+    TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam());
+    UseNewDatabase();
+  }
+
+  // A new, empty database of the test's backend, which Run settles in from now on.
+  void UseNewDatabase() {
     dsn_ = sandbox_.NewDsnName("Pay");
-    const std::string connection = sandbox_.AddSqliteDsn(dsn_);
-    SetSetting("ConnectionString", RegistryValue::String(connection + ";UID=WWWapps;PWD="));
+    connection_ = sandbox_.AddDsn(GetParam(), dsn_) + ";UID=WWWapps;PWD=";
+    SetSetting("ConnectionString", RegistryValue::String(connection_));
   }
 
   void SetSetting(std::string_view name, const RegistryValue& value) {
@@ -34,14 +41,16 @@ class CCPaymentTest : public ::testing::Test {
     registry_->SetValue(RootKey::LocalMachine, kCCPaymentSettingsKey, name, value);
   }
 
-  std::string Sql(const std::string& sql) { return sandbox_.Sqlite(dsn_, sql); }
+  bool OnPostgres() const { return GetParam() == OdbcBackend::PostgreSQL; }
+  std::string Sql(const std::string& sql) { return sandbox_.Sql(dsn_, sql); }
+  // Sorted: PostgreSQL gives no order without ORDER BY, and an updated row moves.
   std::string Statuses() {
-    return Sql("SELECT ORDERID || '=' || IFNULL(HEADERBILLINGSTATUS, 'NULL') FROM ORDERHEADER");
+    return Sql("SELECT ORDERID || '=' || COALESCE(CAST(HEADERBILLINGSTATUS AS VARCHAR(10)), 'NULL') "
+               "FROM ORDERHEADER ORDER BY ORDERID, HEADERBILLINGSTATUS");
   }
   std::string Journal() {
-    return Sql("SELECT name FROM sqlite_master WHERE name = 'PAYMENTJOURNAL'").empty()
-               ? ""
-               : Sql("SELECT ORDERID FROM PAYMENTJOURNAL ORDER BY rowid");
+    return sandbox_.HasTable(dsn_, "PAYMENTJOURNAL") ? Sql("SELECT ORDERID FROM PAYMENTJOURNAL ORDER BY ORDERID")
+                                                     : "";
   }
 
   HRESULT Run(std::string_view orderId, ado::DataAccess* data = nullptr) {
@@ -58,16 +67,18 @@ class CCPaymentTest : public ::testing::Test {
   std::unique_ptr<ado::DataAccess> data_ = ado::OpenOdbcDataAccess();
   std::unique_ptr<Registry> registry_ = OpenMemoryRegistry();
   std::string dsn_;
+  std::string connection_;
 };
 
-TEST_F(CCPaymentTest, SettlesEachPendingStatusOnceAndJournalsIt) {
+TEST_P(CCPaymentTest, SettlesEachPendingStatusOnceAndJournalsIt) {
   sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}, {"'B'", 4}, {"'C'", 5}, {"'D'", 3}});
   EXPECT_EQ(Run("A"), hr::S_OK);
   EXPECT_EQ(Run("B"), hr::S_OK);
   EXPECT_EQ(Run("C"), hr::S_OK);
   EXPECT_EQ(Statuses(), "A=6\nB=6\nC=6\nD=3\n");
   EXPECT_EQ(Journal(), "A\nB\nC\n");
-  EXPECT_THAT(Sql("SELECT PAIDAT FROM PAYMENTJOURNAL WHERE ORDERID = 'A'"),
+  // Seconds are enough: PostgreSQL's timestamps carry microseconds, SQLite's do not.
+  EXPECT_THAT(Sql("SELECT CAST(PAIDAT AS VARCHAR(19)) FROM PAYMENTJOURNAL WHERE ORDERID = 'A'"),
               MatchesRegex("20[0-9][0-9]-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\n"));
 
   // Paid once: the second Run finds the order no longer pending and changes nothing.
@@ -76,7 +87,7 @@ TEST_F(CCPaymentTest, SettlesEachPendingStatusOnceAndJournalsIt) {
   EXPECT_EQ(Journal(), "A\nB\nC\n");
 }
 
-TEST_F(CCPaymentTest, OrdersThatAreNotPendingAreRefusedUntouched) {
+TEST_P(CCPaymentTest, OrdersThatAreNotPendingAreRefusedUntouched) {
   sandbox_.CreateOrderHeader(dsn_, {{"'S0'", 0}, {"'S2'", 2}, {"'S6'", 6}, {"'S7'", 7}, {"'SN'", 3}});
   Sql("UPDATE ORDERHEADER SET HEADERBILLINGSTATUS = NULL WHERE ORDERID = 'SN'");
   const std::string before = Statuses();
@@ -86,7 +97,7 @@ TEST_F(CCPaymentTest, OrdersThatAreNotPendingAreRefusedUntouched) {
   EXPECT_EQ(Journal(), "");
 }
 
-TEST_F(CCPaymentTest, IdsAreQuotedSoTheyNeverChangeTheStatement) {
+TEST_P(CCPaymentTest, IdsAreQuotedSoTheyNeverChangeTheStatement) {
   sandbox_.CreateOrderHeader(dsn_, {{"'O''Brien-1'", 3}, {"'X'", 4}, {"'Y'", 5}});
   EXPECT_EQ(Run("X' OR '1'='1"), kOrderNotPending);
   EXPECT_EQ(Run("X'; DELETE FROM ORDERHEADER; --"), kOrderNotPending);
@@ -97,14 +108,19 @@ TEST_F(CCPaymentTest, IdsAreQuotedSoTheyNeverChangeTheStatement) {
   EXPECT_EQ(SqlLiteral("a'b''"), "'a''b'''''");
 }
 
-TEST_F(CCPaymentTest, NumericIdColumnsMatchTheirDigits) {
-  sandbox_.CreateOrderHeader(dsn_, {{"123", 3}, {"124", 6}}, "INTEGER");
+TEST_P(CCPaymentTest, NumericIdColumnsMatchTheirDigits) {
+  sandbox_.CreateOrderHeader(dsn_, {{"123", 3}, {"124", 6}, {"125", 4}}, "INTEGER");
   EXPECT_EQ(Run("123"), hr::S_OK);
   EXPECT_EQ(Run("124"), kOrderNotPending);
-  EXPECT_EQ(Statuses(), "123=6\n124=6\n");
+  // An id that is no number names no order. SQLite compares it and finds no row; PostgreSQL refuses to
+  // compare it with a number column (invalid input syntax for type integer), so the payment fails. The
+  // service never hands out such an id for a number column: its ids are that column's values.
+  EXPECT_EQ(Run("125x"), OnPostgres() ? hr::E_FAIL : kOrderNotPending);
+  EXPECT_EQ(Statuses(), "123=6\n124=6\n125=4\n");
+  EXPECT_EQ(Journal(), "123\n");
 }
 
-TEST_F(CCPaymentTest, AFailingStepRollsTheWholeSettlementBack) {
+TEST_P(CCPaymentTest, AFailingStepRollsTheWholeSettlementBack) {
   sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}});
   platform::testing::FaultInjectingDataAccess faulty(*data_);
   // Statements: creating the journal, the guarded update, the journal row.
@@ -126,7 +142,7 @@ TEST_F(CCPaymentTest, AFailingStepRollsTheWholeSettlementBack) {
   EXPECT_EQ(Journal(), "A\n");
 }
 
-TEST_F(CCPaymentTest, DeclinedOrdersAndIdsOfSeveralOrdersStayPending) {
+TEST_P(CCPaymentTest, DeclinedOrdersAndIdsOfSeveralOrdersStayPending) {
   sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}, {"'B'", 4}, {"'C'", 5}, {"'D'", 3}, {"'D'", 4}, {"'E'", 6}});
   SetSetting("FailOrders", RegistryValue::String(" B ; C;E"));
   EXPECT_EQ(Run("B"), kPaymentDeclined);
@@ -144,7 +160,7 @@ TEST_F(CCPaymentTest, DeclinedOrdersAndIdsOfSeveralOrdersStayPending) {
   EXPECT_EQ(Journal(), "A\nB\n");
 }
 
-TEST_F(CCPaymentTest, ConcurrentRunsForOneOrderPayItOnceAndOthersAllSettle) {
+TEST_P(CCPaymentTest, ConcurrentRunsForOneOrderPayItOnceAndOthersAllSettle) {
   std::vector<std::pair<std::string, int>> orders{{"'SAME'", 4}};
   for (int i = 0; i < 8; ++i) orders.push_back({"'O" + std::to_string(i) + "'", 3 + i % 3});
   sandbox_.CreateOrderHeader(dsn_, orders);
@@ -171,7 +187,28 @@ TEST_F(CCPaymentTest, ConcurrentRunsForOneOrderPayItOnceAndOthersAllSettle) {
   EXPECT_EQ(Sql("SELECT COUNT(*) FROM ORDERHEADER WHERE HEADERBILLINGSTATUS <> 6"), "0\n");
 }
 
-TEST_F(CCPaymentTest, SettingsAndArgumentsThatCannotBeUsed) {
+TEST_P(CCPaymentTest, TheFirstSettlementsOfADatabaseRunningSideBySideAllCreateTheJournalAndSettle) {
+  // Each round a database without PAYMENTJOURNAL and one order per thread; every Run creates the
+  // journal when it is missing, so the first ones race to create it.
+  for (int round = 0; round < 5; ++round) {
+    if (round > 0) UseNewDatabase();
+    std::vector<std::pair<std::string, int>> orders;
+    for (int i = 0; i < 6; ++i) orders.push_back({"'F" + std::to_string(i) + "'", 3});
+    sandbox_.CreateOrderHeader(dsn_, orders);
+    // One connection first, for the driver manager's first data-source lookup (see the next test).
+    std::unique_ptr<ado::Connection> first = data_->NewConnection();
+    first->Open(connection_);
+    first->Close();
+    std::vector<HRESULT> outcomes(6, hr::S_FALSE);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 6; ++i) threads.emplace_back([&, i] { outcomes[i] = Run("F" + std::to_string(i)); });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(outcomes, std::vector<HRESULT>(6, hr::S_OK)) << "round " << round;
+    EXPECT_EQ(Journal(), "F0\nF1\nF2\nF3\nF4\nF5\n");
+  }
+}
+
+TEST_P(CCPaymentTest, SettingsAndArgumentsThatCannotBeUsed) {
   sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}});
   ComPtr<IPayment> payment = MakeCCPayment(*registry_, *data_);
   EXPECT_EQ(payment->Run("A", nullptr), hr::E_POINTER);
@@ -191,17 +228,19 @@ TEST_F(CCPaymentTest, SettingsAndArgumentsThatCannotBeUsed) {
   EXPECT_EQ(Statuses(), "A=3\n");
 }
 
-TEST_F(CCPaymentTest, WithoutAConnectionStringItUsesTheVelmarDataSource) {
+TEST_P(CCPaymentTest, WithoutAConnectionStringItUsesTheVelmarDataSource) {
   // The data source "Velmar" is added once in this process (the driver manager keeps names it looked
-  // up); this is the only test that uses it.
-  sandbox_.AddSqliteDsn("Velmar");
+  // up); this is the only test that uses it. A whole run of this program adds it for the first backend
+  // only; ctest runs each test in a process of its own.
+  if (sandbox_.Added("Velmar")) GTEST_SKIP() << "\"Velmar\" names another backend's database in this process";
+  sandbox_.AddDsn(GetParam(), "Velmar");
   sandbox_.CreateOrderHeader("Velmar", {{"'V'", 5}});
   registry_->DeleteValue(RootKey::LocalMachine, kCCPaymentSettingsKey, "ConnectionString");
   EXPECT_EQ(Run("V"), hr::S_OK);
-  EXPECT_EQ(sandbox_.Sqlite("Velmar", "SELECT HEADERBILLINGSTATUS FROM ORDERHEADER"), "6\n");
+  EXPECT_EQ(sandbox_.Sql("Velmar", "SELECT HEADERBILLINGSTATUS FROM ORDERHEADER"), "6\n");
 }
 
-TEST_F(CCPaymentTest, TheModuleRegistersAndSettlesThroughTheComponentCreator) {
+TEST_P(CCPaymentTest, TheModuleRegistersAndSettlesThroughTheComponentCreator) {
   testsupport::TempFolder folder;
   auto registry = OpenFileRegistry(folder.Path() / "registry.reg");
   std::string message;
@@ -230,6 +269,8 @@ TEST_F(CCPaymentTest, TheModuleRegistersAndSettlesThroughTheComponentCreator) {
   ASSERT_EQ(UnregisterModule(*registry, CCPAYMENT_MODULE), hr::S_OK);
   EXPECT_EQ(creator->CreateInstance(kPaymentProgId, CLSCTX_ALL, first), hr::CO_E_CLASSSTRING);
 }
+
+TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(CCPaymentTest);
 
 }  // namespace
 }  // namespace components

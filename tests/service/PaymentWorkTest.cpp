@@ -1,6 +1,7 @@
-// The service's real batch work against SQLite order databases through unixODBC: the pending-order
-// query, the payment worker's hand-over to components of an in-process class table, and whole batch
-// cycles on the test backends with the reference payment component settling in the database.
+// The service's real batch work against order databases on each backend (SQLite, PostgreSQL) through
+// unixODBC: the pending-order query, the payment worker's hand-over to components of an in-process
+// class table, and whole batch cycles on the test backends with the reference payment component
+// settling in the database. The service's query is the same on both backends.
 #include <gmock/gmock.h>
 
 #include <algorithm>
@@ -12,7 +13,7 @@
 #include "platform/testing/AdoFaultInjection.h"
 #include "platform/testing/ComClassTable.h"
 #include "service/PaymentBatchWork.h"
-#include "support/OdbcSandbox.h"
+#include "support/OdbcBackendTest.h"
 
 namespace tillmoor::testing {
 namespace {
@@ -22,6 +23,7 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Texts = std::vector<std::string>;
 using platform::HRESULT;
+using testsupport::OdbcBackend;
 using testsupport::OdbcSandbox;
 
 constexpr platform::GUID kRecordingClsid = platform::GuidLiteral("{3C8A1F52-9B0E-4E27-8D14-6A5B7C9E0F21}");
@@ -83,11 +85,12 @@ class IOther : public platform::IUnknown {
 };
 class NoPayment final : public platform::ComObject<IOther> {};
 
-class PaymentWork : public ServiceHarness {
+class PaymentWork : public ServiceHarness, public ::testing::WithParamInterface<OdbcBackend> {
  protected:
-  PaymentWork() {
+  void SetUp() override {
+    TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam());
     dsn_ = sandbox_.NewDsnName("Orders");
-    connection_ = sandbox_.AddSqliteDsn(dsn_) + ";UID=WWWapps;PWD=";
+    connection_ = sandbox_.AddDsn(GetParam(), dsn_) + ";UID=WWWapps;PWD=";
     settings_->CreateKey(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey);
     settings_->SetValue(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey,
                         "ConnectionString", platform::RegistryValue::String(connection_));
@@ -135,7 +138,8 @@ class PaymentWork : public ServiceHarness {
     return reports;
   }
 
-  std::string Sql(const std::string& sql) { return sandbox_.Sqlite(dsn_, sql); }
+  bool OnPostgres() const { return GetParam() == OdbcBackend::PostgreSQL; }
+  std::string Sql(const std::string& sql) { return sandbox_.Sql(dsn_, sql); }
   std::string Journal() { return Sql("SELECT ORDERID FROM PAYMENTJOURNAL ORDER BY ORDERID"); }
 
   OdbcSandbox& sandbox_ = OdbcSandbox::Instance();
@@ -152,7 +156,7 @@ class PaymentWork : public ServiceHarness {
 
 // ---- the pending-order query -----------------------------------------------------------------------
 
-TEST_F(PaymentWork, QuerySelectsStatusesThreeFourAndFiveInTheDatabasesOrder) {
+TEST_P(PaymentWork, QuerySelectsStatusesThreeFourAndFiveInTheDatabasesOrder) {
   sandbox_.CreateOrderHeader(dsn_, {{"'Z5'", 5},
                                     {"'S0'", 0},
                                     {"'S1'", 1},
@@ -168,13 +172,14 @@ TEST_F(PaymentWork, QuerySelectsStatusesThreeFourAndFiveInTheDatabasesOrder) {
   EXPECT_TRUE(Problems().empty());
 }
 
-TEST_F(PaymentWork, NumericIdsBecomeTheirDigits) {
+TEST_P(PaymentWork, NumericIdsBecomeTheirDigits) {
+  // The backend's 64-bit integer type: SQLite's INTEGER, PostgreSQL's BIGINT (its INTEGER has 32 bits).
   sandbox_.CreateOrderHeader(dsn_, {{"123", 3}, {"0", 4}, {"123456789012345", 5}, {"12345678901234567", 3}},
-                             "INTEGER");
+                             OnPostgres() ? "BIGINT" : "INTEGER");
   EXPECT_EQ(Query(), (Texts{"123", "0", "123456789012345", "12345678901234567"}));
 }
 
-TEST_F(PaymentWork, UnusableIdsAreReportedAndSkippedWhileTheRestGoesOn) {
+TEST_P(PaymentWork, UnusableIdsAreReportedAndSkippedWhileTheRestGoesOn) {
   const std::string id34(34, 'x');
   const std::string id35 = std::string(34, 'y') + "z";
   std::string wide;  // 18 two-byte characters, 36 bytes
@@ -193,7 +198,7 @@ TEST_F(PaymentWork, UnusableIdsAreReportedAndSkippedWhileTheRestGoesOn) {
                    "Order id longer than 34 bytes not handed out: " + wide.substr(0, 34) + "..."}));
 }
 
-TEST_F(PaymentWork, AQueryThatCannotRunIsReportedWithTheDriversTextAndGivesNoOrders) {
+TEST_P(PaymentWork, AQueryThatCannotRunIsReportedWithTheDriversTextAndGivesNoOrders) {
   // No ORDERHEADER table.
   EXPECT_TRUE(Query().empty());
   // No such data source.
@@ -210,13 +215,15 @@ TEST_F(PaymentWork, AQueryThatCannotRunIsReportedWithTheDriversTextAndGivesNoOrd
   ASSERT_EQ(problems.size(), 3u);
   for (const std::string& problem : problems)
     EXPECT_THAT(problem, StartsWith("Pending-order query failed: "));
-  EXPECT_THAT(problems[0], HasSubstr("no such table: ORDERHEADER"));
+  // PostgreSQL folds the unquoted table name to lower case.
+  EXPECT_THAT(problems[0], HasSubstr(OnPostgres() ? "relation \"orderheader\" does not exist"
+                                                  : "no such table: ORDERHEADER"));
   EXPECT_THAT(problems[0], HasSubstr("(0x80004005)"));
   EXPECT_THAT(problems[1], HasSubstr("Data source name not found"));
   EXPECT_THAT(problems[2], HasSubstr("Can't open lib"));
 }
 
-TEST_F(PaymentWork, AFailureAtAnyStepOfTheQueryLeavesTheListEmpty) {
+TEST_P(PaymentWork, AFailureAtAnyStepOfTheQueryLeavesTheListEmpty) {
   using platform::testing::AdoStep;
   sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}, {"'B'", 4}, {"'C'", 5}});
   const std::pair<AdoStep, int> faults[] = {
@@ -240,7 +247,7 @@ TEST_F(PaymentWork, AFailureAtAnyStepOfTheQueryLeavesTheListEmpty) {
 
 // ---- the payment worker ----------------------------------------------------------------------------
 
-TEST_F(PaymentWork, WorkerFailuresReportTheirMessageWithTheOrderIdAndReleaseTheComponent) {
+TEST_P(PaymentWork, WorkerFailuresReportTheirMessageWithTheOrderIdAndReleaseTheComponent) {
   platform::testing::ComClassTable empty;
   PaymentBatchWork unregistered(data_, empty, connection_);
   unregistered.PayOrder(Module(), "A-1");
@@ -268,7 +275,7 @@ TEST_F(PaymentWork, WorkerFailuresReportTheirMessageWithTheOrderIdAndReleaseTheC
 
 // ---- whole cycles ----------------------------------------------------------------------------------
 
-TEST_F(PaymentWork, ACyclePaysEveryPendingOrderOnceAndLaterCyclesNeverHandItOutAgain) {
+TEST_P(PaymentWork, ACyclePaysEveryPendingOrderOnceAndLaterCyclesNeverHandItOutAgain) {
   SettleInTheDatabase();
   std::vector<std::pair<std::string, int>> orders;
   for (int i = 0; i < 20; ++i) orders.push_back({"'W-" + std::to_string(10 + i) + "'", i % 10});
@@ -287,7 +294,7 @@ TEST_F(PaymentWork, ACyclePaysEveryPendingOrderOnceAndLaterCyclesNeverHandItOutA
   EXPECT_TRUE(RunGuardIsFree());
 }
 
-TEST_F(PaymentWork, AnEmptyResultStartsNoWorker) {
+TEST_P(PaymentWork, AnEmptyResultStartsNoWorker) {
   sandbox_.CreateOrderHeader(dsn_, {{"'P'", 6}, {"'Q'", 2}});
   StartService();
   ASSERT_TRUE(RunCycle());
@@ -296,7 +303,7 @@ TEST_F(PaymentWork, AnEmptyResultStartsNoWorker) {
   EXPECT_TRUE(RunGuardIsFree());
 }
 
-TEST_F(PaymentWork, TwoEqualIdsGiveTwoCallsOnTwoInstances) {
+TEST_P(PaymentWork, TwoEqualIdsGiveTwoCallsOnTwoInstances) {
   sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}, {"'B'", 6}, {"'A'", 4}});
   StartService();
   ASSERT_TRUE(RunCycle());
@@ -308,27 +315,38 @@ TEST_F(PaymentWork, TwoEqualIdsGiveTwoCallsOnTwoInstances) {
   EXPECT_EQ(log_.alive, 0);
 }
 
-TEST_F(PaymentWork, ADatabaseThatDisappearsAndComesBackMissesOneCycleAndPaysEachOrderOnce) {
+TEST_P(PaymentWork, ADatabaseThatDisappearsAndComesBackMissesOneCycleAndPaysEachOrderOnce) {
   SettleInTheDatabase();
   sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}, {"'B'", 6}});
   StartService();
   ASSERT_TRUE(RunCycle());
   EXPECT_EQ(Journal(), "A\n");
 
+  // The SQLite file is moved away (the driver then opens a new, empty one); the PostgreSQL server stops.
   const auto file = sandbox_.DatabaseFile(dsn_);
-  std::filesystem::rename(file, file.string() + ".away");
+  if (OnPostgres()) {
+    testsupport::PostgresCluster::Get()->Stop();
+  } else {
+    std::filesystem::rename(file, file.string() + ".away");
+  }
   ASSERT_TRUE(RunCycle());
   ASSERT_EQ(Problems().size(), 1u) << "one report per cycle";
-  EXPECT_THAT(Problems()[0], HasSubstr("no such table: ORDERHEADER"));
+  EXPECT_THAT(Problems()[0], HasSubstr(OnPostgres() ? "Connection refused" : "no such table: ORDERHEADER"));
   EXPECT_TRUE(RunGuardIsFree());
 
-  std::filesystem::rename(file.string() + ".away", file);
+  if (OnPostgres()) {
+    testsupport::PostgresCluster::Get()->Start();
+  } else {
+    std::filesystem::rename(file.string() + ".away", file);
+  }
   Sql("INSERT INTO ORDERHEADER VALUES ('C', 5)");
   ASSERT_TRUE(RunCycle());
   EXPECT_EQ(Journal(), "A\nC\n");
   EXPECT_EQ(log_.Ids(), (Texts{"A", "C"}));
   EXPECT_EQ(Problems().size(), 1u);
 }
+
+TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(PaymentWork);
 
 }  // namespace
 }  // namespace tillmoor::testing

@@ -1,6 +1,7 @@
 // End to end: the built tillmoor in local-server mode with the reference payment component, registered
-// with regsvr into a registry file of the test's own, settles the pending orders of an SQLite order
-// database reached through the data source "Velmar"; a SIGTERM stop lets the running cycle finish.
+// with regsvr into a registry file of the test's own, settles the pending orders of an order database
+// reached through the data source "Velmar", on each backend (an SQLite file, a PostgreSQL server); a
+// SIGTERM stop lets the running cycle finish.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,7 +12,7 @@
 #include <sstream>
 
 #include "platform/Registry.h"
-#include "support/OdbcSandbox.h"
+#include "support/OdbcBackendTest.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
 
@@ -21,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::Eventually;
+using testsupport::OdbcBackend;
 
 // A child process with the test's environment; killed when the test leaves it running.
 class Child {
@@ -75,11 +77,17 @@ std::set<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTheCycleFinish) {
+class TillmoorPayment : public ::testing::TestWithParam<OdbcBackend> {
+ protected:
+  void SetUp() override { TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam()); }
+};
+
+TEST_P(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTheCycleFinish) {
   testsupport::TempFolder temp;
   const fs::path folder = temp.Path();
   auto& sandbox = testsupport::OdbcSandbox::Instance();
-  sandbox.AddSqliteDsn("Velmar");
+  // The service's data source; added anew on each backend (the child reads odbc.ini when it starts).
+  sandbox.AddDsn(GetParam(), "Velmar");
   std::vector<std::pair<std::string, int>> orders;
   std::set<std::string> pending;
   for (int i = 0; i < 120; ++i) {
@@ -91,13 +99,14 @@ TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTh
   }
   sandbox.CreateOrderHeader("Velmar", orders);
   const std::string settledBefore =
-      sandbox.Sqlite("Velmar", "SELECT ORDERID FROM ORDERHEADER WHERE HEADERBILLINGSTATUS = 6");
+      sandbox.Sql("Velmar", "SELECT ORDERID FROM ORDERHEADER WHERE HEADERBILLINGSTATUS = 6");
 
   ::setenv("TESSERY_REGISTRY", (folder / "registry.reg").c_str(), 1);
   ::setenv("TESSERY_LOCK_DIR", (folder / "locks").c_str(), 1);
   ::setenv("TESSERY_SYSTEMD_UNIT_DIR", folder.c_str(), 1);
   ::setenv("TESSERY_TIME_SCALE", "6000", 1);
   ::unsetenv("NOTIFY_SOCKET");
+  testsupport::TsanSuppressionsForChildren(folder);
   ASSERT_EQ(Child({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, folder / "regsvr").Wait(), 0);
   ASSERT_EQ(Child({TILLMOOR_EXECUTABLE, "-RegServer"}, folder / "register").Wait(), 0);
   {
@@ -115,9 +124,8 @@ TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTh
   Child service({TILLMOOR_EXECUTABLE}, folder / "service");
   auto settledCount = [&] {
     try {
-      return std::stoi(sandbox.Sqlite("Velmar",
-                                      ".timeout 5000\nSELECT COUNT(*) FROM ORDERHEADER WHERE "
-                                      "HEADERBILLINGSTATUS = 6"));
+      return std::stoi(
+          sandbox.Sql("Velmar", "SELECT COUNT(*) FROM ORDERHEADER WHERE HEADERBILLINGSTATUS = 6"));
     } catch (const std::exception&) {
       return 0;  // the database was busy past the timeout; ask again
     }
@@ -129,11 +137,11 @@ TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTh
 
   // The cycle under way when the stop came handed out and finished its whole list.
   EXPECT_EQ(settledCount(), before + static_cast<int>(pending.size()));
-  const std::string journal = sandbox.Sqlite("Velmar", "SELECT ORDERID FROM PAYMENTJOURNAL");
+  const std::string journal = sandbox.Sql("Velmar", "SELECT ORDERID FROM PAYMENTJOURNAL");
   EXPECT_EQ(Lines(journal), pending);
   EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), static_cast<long>(pending.size()))
       << "an order was paid twice";
-  EXPECT_EQ(sandbox.Sqlite("Velmar",
+  EXPECT_EQ(sandbox.Sql("Velmar",
                            "SELECT COUNT(*) FROM ORDERHEADER WHERE HEADERBILLINGSTATUS IN (3,4,5) OR "
                            "HEADERBILLINGSTATUS NOT IN (0,1,2,3,4,5,6,7,8,9)"),
             "0\n");
@@ -141,5 +149,7 @@ TEST(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTh
             "Service started with interval(minutes): 1\n");
   EXPECT_EQ(testsupport::ReadWholeFile(folder / "service.err"), "");
 }
+
+TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(TillmoorPayment);
 
 }  // namespace

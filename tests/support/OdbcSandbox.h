@@ -121,6 +121,14 @@ class OdbcSandbox {
     return "DSN=" + dsn;
   }
 
+  // Whether `dsn` was added here before. The driver manager keeps the first definition of a name it
+  // has read for the rest of the process, so a name added again on another backend reaches the new
+  // database only from processes started afterwards (such as the service under test).
+  bool Added(const std::string& dsn) const {
+    std::lock_guard lock(mutex_);
+    return backends_.count(dsn) != 0;
+  }
+
   // The backend of a data source added here; SQLite for names added otherwise.
   OdbcBackend BackendOf(const std::string& dsn) const {
     std::lock_guard lock(mutex_);
@@ -248,7 +256,8 @@ class OdbcSandbox {
 
   // Writes the data source's section to odbc.ini, replacing an earlier section of that name, so that a
   // name added again (on another backend) means the new database for processes started from now on.
-  // The file is replaced by rename, so the driver manager never reads half of it.
+  // This process's driver manager keeps the definition it read first. The file is replaced by rename,
+  // so the driver manager never reads half of it.
   void WriteDsn(const std::string& dsn, OdbcBackend backend, const std::string& body) {
     std::lock_guard lock(mutex_);
     std::ifstream in(folder_ / "odbc.ini");

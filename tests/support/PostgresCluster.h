@@ -1,12 +1,13 @@
 // A throw-away PostgreSQL server for a test process: one cluster per process, made on first use in a
-// fresh temporary folder, listening on a free port of 127.0.0.1 and on a socket in that folder, with
+// fresh temporary folder (in /dev/shm where possible), listening on a free port of 127.0.0.1 and on a socket in that folder, with
 // every connection from this machine trusted (the order database's connection strings carry an empty
 // password). The cluster is stopped and its folder removed when the process ends, also when it ends by
 // abort or SIGKILL: a guardian process waits for the test process to go away and then cleans up.
 //
-// The server refuses to run as root, so when the tests run as root the cluster's folder is handed to
-// the unprivileged account "postgres" (or "nobody" where that does not exist) and the server's tools
-// run under it.
+// The server's programs come from $TESSERY_POSTGRES_BIN when that is set, else from the newest
+// /usr/lib/postgresql/<version>/bin, else from PATH. The server refuses to run as root, so when the
+// tests run as root the cluster's folder is handed to the unprivileged account "postgres" (or "nobody"
+// where that does not exist) and the server's tools run under it.
 //
 //   testsupport::PostgresCluster* cluster = testsupport::PostgresCluster::Get();  // null: see Failure()
 //   cluster->CreateDatabase("orders1");
@@ -96,7 +97,8 @@ class PostgresCluster {
       out << sql << (sql.empty() || sql.back() != ';' ? ";\n" : "\n");
     }
     std::string output;
-    const bool ok = Shell("PGCLIENTENCODING=UTF8 " + Quote(bin_ / "psql") +
+    // Notices ("... does not exist, skipping") would mix with the rows: only warnings and errors.
+    const bool ok = Shell("PGCLIENTENCODING=UTF8 PGOPTIONS='-c client_min_messages=warning' " + Quote(bin_ / "psql") +
                               " -X -q -A -t -F'|' -v ON_ERROR_STOP=1 -h " + Quote(folder_) + " -p " +
                               std::to_string(port_) + " -U " + kUser + " -d " + database + " -f " + Quote(script),
                           output);
@@ -138,7 +140,7 @@ class PostgresCluster {
     namespace fs = std::filesystem;
     bin_ = FindBinaries();
     ChooseServerUser();
-    std::string pattern = (fs::temp_directory_path() / "tessery-pg-XXXXXX").string();
+    std::string pattern = (ClusterParent() / "tessery-pg-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create the PostgreSQL cluster folder");
     folder_ = pattern;
     StartGuardian();
@@ -163,11 +165,9 @@ class PostgresCluster {
       throw std::runtime_error("cannot hand " + folder_.string() + " to the server's user");
 
     std::string output;
-    if (!AsServerUser(Quote(bin_ / "initdb") + " -D " + Quote(Data()) + " -U " + kUser +
-                          " -A trust -E UTF8 --no-locale --no-sync",
-                      output)) {
-      throw std::runtime_error("initdb failed: " + output);
-    }
+    const std::filesystem::path model = ModelCluster();
+    if (!AsServerUser("cp -a " + Quote(model / "data") + " " + Quote(Data()), output))
+      throw std::runtime_error("cannot copy the model cluster " + model.string() + ": " + output);
     // Only this machine connects: the socket in the folder and loopback TCP, all trusted.
     {
       std::ofstream hba(Data() / "pg_hba.conf", std::ios::trunc);
@@ -183,6 +183,44 @@ class PostgresCluster {
   }
 
   std::filesystem::path Data() const { return folder_ / "data"; }
+
+  // Clusters live in memory (/dev/shm) where that can be written: a throw-away cluster needs no disk,
+  // and on a busy disk copying the model took seconds where memory takes a fraction of one.
+  static std::filesystem::path ClusterParent() {
+    std::error_code ec;
+    if (std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK | X_OK) == 0) return "/dev/shm";
+    return std::filesystem::temp_directory_path();
+  }
+
+  // initdb takes seconds, copying its result a fraction of that, and every test process needs a
+  // cluster: the first process of a machine makes a model cluster that later ones copy. It is kept on
+  // disk in the temporary folder under a name made of the user, the server's version folder and the
+  // initdb options, and appears there by rename, whole or not at all.
+  std::filesystem::path ModelCluster() const {
+    namespace fs = std::filesystem;
+    // WAL segments of 1 MB instead of 16 keep each copy small.
+    const std::string options =
+        std::string("-U ") + kUser + " -A trust -E UTF8 --no-locale --no-sync --wal-segsize=1";
+    const std::size_t key = std::hash<std::string>{}(bin_.string() + "\n" + options);
+    const fs::path model = fs::temp_directory_path() / ("tessery-pg-model-" + std::to_string(::geteuid()) + "-" +
+                                                         std::to_string(key));
+    std::error_code ec;
+    if (fs::exists(model / "data" / "PG_VERSION", ec)) return model;
+
+    std::string pattern = model.string() + "-new-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a folder for the model cluster");
+    const fs::path fresh = pattern;
+    std::string output;
+    const bool made = ::chown(fresh.c_str(), uid_, gid_) == 0 &&
+                      AsServerUser(Quote(bin_ / "initdb") + " -D " + Quote(fresh / "data") + " " + options, output);
+    // Another process may have put its model in place meanwhile; either is good.
+    if (!made || (::rename(fresh.c_str(), model.c_str()) != 0 && !fs::exists(model / "data" / "PG_VERSION", ec))) {
+      fs::remove_all(fresh, ec);
+      throw std::runtime_error("initdb failed: " + output);
+    }
+    fs::remove_all(fresh, ec);
+    return model;
+  }
 
   bool StartServer(std::string& output) const {
     // Durability is of no use to a throw-away cluster; a small memory footprint lets several test
@@ -207,10 +245,16 @@ class PostgresCluster {
     return tail.empty() ? "" : "\nserver log:\n" + tail;
   }
 
-  // The newest /usr/lib/postgresql/<version>/bin holding initdb, else the folder of initdb on PATH.
+  // $TESSERY_POSTGRES_BIN when set; else the newest /usr/lib/postgresql/<version>/bin holding initdb,
+  // else the folder of initdb on PATH.
   static std::filesystem::path FindBinaries() {
     namespace fs = std::filesystem;
     std::error_code ec;
+    if (const char* chosen = std::getenv("TESSERY_POSTGRES_BIN"); chosen && *chosen) {
+      if (!fs::exists(fs::path(chosen) / "initdb", ec))
+        throw std::runtime_error(std::string("no initdb in TESSERY_POSTGRES_BIN (") + chosen + ")");
+      return chosen;
+    }
     fs::path best;
     int bestVersion = -1;
     for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql", ec)) {
