@@ -32,9 +32,9 @@ namespace tillmoor::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::HRESULT;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-using platform::HRESULT;
 using testsupport::Eventually;
 using Texts = std::vector<std::string>;
 
@@ -246,11 +246,10 @@ class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterfac
     settings_->CreateKey(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey);
     settings_->SetValue(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey,
                         "ConnectionString", platform::RegistryValue::String(database_.ConnectionString()));
-    classes_.Register(platform::kPaymentProgId, kHookedPaymentClsid,
-                      [this](const platform::GUID& iid, void** out) {
-                        return platform::MakeComObject<HookedPayment>(calls_, *settings_, *odbc_)
-                            ->QueryInterface(iid, out);
-                      });
+    classes_.Register(
+        platform::kPaymentProgId, kHookedPaymentClsid, [this](const platform::GUID& iid, void** out) {
+          return platform::MakeComObject<HookedPayment>(calls_, *settings_, *odbc_)->QueryInterface(iid, out);
+        });
     payment_ = std::make_unique<PaymentBatchWork>(*odbc_, classes_, database_.ConnectionString());
   }
 
@@ -265,10 +264,10 @@ class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterfac
   // same backends, registered as a service; waits until it runs with its timer armed.
   void StartRun() {
     const auto runningBefore = RunningReports();
-    module_ = std::make_unique<ServiceModule>(
-        ServicePlatform{*registry_, scm_, eventLog_, *threading_, messaging_, com_, console_, boxes_, out_,
-                        kModulePath},
-        *payment_);
+    module_ =
+        std::make_unique<ServiceModule>(ServicePlatform{*registry_, scm_, eventLog_, *threading_, messaging_,
+                                                        com_, console_, boxes_, out_, kModulePath},
+                                        *payment_);
     exited_ = false;
     Register(true);
     StartProcess();
@@ -401,7 +400,9 @@ TEST_P(ServiceFaults, StopsAtRandomPointsOfTwoHundredCyclesLoseNoOrderAndPayNone
       cutShort += missed != 0;
       EXPECT_EQ(missed, 0) << "stop " << stop << " (after payment " << stopAt - callsBefore << " of "
                            << listed.size() << ") left orders of its cycle unpaid";
-      for (const std::string& id : listed) pending.erase(id);
+      for (const std::string& id : listed) {
+        if (left.count(id) == 0) pending.erase(id);
+      }
     }
     if (!late.empty()) {
       due.insert(late);
@@ -419,9 +420,10 @@ TEST_P(ServiceFaults, StopsAtRandomPointsOfTwoHundredCyclesLoseNoOrderAndPayNone
 
   const std::multiset<std::string> journal = database_.Journal();
   const Tally tally = TallyOf(journal, due);
-  std::printf("FIGURE: seed %u stops %d cycles %d orders %zu lost %d paid twice %d handed out twice %d "
-              "cycles cut short %d\n",
-              seed, kStops, cycles, due.size(), tally.lost, tally.paidTwice, extraHandOuts, cutShort);
+  std::printf(
+      "FIGURE: seed %u stops %d cycles %d orders %zu lost %d paid twice %d handed out twice %d "
+      "cycles cut short %d\n",
+      seed, kStops, cycles, due.size(), tally.lost, tally.paidTwice, extraHandOuts, cutShort);
   EXPECT_GT(stopsDuringPayments, kStops / 3);
   EXPECT_EQ(tally.lost, 0);
   EXPECT_EQ(tally.paidTwice, 0);
@@ -459,13 +461,15 @@ TEST_P(ServiceFaults, AnUnreachableDatabaseIsReportedOncePerCycleAndEverythingIs
   calls_.SetHook(nullptr);
   const Texts broken = Problems();
   ASSERT_EQ(broken.size(), 9u) << "each payment that could not reach the database is reported";
-  for (const std::string& problem : broken) EXPECT_THAT(problem, StartsWith("Error calling Run() on cs.CCPayment (order U-"));
+  for (const std::string& problem : broken)
+    EXPECT_THAT(problem, StartsWith("Error calling Run() on cs.CCPayment (order U-"));
 
   constexpr int kCyclesAway = 3;
   for (int cycle = 0; cycle < kCyclesAway; ++cycle) {
     const std::size_t created = static_cast<std::size_t>(classes_.CreatedCount());
     ASSERT_TRUE(RunCycle()) << "the service stopped cycling";
-    EXPECT_EQ(static_cast<std::size_t>(classes_.CreatedCount()), created) << "orders handed out without a list";
+    EXPECT_EQ(static_cast<std::size_t>(classes_.CreatedCount()), created)
+        << "orders handed out without a list";
     EXPECT_EQ(Problems().size(), broken.size() + cycle + 1) << "one report per cycle";
     EXPECT_THAT(Problems().back(), StartsWith("Pending-order query failed: "));
     EXPECT_TRUE(RunGuardIsFree());
@@ -476,9 +480,10 @@ TEST_P(ServiceFaults, AnUnreachableDatabaseIsReportedOncePerCycleAndEverythingIs
   ASSERT_TRUE(RunCycle());
   const std::size_t reports = Problems().size() - broken.size();
   const Tally tally = TallyOf(database_.Journal(), due);
-  std::printf("FIGURE: unreachable cycles %d query reports %zu broken payments reported %zu orders %zu "
-              "lost %d paid twice %d\n",
-              kCyclesAway, reports, broken.size(), due.size(), tally.lost, tally.paidTwice);
+  std::printf(
+      "FIGURE: unreachable cycles %d query reports %zu broken payments reported %zu orders %zu "
+      "lost %d paid twice %d\n",
+      kCyclesAway, reports, broken.size(), due.size(), tally.lost, tally.paidTwice);
   EXPECT_EQ(reports, static_cast<std::size_t>(kCyclesAway));
   EXPECT_EQ(tally.lost, 0);
   EXPECT_EQ(tally.paidTwice, 0);
@@ -513,9 +518,9 @@ TEST_P(ServiceFaults, APaymentComponentFailingForAThirdOfTheOrdersSettlesTheRest
     ASSERT_EQ(reports.size(), failing.size());
     for (const std::string& id : failing) {
       const int number = std::stoi(id.substr(2));
-      const std::string expected = number % 2 == 0
-                                       ? "Payment of order " + id + " failed: card processor connection reset"
-                                       : "Error calling Run() on cs.CCPayment (order " + id + ", error 0x80040B07)";
+      const std::string expected =
+          number % 2 == 0 ? "Payment of order " + id + " failed: card processor connection reset"
+                          : "Error calling Run() on cs.CCPayment (order " + id + ", error 0x80040B07)";
       EXPECT_EQ(std::count(reports.begin(), reports.end(), expected), 1) << expected;
     }
   };
@@ -538,10 +543,11 @@ TEST_P(ServiceFaults, APaymentComponentFailingForAThirdOfTheOrdersSettlesTheRest
   expectEachFailureReportedOnce(second);
 
   const Tally tally = TallyOf(database_.Journal(), succeeding);
-  std::printf("FIGURE: orders %d settled %zu failed %zu reported %zu (each once per cycle) paid twice %d "
-              "failed orders paid %zu\n",
-              kOrders, database_.Settled().size(), failing.size(), first.size(), tally.paidTwice,
-              database_.Journal().size() - succeeding.size());
+  std::printf(
+      "FIGURE: orders %d settled %zu failed %zu reported %zu (each once per cycle) paid twice %d "
+      "failed orders paid %zu\n",
+      kOrders, database_.Settled().size(), failing.size(), first.size(), tally.paidTwice,
+      database_.Journal().size() - succeeding.size());
   EXPECT_EQ(tally.lost, 0);
   EXPECT_EQ(tally.paidTwice, 0);
   EXPECT_EQ(database_.Journal().size(), succeeding.size());
@@ -557,8 +563,12 @@ INSTANTIATE_TEST_SUITE_P(, ServiceFaults, ::testing::Values(Backend::SQLite), Ba
 class ProcessFaults : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
-    ASSERT_EQ(testsupport::ChildProcess({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, Path("regsvr"), Environment()).Wait(), 0);
-    ASSERT_EQ(testsupport::ChildProcess({TILLMOOR_EXECUTABLE, "-RegServer"}, Path("register"), Environment()).Wait(), 0);
+    ASSERT_EQ(testsupport::ChildProcess({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, Path("regsvr"), Environment())
+                  .Wait(),
+              0);
+    ASSERT_EQ(testsupport::ChildProcess({TILLMOOR_EXECUTABLE, "-RegServer"}, Path("register"), Environment())
+                  .Wait(),
+              0);
   }
 
   fs::path Path(const std::string& name) const { return folder_.Path() / name; }
@@ -589,12 +599,16 @@ class ProcessFaults : public ::testing::TestWithParam<Backend> {
   }
 
   // A run of tillmoor with a cycle every 60000 / `timeScale` ms; its output goes to NAME.out.
-  std::unique_ptr<testsupport::ChildProcess> StartService(const std::string& name, const std::string& timeScale) {
-    return std::make_unique<testsupport::ChildProcess>(std::vector<std::string>{TILLMOOR_EXECUTABLE}, Path(name),
+  std::unique_ptr<testsupport::ChildProcess> StartService(const std::string& name,
+                                                          const std::string& timeScale) {
+    return std::make_unique<testsupport::ChildProcess>(std::vector<std::string>{TILLMOOR_EXECUTABLE},
+                                                       Path(name),
                                                        Environment({{"TESSERY_TIME_SCALE", timeScale}}));
   }
 
-  std::string Output(const std::string& name) const { return testsupport::ReadWholeFile(Path(name + ".out")); }
+  std::string Output(const std::string& name) const {
+    return testsupport::ReadWholeFile(Path(name + ".out"));
+  }
 
   // The settled orders, or -1 while the database is busy beyond the wait.
   int SettledCount() const {
@@ -643,10 +657,12 @@ TEST_P(ProcessFaults, KilledDuringACycleARestartedServiceRunsItsNextCycleAndSett
   }
 
   auto last = StartService("last", "6000");
-  ASSERT_TRUE(Eventually([&] { return SettledCount() == kOrders; })) << "the restarted service settled no more";
+  ASSERT_TRUE(Eventually([&] { return SettledCount() == kOrders; }))
+      << "the restarted service settled no more";
   last->Signal(SIGTERM);
   EXPECT_EQ(last->Wait(), 0);
-  EXPECT_EQ(Output("last"), "Service started with interval(minutes): 1\n") << "the restarted run reported problems";
+  EXPECT_EQ(Output("last"), "Service started with interval(minutes): 1\n")
+      << "the restarted run reported problems";
 
   const Tally tally = TallyOf(database_.Journal(), due);
   std::printf("FIGURE: kills 3 settled at each kill %d %d %d of %d, after restart %d lost %d paid twice %d\n",
@@ -708,8 +724,9 @@ TEST_P(ProcessFaults, AThousandFastCyclesKeepMemoryAndOpenFilesFlat) {
   EXPECT_EQ(service->Wait(), 0);
 
   const long growth = last.rssKb - first.rssKb;
-  std::printf("FIGURE: rss after %d cycles %ld kB after %d cycles %ld kB growth %ld kB; open files %ld then %ld\n",
-              atFirst, first.rssKb, atLast, last.rssKb, growth, first.fds, last.fds);
+  std::printf(
+      "FIGURE: rss after %d cycles %ld kB after %d cycles %ld kB growth %ld kB; open files %ld then %ld\n",
+      atFirst, first.rssKb, atLast, last.rssKb, growth, first.fds, last.fds);
   EXPECT_EQ(database_.Count("HEADERBILLINGSTATUS = 6"), 50);
   EXPECT_EQ(database_.Journal().size(), 50u);
   EXPECT_LE(last.fds, first.fds + 8) << "open files grow with the cycles";
