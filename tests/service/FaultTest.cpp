@@ -240,6 +240,34 @@ class HookedPayment final : public platform::ComObject<platform::IPayment> {
   platform::ComPtr<platform::IPayment> settle_;
 };
 
+// The order query's data access: a hook runs as the query creates its recordset, when the cycle holds
+// the run guard and has no list yet.
+class HookedDataAccess final : public platform::ado::DataAccess {
+ public:
+  explicit HookedDataAccess(platform::ado::DataAccess& inner) : inner_(inner) {}
+
+  void SetHook(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    hook_ = std::move(hook);
+  }
+
+  std::unique_ptr<platform::ado::Connection> NewConnection() override { return inner_.NewConnection(); }
+  std::unique_ptr<platform::ado::Recordset> NewRecordset() override {
+    std::function<void()> hook;
+    {
+      std::lock_guard lock(mutex_);
+      hook = hook_;
+    }
+    if (hook) hook();
+    return inner_.NewRecordset();
+  }
+
+ private:
+  platform::ado::DataAccess& inner_;
+  std::mutex mutex_;
+  std::function<void()> hook_;
+};
+
 class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterface<Backend> {
  protected:
   ServiceFaults() {
@@ -250,11 +278,12 @@ class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterfac
         platform::kPaymentProgId, kHookedPaymentClsid, [this](const platform::GUID& iid, void** out) {
           return platform::MakeComObject<HookedPayment>(calls_, *settings_, *odbc_)->QueryInterface(iid, out);
         });
-    payment_ = std::make_unique<PaymentBatchWork>(*odbc_, classes_, database_.ConnectionString());
+    payment_ = std::make_unique<PaymentBatchWork>(queryData_, classes_, database_.ConnectionString());
   }
 
   void TearDown() override {
     calls_.SetHook(nullptr);
+    queryData_.SetHook(nullptr);
     if (exited_ || !process_.joinable()) return;
     EXPECT_TRUE(scm_.DeliverControl(platform::svc::kControlStop));
     WaitForExit();
@@ -300,6 +329,7 @@ class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterfac
 
   OrderDatabase database_{GetParam(), testsupport::OdbcSandbox::Instance().NewDsnName("Faults")};
   std::unique_ptr<platform::ado::DataAccess> odbc_ = platform::ado::OpenOdbcDataAccess();
+  HookedDataAccess queryData_{*odbc_};
   std::unique_ptr<platform::Registry> settings_ = platform::OpenMemoryRegistry();
   platform::testing::ComClassTable classes_;
   PaymentCalls calls_;
@@ -313,11 +343,12 @@ unsigned SeedOf() {
   return std::random_device{}();
 }
 
-// 200 runs, each stopped at a random point: before its first cycle, at a random payment of its
-// cycle (sometimes twice, sometimes with a new order arriving meanwhile), or after the cycle. New
-// orders come between the runs; every run is a restart after the previous stop. A stop must never
-// cut a cycle short (every order of the cycle's list is settled before the service reports
-// STOPPED), no order may be handed out twice, and a last run settles whatever is left.
+// 200 runs, each stopped at a random point: before its first cycle, as its cycle starts the order
+// query, at a random payment of its cycle, or after the cycle; sometimes twice, sometimes with a new
+// order arriving at that moment. New orders come between the runs; every run is a restart after the
+// previous stop. A stop must never cut a cycle short (every order of the cycle's list is settled
+// before the service reports STOPPED), no order may be handed out twice, and a last run settles
+// whatever is left.
 TEST_P(ServiceFaults, StopsAtRandomPointsOfTwoHundredCyclesLoseNoOrderAndPayNoneTwice) {
   const unsigned seed = SeedOf();
   std::printf("seed %u (TESSERY_FAULT_SEED=%u replays this run)\n", seed, seed);
@@ -343,70 +374,84 @@ TEST_P(ServiceFaults, StopsAtRandomPointsOfTwoHundredCyclesLoseNoOrderAndPayNone
   };
   newOrders(4);
 
-  int cycles = 0, cutShort = 0, extraHandOuts = 0, stopsDuringPayments = 0;
+  enum Point { Idle, AtQuery, AtPayment, AfterCycle };
+  int cycles = 0, cutShort = 0, extraHandOuts = 0;
+  std::map<Point, int> stopsAt;
   for (int stop = 0; stop < kStops && !HasFatalFailure(); ++stop) {
     newOrders(uniform(0, 2));
     SetParameters(std::nullopt, static_cast<std::uint32_t>(uniform(1, 4)));
     const std::size_t callsBefore = calls_.Count();
-    const std::set<std::string> listed = pending;
-    // 0: before the first cycle; 1: at one of the cycle's payments; 2: after the cycle.
-    int point = uniform(0, 9) == 0 ? 0 : uniform(0, 5) == 0 ? 2 : 1;
-    if (point == 1 && listed.empty()) point = 2;
+    std::set<std::string> listed = pending;
+    const int draw = uniform(0, 19);
+    Point point = draw < 2 ? Idle : draw < 5 ? AtQuery : draw < 8 ? AfterCycle : AtPayment;
+    if (point == AtPayment && listed.empty()) point = AtQuery;
+    ++stopsAt[point];
     const std::size_t stopAt =
         callsBefore + static_cast<std::size_t>(uniform(1, std::max(1, static_cast<int>(listed.size()))));
-    const bool twice = uniform(0, 3) == 0;
-    const bool lateOrder = uniform(0, 2) == 0;
-    std::string late;
-    if (point == 1 && lateOrder) late = "L-" + std::to_string(stop);
-    calls_.SetHook([&, point, stopAt, twice, late](const std::string&, std::size_t call) -> HRESULT {
-      if (point != 1 || call != stopAt) return platform::hr::S_OK;
+    // A second stop only while the cycle holds the run: a stop that finds the service gone would
+    // wait in the manager for the next run.
+    const bool twice = (point == AtQuery || point == AtPayment) && uniform(0, 3) == 0;
+    const std::string late = uniform(0, 2) == 0 ? "L-" + std::to_string(stop) : "";
+    auto stopHere = [&, twice, late] {
       Stop();
       if (twice) Stop();
-      // An order that arrives while the stopped run's cycle still pays: the next run settles it.
       if (!late.empty()) database_.CreateOrders({{late, 4}});
-      return platform::hr::S_OK;
-    });
+    };
+    if (point == AtQuery) {
+      // The order arrives before the query runs: this cycle's list holds it.
+      queryData_.SetHook(stopHere);
+      if (!late.empty()) listed.insert(late);
+    }
+    if (point == AtPayment) {
+      // The order arrives after the query: the next run settles it.
+      calls_.SetHook([&, stopAt, stopHere](const std::string&, std::size_t call) {
+        if (call == stopAt) stopHere();
+        return platform::hr::S_OK;
+      });
+    }
 
     StartRun();
     if (HasFatalFailure()) break;
-    if (point == 0) {
-      Stop();
-    } else if (point == 1) {
-      ++stopsDuringPayments;
+    if (point == Idle) {
+      stopHere();
+    } else if (point == AfterCycle) {
+      ASSERT_TRUE(RunCycle()) << "stop " << stop;
+      stopHere();
+    } else {
       FireTimer();
       if (!Eventually([&] { return exited_.load(); })) {
-        ADD_FAILURE() << "stop " << stop << ": the cycle never made payment " << stopAt - callsBefore;
+        ADD_FAILURE() << "stop " << stop << ": the stop never came (point " << point << ", payment "
+                      << stopAt - callsBefore << " of " << listed.size() << ", calls "
+                      << calls_.Count() - callsBefore << ")";
         Stop();
       }
-    } else {
-      ASSERT_TRUE(RunCycle()) << "stop " << stop;
-      Stop();
     }
     WaitForExit();
     calls_.SetHook(nullptr);
-    cycles += point != 0;
+    queryData_.SetHook(nullptr);
+    cycles += point != Idle;
 
     Texts handed = calls_.Ids();
     handed.erase(handed.begin(), handed.begin() + static_cast<std::ptrdiff_t>(callsBefore));
     const std::set<std::string> handedSet(handed.begin(), handed.end());
     extraHandOuts += static_cast<int>(handed.size() - handedSet.size());
     for (const std::string& id : handedSet) extraHandOuts += listed.count(id) == 0;
-    if (point == 0) {
+    if (!late.empty()) {
+      due.insert(late);
+      pending.insert(late);
+    }
+    if (point == Idle) {
       EXPECT_TRUE(handed.empty()) << "a run stopped before its first cycle paid";
     } else {
       const std::set<std::string> left = database_.Pending();
       int missed = 0;
       for (const std::string& id : listed) missed += left.count(id) != 0;
       cutShort += missed != 0;
-      EXPECT_EQ(missed, 0) << "stop " << stop << " (after payment " << stopAt - callsBefore << " of "
-                           << listed.size() << ") left orders of its cycle unpaid";
+      EXPECT_EQ(missed, 0) << "stop " << stop << " (point " << point << ", payment " << stopAt - callsBefore
+                           << " of " << listed.size() << ") left orders of its cycle unpaid";
       for (const std::string& id : listed) {
         if (left.count(id) == 0) pending.erase(id);
       }
-    }
-    if (!late.empty()) {
-      due.insert(late);
-      pending.insert(late);
     }
   }
 
@@ -421,10 +466,11 @@ TEST_P(ServiceFaults, StopsAtRandomPointsOfTwoHundredCyclesLoseNoOrderAndPayNone
   const std::multiset<std::string> journal = database_.Journal();
   const Tally tally = TallyOf(journal, due);
   std::printf(
-      "FIGURE: seed %u stops %d cycles %d orders %zu lost %d paid twice %d handed out twice %d "
-      "cycles cut short %d\n",
-      seed, kStops, cycles, due.size(), tally.lost, tally.paidTwice, extraHandOuts, cutShort);
-  EXPECT_GT(stopsDuringPayments, kStops / 3);
+      "FIGURE: seed %u stops %d (idle %d, at the query %d, at a payment %d, after the cycle %d) cycles %d "
+      "orders %zu lost %d paid twice %d handed out twice %d cycles cut short %d\n",
+      seed, kStops, stopsAt[Idle], stopsAt[AtQuery], stopsAt[AtPayment], stopsAt[AfterCycle], cycles,
+      due.size(), tally.lost, tally.paidTwice, extraHandOuts, cutShort);
+  EXPECT_GT(stopsAt[AtPayment], kStops / 5) << "too few stops came during payments to show anything";
   EXPECT_EQ(tally.lost, 0);
   EXPECT_EQ(tally.paidTwice, 0);
   EXPECT_EQ(extraHandOuts, 0);
