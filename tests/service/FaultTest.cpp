@@ -33,7 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::HRESULT;
-using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using testsupport::Eventually;
 using Texts = std::vector<std::string>;
@@ -124,10 +123,15 @@ class OrderDatabase {
     const auto rows = Rows("SELECT ORDERID FROM ORDERHEADER WHERE HEADERBILLINGSTATUS = 6");
     return {rows.begin(), rows.end()};
   }
-  // The payment journal, one entry per payment.
+  // The payment journal, one entry per payment; empty before the first payment created it.
   std::multiset<std::string> Journal() const {
-    const auto exists = Rows("SELECT COUNT(*) FROM sqlite_master WHERE name = 'PAYMENTJOURNAL'");
-    if (exists.empty() || exists[0] == "0") return {};
+    std::string exists;
+    switch (backend_) {
+      case Backend::SQLite:
+        exists = "SELECT COUNT(*) FROM sqlite_master WHERE name = 'PAYMENTJOURNAL'";
+        break;
+    }
+    if (Rows(exists) != std::vector<std::string>{"1"}) return {};
     const auto rows = Rows("SELECT ORDERID FROM PAYMENTJOURNAL");
     return {rows.begin(), rows.end()};
   }
