@@ -713,6 +713,7 @@ TEST_P(ProcessFaults, KilledDuringACycleARestartedServiceRunsItsNextCycleAndSett
   EXPECT_EQ(last->Wait(), 0);
   EXPECT_EQ(Output("last"), "Service started with interval(minutes): 1\n")
       << "the restarted run reported problems";
+  EXPECT_EQ(testsupport::ReadWholeFile(Path("last.err")), "");
 
   const Tally tally = TallyOf(database_.Journal(), due);
   std::printf("FIGURE: kills 3 settled at each kill %d %d %d of %d, after restart %d lost %d paid twice %d\n",
@@ -772,6 +773,7 @@ TEST_P(ProcessFaults, AThousandFastCyclesKeepMemoryAndOpenFilesFlat) {
   last = FootprintOf(service->Pid());
   service->Signal(SIGTERM);
   EXPECT_EQ(service->Wait(), 0);
+  EXPECT_EQ(testsupport::ReadWholeFile(Path("fast.err")), "");
 
   const long growth = last.rssKb - first.rssKb;
   std::printf(
