@@ -2,13 +2,10 @@
 // registry file, unit folder and lock folder. Cycles that take time come from the executable's demo
 // work (TESSERY_DEMO_ORDERS, TESSERY_DEMO_PAYMENT_MS, TESSERY_DEMO_LOG); TESSERY_TIME_SCALE shortens
 // the one-minute period.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -16,10 +13,9 @@
 #include <sstream>
 
 #include "platform/Registry.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
-
-extern char** environ;
 
 namespace {
 
@@ -41,66 +37,18 @@ std::string Slurp(const fs::path& path) {
 }
 
 // One run of the executable; killed when the test leaves it running.
-class Process {
+class Process : public testsupport::ChildProcess {
  public:
   Process(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
-          const fs::path& output) {
-    std::map<std::string, std::string> variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string text(*entry);
-      const std::size_t equals = text.find('=');
-      if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    variables.erase("NOTIFY_SOCKET");
-    for (const auto& [name, value] : environment) variables[name] = value;
-    std::vector<std::string> envTexts;
-    for (const auto& [name, value] : variables) envTexts.push_back(name + "=" + value);
-    std::vector<std::string> argTexts{TILLMOOR_EXECUTABLE};
-    argTexts.insert(argTexts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv, envp;
-    for (auto& text : argTexts) argv.push_back(text.data());
-    for (auto& text : envTexts) envp.push_back(text.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, 1, (output.string() + ".out").c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::posix_spawn_file_actions_addopen(&actions, 2, (output.string() + ".err").c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    // The test program may block signals; the service must start with the usual mask.
-    posix_spawnattr_t attributes;
-    ::posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    EXPECT_EQ(::posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data()), 0);
-    ::posix_spawnattr_destroy(&attributes);
-    ::posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Process() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  void Signal(int signal) { ::kill(pid_, signal); }
-
-  // The exit status, or -1 when the process did not end within the watchdog (it is then killed).
-  int Wait() {
-    int status = 0;
-    const bool ended = Eventually([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; });
-    if (!ended) return -1;
-    exited_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+          const fs::path& output)
+      : ChildProcess(WithExecutable(arguments), output, environment) {}
 
  private:
-  pid_t pid_ = -1;
-  bool exited_ = false;
+  static std::vector<std::string> WithExecutable(const std::vector<std::string>& arguments) {
+    std::vector<std::string> all{TILLMOOR_EXECUTABLE};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return all;
+  }
 };
 
 class Tillmoor : public ::testing::Test {
