@@ -6,8 +6,8 @@
 // with its real batch work and the reference payment component settling in an order database; the
 // process tests run the built tillmoor. Each prints its result on one line starting "FIGURE:".
 //
-// The order database is a test parameter (Backend): every database step goes through OrderDatabase,
-// so another backend is one more value and one more branch there.
+// The order database is a test parameter (SQLite or PostgreSQL): every database step goes through
+// OrderDatabase.
 #include <gmock/gmock.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <utility>
 #include <sstream>
 
 #include "ServiceHarness.h"
@@ -25,6 +26,7 @@
 #include "platform/testing/ComClassTable.h"
 #include "service/PaymentBatchWork.h"
 #include "support/ChildProcess.h"
+#include "support/OdbcBackendTest.h"
 #include "support/OdbcSandbox.h"
 #include "support/TempFolder.h"
 
@@ -39,39 +41,31 @@ using Texts = std::vector<std::string>;
 
 // ---- the order database ----------------------------------------------------------------------------
 
-enum class Backend { SQLite };
-
-void PrintTo(Backend backend, std::ostream* out) {
-  switch (backend) {
-    case Backend::SQLite:
-      *out << "SQLite";
-      return;
-  }
-}
-
-std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
-  switch (info.param) {
-    case Backend::SQLite:
-      return "SQLite";
-  }
-  return "Unknown";
-}
+using testsupport::OdbcBackend;
 
 // One order database of a test, reached through the data source `dsn` of the process's ODBC sandbox.
 // Orders are (id, billing status); ids are plain text.
 class OrderDatabase {
  public:
-  OrderDatabase(Backend backend, const std::string& dsn) : backend_(backend), dsn_(dsn) {
+  // Nothing is made when the backend cannot be used here (the test skips itself in SetUp).
+  OrderDatabase(OdbcBackend backend, const std::string& dsn) : backend_(backend), dsn_(dsn) {
+    if (!testsupport::OdbcSandbox::Unavailable(backend_).empty()) return;
+    // A name is added to odbc.ini once per process and backend; a later database of that name
+    // starts empty.
+    auto [added, fresh] = Added().try_emplace(dsn_, backend_);
+    if (fresh || added->second != backend_) {
+      added->second = backend_;
+      sandbox_.AddDsn(backend_, dsn_);
+      return;
+    }
     switch (backend_) {
-      case Backend::SQLite:
-        // A name is added to odbc.ini once per process; a later database of that name starts empty.
-        if (Added().insert(dsn_).second) {
-          sandbox_.AddSqliteDsn(dsn_);
-        } else {
-          MakeReachable();
-          fs::remove(sandbox_.DatabaseFile(dsn_));
-          fs::remove(sandbox_.DatabaseFile(dsn_).string() + "-journal");
-        }
+      case OdbcBackend::SQLite:
+        MakeReachable();
+        fs::remove(sandbox_.DatabaseFile(dsn_));
+        fs::remove(sandbox_.DatabaseFile(dsn_).string() + "-journal");
+        break;
+      case OdbcBackend::PostgreSQL:
+        Sql("DROP TABLE IF EXISTS ORDERHEADER; DROP TABLE IF EXISTS PAYMENTJOURNAL");
         break;
     }
   }
@@ -99,9 +93,11 @@ class OrderDatabase {
   // one a line, columns separated by "|".
   std::string Sql(const std::string& sql) const {
     switch (backend_) {
-      case Backend::SQLite:
+      case OdbcBackend::SQLite:
         // The test's own writes skip the flush to disk: the code under test never needs them durable.
         return sandbox_.Sqlite(dsn_, ".timeout 5000\nPRAGMA synchronous = OFF;\n" + sql);
+      case OdbcBackend::PostgreSQL:
+        return sandbox_.Sql(dsn_, sql);
     }
     return {};
   }
@@ -125,32 +121,33 @@ class OrderDatabase {
   }
   // The payment journal, one entry per payment; empty before the first payment created it.
   std::multiset<std::string> Journal() const {
-    std::string exists;
-    switch (backend_) {
-      case Backend::SQLite:
-        exists = "SELECT COUNT(*) FROM sqlite_master WHERE name = 'PAYMENTJOURNAL'";
-        break;
-    }
-    if (Rows(exists) != std::vector<std::string>{"1"}) return {};
+    if (!sandbox_.HasTable(dsn_, "PAYMENTJOURNAL")) return {};
     const auto rows = Rows("SELECT ORDERID FROM PAYMENTJOURNAL");
     return {rows.begin(), rows.end()};
   }
 
   // The database cannot be opened until MakeReachable; its contents are kept. (SQLite: the file
-  // moves aside and a folder takes its name.)
+  // moves aside and a folder takes its name; PostgreSQL: the server stops, ending its connections.)
   void MakeUnreachable() {
     switch (backend_) {
-      case Backend::SQLite: {
+      case OdbcBackend::SQLite: {
         const fs::path file = sandbox_.DatabaseFile(dsn_);
         fs::rename(file, file.string() + ".away");
         fs::create_directory(file);
         break;
       }
+      case OdbcBackend::PostgreSQL:
+        testsupport::PostgresCluster::Get()->Stop();
+        stopped_ = true;
+        break;
     }
   }
   void MakeReachable() {
     switch (backend_) {
-      case Backend::SQLite: {
+      case OdbcBackend::PostgreSQL:
+        if (std::exchange(stopped_, false)) testsupport::PostgresCluster::Get()->Start();
+        break;
+      case OdbcBackend::SQLite: {
         const fs::path file = sandbox_.DatabaseFile(dsn_);
         std::error_code ec;
         if (!fs::exists(file.string() + ".away", ec)) return;
@@ -162,15 +159,16 @@ class OrderDatabase {
   }
 
  private:
-  static std::set<std::string>& Added() {
-    static std::set<std::string> added;
+  static std::map<std::string, OdbcBackend>& Added() {
+    static std::map<std::string, OdbcBackend> added;
     return added;
   }
 
   testsupport::OdbcSandbox& sandbox_ = testsupport::OdbcSandbox::Instance();
-  Backend backend_;
+  OdbcBackend backend_;
   std::string dsn_;
   bool created_ = false;
+  bool stopped_ = false;
 };
 
 // Each order once: how many orders were paid more than once, and how many not at all.
@@ -272,7 +270,7 @@ class HookedDataAccess final : public platform::ado::DataAccess {
   std::function<void()> hook_;
 };
 
-class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterface<Backend> {
+class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterface<OdbcBackend> {
  protected:
   ServiceFaults() {
     settings_->CreateKey(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey);
@@ -284,6 +282,8 @@ class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterfac
         });
     payment_ = std::make_unique<PaymentBatchWork>(queryData_, classes_, database_.ConnectionString());
   }
+
+  void SetUp() override { TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam()); }
 
   void TearDown() override {
     calls_.SetHook(nullptr);
@@ -604,15 +604,17 @@ TEST_P(ServiceFaults, APaymentComponentFailingForAThirdOfTheOrdersSettlesTheRest
   EXPECT_EQ(classes_.CreatedCount(), static_cast<int>(calls_.Count())) << "one component per order";
 }
 
-INSTANTIATE_TEST_SUITE_P(, ServiceFaults, ::testing::Values(Backend::SQLite), BackendName);
+TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(ServiceFaults);
 
 // ---- the built tillmoor ----------------------------------------------------------------------------
 
 // tillmoor in local-server mode with the reference payment component, each test in a temporary folder
 // with its own registry file and lock folder; the order database is the data source "Velmar".
-class ProcessFaults : public ::testing::TestWithParam<Backend> {
+class ProcessFaults : public ::testing::TestWithParam<OdbcBackend> {
  protected:
   void SetUp() override {
+    TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam());
+    testsupport::TsanSuppressionsForChildren(folder_.Path());
     ASSERT_EQ(testsupport::ChildProcess({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, Path("regsvr"), Environment())
                   .Wait(),
               0);
@@ -787,7 +789,7 @@ TEST_P(ProcessFaults, AThousandFastCyclesKeepMemoryAndOpenFilesFlat) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(, ProcessFaults, ::testing::Values(Backend::SQLite), BackendName);
+TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(ProcessFaults);
 
 }  // namespace
 }  // namespace tillmoor::testing
