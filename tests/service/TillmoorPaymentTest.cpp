@@ -2,73 +2,24 @@
 // with regsvr into a registry file of the test's own, settles the pending orders of an order database
 // reached through the data source "Velmar", on each backend (an SQLite file, a PostgreSQL server); a
 // SIGTERM stop lets the running cycle finish.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <set>
 #include <sstream>
 
 #include "platform/Registry.h"
+#include "support/ChildProcess.h"
 #include "support/OdbcBackendTest.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::ChildProcess;
 using testsupport::Eventually;
 using testsupport::OdbcBackend;
-
-// A child process with the test's environment; killed when the test leaves it running.
-class Child {
- public:
-  Child(std::vector<std::string> arguments, const fs::path& output) {
-    std::vector<char*> argv;
-    for (auto& text : arguments) argv.push_back(text.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, 1, (output.string() + ".out").c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::posix_spawn_file_actions_addopen(&actions, 2, (output.string() + ".err").c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawnattr_t attributes;
-    ::posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    EXPECT_EQ(::posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ), 0);
-    ::posix_spawnattr_destroy(&attributes);
-    ::posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Child() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  void Signal(int signal) { ::kill(pid_, signal); }
-
-  // The exit status, or -1 when the process did not end within the watchdog.
-  int Wait() {
-    int status = 0;
-    if (!Eventually([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; })) return -1;
-    exited_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-
- private:
-  pid_t pid_ = -1;
-  bool exited_ = false;
-};
 
 std::set<std::string> Lines(const std::string& text) {
   std::set<std::string> lines;
@@ -107,8 +58,8 @@ TEST_P(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLets
   ::setenv("TESSERY_TIME_SCALE", "6000", 1);
   ::unsetenv("NOTIFY_SOCKET");
   testsupport::TsanSuppressionsForChildren(folder);
-  ASSERT_EQ(Child({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, folder / "regsvr").Wait(), 0);
-  ASSERT_EQ(Child({TILLMOOR_EXECUTABLE, "-RegServer"}, folder / "register").Wait(), 0);
+  ASSERT_EQ(ChildProcess({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, folder / "regsvr").Wait(), 0);
+  ASSERT_EQ(ChildProcess({TILLMOOR_EXECUTABLE, "-RegServer"}, folder / "register").Wait(), 0);
   {
     auto registry = platform::OpenFileRegistry(folder / "registry.reg");
     const std::string parameters = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
@@ -121,7 +72,7 @@ TEST_P(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLets
                        platform::RegistryValue::DWord(20));
   }
 
-  Child service({TILLMOOR_EXECUTABLE}, folder / "service");
+  ChildProcess service({TILLMOOR_EXECUTABLE}, folder / "service");
   auto settledCount = [&] {
     try {
       return std::stoi(
