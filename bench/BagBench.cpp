@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "CountingMessageBoxes.h"
 #include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTC.h"
 #include "platform/DataProviders.h"
@@ -31,15 +32,6 @@
 namespace {
 
 using Json = nlohmann::json;
-
-class SilentMessageBoxes : public platform::MessageBoxes {
- public:
-  platform::MsgBoxResult Show(std::string_view, std::int32_t buttons, std::string_view) override {
-    ++shown;
-    return platform::FirstButton(buttons);
-  }
-  int shown = 0;
-};
 
 // A control started as a host starts it: the reference data-provider components in process serve the
 // test catalog, so the provider combos offer its providers.
@@ -58,7 +50,7 @@ struct Control {
         dtc::HeaderDTCServices{.messageBoxes = boxes, .components = &classes, .registry = registry.get()});
   }
 
-  SilentMessageBoxes boxes;
+  bench::CountingMessageBoxes boxes;
   std::unique_ptr<platform::Registry> registry = platform::OpenMemoryRegistry();
   platform::testing::ComClassTable classes;
   std::unique_ptr<dtc::HeaderDTC> control;

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "CountingMessageBoxes.h"
 #include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTC.h"
 #include "platform/DataProviders.h"
@@ -26,15 +27,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class CountingMessageBoxes : public platform::MessageBoxes {
- public:
-  platform::MsgBoxResult Show(std::string_view, std::int32_t buttons, std::string_view) override {
-    ++shown;
-    return platform::FirstButton(buttons);
-  }
-  int shown = 0;
-};
 
 std::string ReadFile(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -149,7 +141,7 @@ class LargePage {
   }
 
   fs::path folder_;
-  CountingMessageBoxes boxes_;
+  bench::CountingMessageBoxes boxes_;
   platform::testing::MappedDrives drives_;
   std::unique_ptr<platform::TextFiles> files_;
   std::unique_ptr<platform::Registry> registry_ = platform::OpenMemoryRegistry();

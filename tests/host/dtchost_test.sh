@@ -4,17 +4,10 @@
 # page byte for byte from the demo installation and reports what it cannot do.
 #   dtchost_test.sh DTCHOST REGSVR CONTROL_MODULE DATAPROVIDER_MODULE
 set -u
-absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+source "$(dirname "$0")/../support/shell_test.sh"
 host="$(absolute "$1")"
 regsvr="$(absolute "$2")"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-dir="$(mktemp -d)"
-trap 'rm -rf "$dir"' EXIT
-failures=0
-check() {  # check DESCRIPTION CONDITION...
-  local what="$1"; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
 
 # The machine: drive C: is demo/, the demo installation's catalog of data providers, and the control
 # and the data-provider components registered with regsvr, as an installation does. noinstall.reg
@@ -221,4 +214,4 @@ printf 'tab "DRAV Link"\npick DRAVLinksGrid 1 0 x\n' >"$dir/nocombo.script"
 faulty nocombo 2 "a click on cell 1 0 of 'DRAVLinksGrid' opened no combo"
 
 echo "$failures failed"
-test "$failures" -eq 0
+finish

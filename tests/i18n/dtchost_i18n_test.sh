@@ -4,17 +4,10 @@
 # and the database holds exactly the expected rows.
 #   dtchost_i18n_test.sh DTCHOST REGSVR CONTROL_MODULE DATAPROVIDER_MODULE DATASOURCE_MODULE
 set -u
-absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+source "$(dirname "$0")/../support/shell_test.sh"
 host="$(absolute "$1")"
 regsvr="$(absolute "$2")"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-dir="$(mktemp -d)"
-trap '[ -n "${KEEP:-}" ] || rm -rf "$dir"' EXIT
-failures=0
-check() {  # check DESCRIPTION CONDITION...
-  local what="$1"; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
 
 export TESSERY_DRIVE_C="$root/demo" TESSERY_REGISTRY="$dir/registry.reg"
 cat >"$dir/registry.reg" <<'REG'
@@ -63,4 +56,4 @@ check "a script ending in an open dialog exits 4" test $? -eq 4
 check "and names the dialog" grep -q "while dialog 'SpecifyI18NFieldValueDialog' was open" "$dir/open.err"
 check "and saves nothing" test ! -e "$dir/open.json"
 
-[ "$failures" -eq 0 ]
+finish
