@@ -23,6 +23,7 @@
 #include "dtc/PageText.h"
 #include "dtc/TextFunctions.h"
 #include "platform/DesignTimeControlSite.h"
+#include "tests/support/PlainReplace.h"
 
 namespace {
 
@@ -31,24 +32,7 @@ using dtc::ProviderKind;
 
 constexpr char kInstallKey[] = "SOFTWARE\\Tessery\\Tessery Corvane";
 
-// Replace(text, find, replacement, compare:=text) as the plain definition reads: at each position
-// either an occurrence (letters compared without regard to ASCII case) or one character copied.
-std::string PlainReplace(std::string_view text, std::string_view find, std::string_view replacement) {
-  const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-  std::string result;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    bool match = !find.empty() && i + find.size() <= text.size();
-    for (std::size_t k = 0; match && k < find.size(); ++k) match = upper(text[i + k]) == upper(find[k]);
-    if (match) {
-      result += replacement;
-      i += find.size();
-    } else {
-      result += text[i++];
-    }
-  }
-  return result;
-}
+using testsupport::PlainReplace;
 
 class PageFixture {
  public:

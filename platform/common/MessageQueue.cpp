@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "ClockWake.h"
 #include "MessagingCore.h"
 
 namespace platform::detail {
@@ -112,14 +113,7 @@ class CoreMessaging final : public InspectableMessaging {
     hub_->clock = std::move(clock);
     hub_->timeScale = timeScale;
     hub_->faults = std::move(faults);
-    std::weak_ptr<Hub> weakHub = hub_;
-    hub_->wake = std::make_shared<std::function<void()>>([weakHub] {
-      if (auto hub = weakHub.lock()) {
-        { std::lock_guard lock(hub->mutex); }
-        hub->cv.notify_all();
-      }
-    });
-    hub_->clock->OnAdvance(hub_->wake);
+    detail::WakeOnClockAdvance(hub_);
   }
 
   std::unique_ptr<MessageQueue> OpenQueue() override {

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "ClockWake.h"
 #include "ThreadingCore.h"
 #include "platform/Win32Error.h"
 
@@ -133,14 +134,7 @@ class CoreThreading final : public Threading {
   CoreThreading(std::shared_ptr<Clock> clock, std::unique_ptr<NamedEventSource> named, ThreadingFaults faults)
       : hub_(std::make_shared<Hub>()), named_(std::move(named)), faults_(std::move(faults)) {
     hub_->clock = std::move(clock);
-    std::weak_ptr<Hub> weakHub = hub_;
-    hub_->wake = std::make_shared<std::function<void()>>([weakHub] {
-      if (auto hub = weakHub.lock()) {
-        { std::lock_guard lock(hub->mutex); }
-        hub->cv.notify_all();
-      }
-    });
-    hub_->clock->OnAdvance(hub_->wake);
+    detail::WakeOnClockAdvance(hub_);
   }
 
   EventHandle CreateEvent(bool manualReset, bool initialState, std::string_view name, long& error) override {

@@ -4,31 +4,14 @@
 
 #include "dtc/TextFunctions.h"
 #include "support/ErrorNumber.h"
+#include "support/PlainReplace.h"
 
 namespace dtc {
 namespace {
 
 using testsupport::ErrorNumberOf;
 
-// Replace as the plain definition reads: walk the text one character at a time, and at each
-// position either take an occurrence (compared letter by letter without regard to case) or copy one
-// character.
-std::string PlainReplace(const std::string& text, const std::string& find, const std::string& replacement) {
-  const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
-  std::string result;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    bool match = !find.empty() && i + find.size() <= text.size();
-    for (std::size_t k = 0; match && k < find.size(); ++k) match = upper(text[i + k]) == upper(find[k]);
-    if (match) {
-      result += replacement;
-      i += find.size();
-    } else {
-      result += text[i++];
-    }
-  }
-  return result;
-}
+using testsupport::PlainReplace;
 
 TEST(ReplaceNoCase, AgreesWithThePlainDefinitionOnRandomTexts) {
   std::mt19937 random(20240607);
