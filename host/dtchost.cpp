@@ -18,7 +18,6 @@
 // control's request, so the text written is only what the control had when it stopped; 4 (edit,
 // new) the script is faulty or one of its lines failed. A bag file is written only after a complete
 // save, and never after a failure.
-#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -168,35 +167,9 @@ std::optional<RenderOptions> ParseRender(int argc, char** argv) {
   return options;
 }
 
-// Render stands in for the installation a page was designed on: the providers the page itself names
-// are offered beside the catalog's, so that load can select them whatever this installation offers.
-void OfferThePagesProviders(host::HostedHeaderDTC& control, const char* path) {
-  std::vector<std::string> providers;
-  try {
-    platform::MemoryPropertyBag bag = platform::ReadPropertyBagFile(path);
-    for (const char* name : {"DataProvider", "LinkedDataProvider"}) {
-      std::string provider = bag.ReadProperty(name, platform::Variant("")).ToString();
-      if (!provider.empty()) providers.push_back(std::move(provider));
-    }
-  } catch (const platform::Error&) {
-    return;  // a bag that cannot be read is reported by the control's load
-  }
-  platform::Form& form = control.Form();
-  for (const char* name :
-       {"DataProvidersCombo", "DRAVLinkedDataProvidersCombo", "EAILinkedDataProvidersCombo"}) {
-    auto* combo = dynamic_cast<platform::ComboBox*>(form.Find(name));
-    if (combo == nullptr) continue;
-    for (const std::string& provider : providers) {
-      const auto& offered = combo->Items();
-      if (std::find(offered.begin(), offered.end(), provider) == offered.end()) combo->AddItem(provider);
-    }
-  }
-}
-
 int Render(const RenderOptions& options) {
   Session session;
   if (!session.Start()) return kFailed;
-  OfferThePagesProviders(*session.control, options.bag);
   if (!Load(*session.control, options.bag)) {
     std::cerr << "dtchost: the control could not load " << options.bag << "; no text produced\n";
     return kFailed;
