@@ -1,6 +1,7 @@
 <%@ Language=VBScript %>
 <% Option Explicit %>
 <!--#INCLUDE file="../Vistelle/include/DataProvider.asp" -->
+<!--#INCLUDE file ="../include/extra.asp" -->
 <%
 '------------------------------------------------------------------------------
 ' Page header for the data provider KRMOrders.
@@ -69,6 +70,7 @@ End Function 'GetCutoff()
 
 Function GetStatus()
 
+Dim s
 s = "OPEN"
 GetStatus = s
 
