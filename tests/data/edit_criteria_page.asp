@@ -61,7 +61,8 @@ If "" <> "" Then
 End If
 
 mDataProvider.Open mReturnFields
-%>
+
+' The page's own functions, written in the HeaderDTC for its criteria:
 Function GetCutoff()
 
 GetCutoff = 1000
@@ -76,4 +77,4 @@ GetStatus = s
 
 End Function 'GetStatus()
 
-
+%>
