@@ -16,7 +16,8 @@ Sub Record(pLine)
 End Sub
 
 ' A value as the records show it, on one line: texts quoted as in VBScript, arrays and dictionaries
-' with their items, a date by its type only (pages compute dates from today), a provider by its name.
+' with their items, a date by its type only (pages compute dates from today), a provider by its name,
+' Empty (a function that set no result) and Null by name.
 Function Describe(pValue)
 	Dim lText, lItem
 	If IsObject(pValue) Then
@@ -43,6 +44,8 @@ Function Describe(pValue)
 		Describe = Replace(Replace(lText, vbCr, """ & vbCr & """), vbLf, """ & vbLf & """)
 	ElseIf VarType(pValue) = vbDate Then
 		Describe = "Date"
+	ElseIf IsEmpty(pValue) Or IsNull(pValue) Then
+		Describe = TypeName(pValue)
 	Else
 		Describe = CStr(pValue)
 	End If

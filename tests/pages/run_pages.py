@@ -123,11 +123,12 @@ class Wine:
         self.started = False
 
     def start(self):
-        # The server first, persistent until stop(); it keeps no pipe of ours open.
+        # The server first, kept up between the runs until stop() and 10 s after its last client
+        # should the test be killed; it keeps no pipe of ours open.
         prefix = Path(self.env["WINEPREFIX"])
         prefix.mkdir()
         prefix.chmod(0o700)
-        subprocess.run(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL,
+        subprocess.run(["wineserver", "-p10"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True, timeout=60)
         self.started = True
         self.call(["wineboot", "--init"], timeout=240)
