@@ -11,12 +11,18 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/Ado.h"
@@ -164,6 +170,98 @@ class Link {
  private:
   Handle handle_;
   bool connected_ = false;
+};
+
+// The idle connections of a pooling DataAccess (Pooling in platform/Ado.h), in the order they came
+// back. A thread of the pool, started when the first one comes back, disconnects each once it has
+// been idle for the limit; the rest are disconnected when the pool goes.
+class LinkPool {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  LinkPool(std::shared_ptr<const Environment> environment, std::chrono::milliseconds idleLimit)
+      : environment_(std::move(environment)), idleLimit_(idleLimit) {}
+  ~LinkPool() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    if (reaper_.joinable()) reaper_.join();
+  }
+  LinkPool(const LinkPool&) = delete;
+  LinkPool& operator=(const LinkPool&) = delete;
+
+  // The connection to `connectionString` that came back last and is still within the limit, or null.
+  std::unique_ptr<Link> Take(const std::string& connectionString) {
+    std::lock_guard lock(mutex_);
+    const Clock::time_point now = Clock::now();
+    for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+      if (it->connectionString == connectionString && now - it->since < idleLimit_) {
+        std::unique_ptr<Link> link = std::move(it->link);
+        idle_.erase(std::next(it).base());
+        return link;
+      }
+    }
+    return nullptr;
+  }
+
+  // Keeps `link`; gives it back (to be disconnected) when the pool cannot start its thread.
+  std::unique_ptr<Link> Give(const std::string& connectionString, std::unique_ptr<Link> link) {
+    bool wasEmpty;
+    {
+      std::lock_guard lock(mutex_);
+      if (!reaper_.joinable()) {
+        try {
+          reaper_ = std::thread([this] { Reap(); });
+        } catch (const std::system_error&) {
+          return link;
+        }
+      }
+      wasEmpty = idle_.empty();
+      idle_.push_back(Idle{connectionString, std::move(link), Clock::now()});
+    }
+    // The reaper sleeps until the oldest connection is due; only a first one changes that.
+    if (wasEmpty) changed_.notify_all();
+    return nullptr;
+  }
+
+ private:
+  struct Idle {
+    std::string connectionString;
+    std::unique_ptr<Link> link;
+    Clock::time_point since;
+  };
+
+  void Reap() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+      // Timed even with nothing to wait for, so that a lost wake-up costs at most one limit.
+      const Clock::time_point due =
+          idle_.empty() ? Clock::now() + idleLimit_ : idle_.front().since + idleLimit_;
+      if (idle_.empty() || Clock::now() < due) {
+        changed_.wait_until(lock, due);
+        continue;
+      }
+      std::vector<std::unique_ptr<Link>> expired;
+      while (!idle_.empty() && idle_.front().since + idleLimit_ <= Clock::now()) {
+        expired.push_back(std::move(idle_.front().link));
+        idle_.pop_front();
+      }
+      // Disconnecting may wait for the server: not while holding the pool.
+      lock.unlock();
+      expired.clear();
+      lock.lock();
+    }
+  }
+
+  const std::shared_ptr<const Environment> environment_;  // outlives every link
+  const std::chrono::milliseconds idleLimit_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Idle> idle_;
+  bool stopping_ = false;
+  std::thread reaper_;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -628,8 +726,8 @@ class OdbcRecordset final : public Recordset {
 
 class OdbcConnection final : public Connection {
  public:
-  explicit OdbcConnection(std::shared_ptr<const Environment> environment)
-      : environment_(std::move(environment)) {}
+  OdbcConnection(std::shared_ptr<const Environment> environment, std::shared_ptr<LinkPool> pool)
+      : environment_(std::move(environment)), pool_(std::move(pool)) {}
 
   ~OdbcConnection() override {
     // Work of an unfinished transaction is rolled back, never committed by going away.
@@ -646,23 +744,31 @@ class OdbcConnection final : public Connection {
   void Open(std::string_view connectionString) override {
     if (link_) RaiseAdo(hr::ObjectOpen);
     if (!connectionString.empty()) connectionString_ = connectionString;
-    link_ = std::make_unique<Link>(*environment_, connectionString_);
+    if (pool_) link_ = pool_->Take(connectionString_);
+    if (!link_) link_ = std::make_unique<Link>(*environment_, connectionString_);
     inTransaction_ = manualCommit_ = false;
+    reusable_ = true;
   }
 
-  // Closed afterwards whatever fails; the first failure is raised once everything is released.
+  // Closed afterwards whatever fails; the first failure is raised once everything is released. A
+  // pooling DataAccess keeps the connection instead when it is clean.
   void Close() override {
     if (!link_) RaiseAdo(hr::ObjectClosed);
-    const std::unique_ptr<Link> link = std::move(link_);
+    std::unique_ptr<Link> link = std::move(link_);
     const bool rollBack = manualCommit_;
     inTransaction_ = manualCommit_ = false;
     std::exception_ptr failure;
     if (rollBack) {
       try {
         link->EndTransaction(SQL_ROLLBACK);
+        if (pool_) link->SetAutocommit(true);  // as a new connection starts
       } catch (...) {
         failure = std::current_exception();
       }
+    }
+    if (pool_ && reusable_ && !failure) {
+      link = pool_->Give(connectionString_, std::move(link));
+      if (!link) return;
     }
     try {
       link->Disconnect();
@@ -685,7 +791,7 @@ class OdbcConnection final : public Connection {
         RaiseAdo(hr::InvalidArgument);
     }
     RestoreAutocommit();
-    StatementResult result = RunStatement(*link_, commandText, keepRows);
+    StatementResult result = OnLink([&] { return RunStatement(*link_, commandText, keepRows); });
     if (recordsAffected) *recordsAffected = result.recordsAffected;
     auto recordset = std::make_unique<OdbcRecordset>(environment_);
     if (result.returnsRows && keepRows) recordset->Adopt(std::move(result.rows), true);
@@ -696,7 +802,7 @@ class OdbcConnection final : public Connection {
     if (!link_) RaiseAdo(hr::ObjectClosed);
     if (inTransaction_) RaiseAdo(hr::TransactionExists);
     if (!manualCommit_) {
-      link_->SetAutocommit(false);
+      OnLink([&] { link_->SetAutocommit(false); });
       manualCommit_ = true;
     }
     inTransaction_ = true;
@@ -711,7 +817,7 @@ class OdbcConnection final : public Connection {
   void EndTransaction(SQLSMALLINT completion) {
     if (!link_) RaiseAdo(hr::ObjectClosed);
     if (!inTransaction_) RaiseAdo(hr::NoTransaction);
-    link_->EndTransaction(completion);
+    OnLink([&] { link_->EndTransaction(completion); });
     inTransaction_ = false;
     RestoreAutocommit();
   }
@@ -721,32 +827,51 @@ class OdbcConnection final : public Connection {
   // never left uncommitted unnoticed.
   void RestoreAutocommit() {
     if (!manualCommit_ || inTransaction_) return;
-    link_->SetAutocommit(true);
+    OnLink([&] { link_->SetAutocommit(true); });
     manualCommit_ = false;
   }
 
+  // Runs `step` on the link; a failure leaves the connection out of the pool at Close, since the
+  // link may be broken.
+  template <typename Step>
+  auto OnLink(Step step) -> decltype(step()) {
+    try {
+      return step();
+    } catch (...) {
+      reusable_ = false;
+      throw;
+    }
+  }
+
   std::shared_ptr<const Environment> environment_;
+  std::shared_ptr<LinkPool> pool_;  // null: no pooling
   std::string connectionString_;
   std::unique_ptr<Link> link_;  // null while closed
   bool inTransaction_ = false;
   bool manualCommit_ = false;  // autocommit is off on the data source
+  bool reusable_ = true;       // nothing done on the link since it was opened has failed
 };
 
 class OdbcDataAccess final : public DataAccess {
  public:
+  explicit OdbcDataAccess(Pooling pooling)
+      : pool_(pooling.idleLimit.count() > 0 ? std::make_shared<LinkPool>(environment_, pooling.idleLimit)
+                                            : nullptr) {}
+
   std::unique_ptr<Connection> NewConnection() override {
-    return std::make_unique<OdbcConnection>(environment_);
+    return std::make_unique<OdbcConnection>(environment_, pool_);
   }
   std::unique_ptr<Recordset> NewRecordset() override { return std::make_unique<OdbcRecordset>(environment_); }
 
  private:
   std::shared_ptr<const Environment> environment_ = std::make_shared<const Environment>();
+  std::shared_ptr<LinkPool> pool_;  // null: no pooling
 };
 
 }  // namespace
 
-std::unique_ptr<DataAccess> OpenOdbcDataAccess() {
-  return std::make_unique<OdbcDataAccess>();
+std::unique_ptr<DataAccess> OpenOdbcDataAccess(Pooling pooling) {
+  return std::make_unique<OdbcDataAccess>(pooling);
 }
 
 }  // namespace platform::ado

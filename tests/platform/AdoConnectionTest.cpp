@@ -8,6 +8,7 @@
 
 #include "platform/Ado.h"
 #include "support/ErrorNumber.h"
+#include "support/OdbcBackendTest.h"
 #include "support/OdbcSandbox.h"
 
 namespace platform::ado {
@@ -210,6 +211,94 @@ TEST_F(AdoConnectionTest, TwoThreadsWithTheirOwnConnectionsShareOneDatabaseFile)
   EXPECT_TRUE(b.get());
   EXPECT_EQ(sandbox_.Sqlite(dsn_, "SELECT COUNT(DISTINCT ID) FROM ORDERS"),
             std::to_string(2 * kRowsPerThread) + "\n");
+}
+
+// A temporary table lives as long as its session, so it tells whether an Open got the connection a
+// Close gave back or a new one.
+TEST_F(AdoConnectionTest, APoolingDataAccessReusesOnlyConnectionsClosedClean) {
+  const std::unique_ptr<DataAccess> pooling = OpenOdbcDataAccess({.idleLimit = std::chrono::minutes(5)});
+  auto open = [&] {
+    auto connection = pooling->NewConnection();
+    connection->Open(connectionString_);
+    return connection;
+  };
+  auto sameSession = [](Connection& connection) {
+    try {
+      connection.Execute("SELECT COUNT(*) FROM SESSION_MARK");
+      return true;
+    } catch (const DataAccessError&) {
+      return false;
+    }
+  };
+  auto connection = open();
+  connection->Execute("CREATE TEMP TABLE SESSION_MARK (X INTEGER)");
+  connection->Close();
+
+  // A transaction left open is rolled back, and the connection comes back committing on its own.
+  connection = open();
+  ASSERT_TRUE(sameSession(*connection)) << "a clean connection was not reused";
+  connection->BeginTrans();
+  connection->Execute("INSERT INTO ORDERS VALUES (1, 3, 'left open')");
+  connection->Close();
+  connection = open();
+  EXPECT_TRUE(sameSession(*connection));
+  connection->Execute("INSERT INTO ORDERS VALUES (2, 3, 'autocommit')");
+  EXPECT_EQ(sandbox_.Sqlite(dsn_, "SELECT ID FROM ORDERS"), "2\n");
+
+  // After a failure the connection is not trusted again.
+  EXPECT_THROW(connection->Execute("SELECT * FROM NO_SUCH_TABLE"), DataAccessError);
+  connection->Close();
+  connection = open();
+  EXPECT_FALSE(sameSession(*connection));
+
+  // Nor is one dropped without Close, nor one of another connection string.
+  connection->Execute("CREATE TEMP TABLE SESSION_MARK (X INTEGER)");
+  connection.reset();
+  connection = open();
+  EXPECT_FALSE(sameSession(*connection));
+  connection->Execute("CREATE TEMP TABLE SESSION_MARK (X INTEGER)");
+  connection->Close();
+  auto other = pooling->NewConnection();
+  other->Open("DSN=" + dsn_);
+  EXPECT_FALSE(sameSession(*other));
+
+  // Without pooling every Open connects anew.
+  auto plain = Open();
+  plain->Execute("CREATE TEMP TABLE SESSION_MARK (X INTEGER)");
+  plain->Close();
+  plain = Open();
+  EXPECT_FALSE(sameSession(*plain));
+}
+
+// A pooled connection whose server restarted while it was idle fails at its first statement, and the
+// next Open connects anew.
+TEST(AdoConnectionPooling, AConnectionBrokenWhileIdleFailsOnceAndIsNotPooledAgain) {
+  TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(testsupport::OdbcBackend::PostgreSQL);
+  auto& sandbox = OdbcSandbox::Instance();
+  const std::string connectionString =
+      sandbox.AddPostgresDsn(sandbox.NewDsnName("Pooled")) + ";UID=WWWapps;PWD=";
+  const std::unique_ptr<DataAccess> pooling = OpenOdbcDataAccess({.idleLimit = std::chrono::minutes(5)});
+  auto open = [&] {
+    auto connection = pooling->NewConnection();
+    connection->Open(connectionString);
+    return connection;
+  };
+  auto connection = open();
+  connection->Execute("SELECT 1");
+  connection->Close();
+
+  testsupport::PostgresCluster::Get()->Stop();
+  testsupport::PostgresCluster::Get()->Start();
+  connection = open();
+  EXPECT_THROW(connection->Execute("SELECT 1"), DataAccessError);
+  try {
+    connection->Close();
+  } catch (const DataAccessError&) {
+    // Disconnecting a broken link may report the break once more.
+  }
+  connection = open();
+  EXPECT_EQ(connection->Execute("SELECT 2 AS N")->Field("N").ToLong(), 2);
+  connection->Close();
 }
 
 }  // namespace

@@ -39,6 +39,7 @@
 // DataAccess may be shared between threads.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -199,8 +200,23 @@ class DataAccess {
   virtual std::unique_ptr<Recordset> NewRecordset() = 0;
 };
 
+// Connection pooling, which a DataAccess does only when asked to (an idle limit above zero). A
+// Connection closed in a clean state (nothing it did failed, its transaction rolled back, autocommit
+// on) goes back to its DataAccess still connected, and the next Open with the same connection string
+// takes the connection returned last instead of connecting anew, provided it has been idle for less
+// than the limit. Idle connections are disconnected once the limit has passed (by a thread of the
+// DataAccess), and all of them when the DataAccess and every Connection it made are gone. A
+// Connection destroyed without Close, and recordsets opened on a connection string, never pool.
+// What pooling keeps besides the connection: the session's own state (settings, temporary tables,
+// locks held for the session) goes with it to its next user, so code that leaves such state behind
+// does not pool. A pooled connection whose server went away while it was idle fails at its first
+// statement; it is then disconnected at Close and not pooled again.
+struct Pooling {
+  std::chrono::milliseconds idleLimit{0};  // 0: no pooling, every Close disconnects
+};
+
 // The ODBC backend (the driver manager of the system). The driver manager reads the data sources from
 // $ODBCSYSINI/odbc.ini and $ODBCINI when it is first used in a process; set them before that.
-std::unique_ptr<DataAccess> OpenOdbcDataAccess();
+std::unique_ptr<DataAccess> OpenOdbcDataAccess(Pooling pooling = {});
 
 }  // namespace platform::ado
