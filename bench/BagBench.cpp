@@ -1,5 +1,5 @@
-// Property-bag load and save of a large page, at 10,000 and 20,000 items, against parsing and writing
-// the same JSON with the JSON library alone in the same run.
+// Property-bag load and save of a large page: their growth from 10,000 to 20,000 items, and their time
+// against parsing and writing the same JSON with the JSON library alone.
 //
 // An item is a return field (half of them, on the DRAV tab, every second one marked for field-name
 // translation and every fourth for field-value translation) or a criteria row (the other half, on
@@ -8,13 +8,15 @@
 // written as JSON text. The baselines parse the same text into the JSON library's own object (names
 // kept sorted; its insertion-ordered object finds names by linear search, which is no baseline for
 // 20,000 names), and write that object.
-// After the runs the program prints, per size, load / parse and save / write, and the growth
-// time(20,000) / time(10,000) of each, which stays about 2 when load and save grow linearly (CPU
-// time; the median of the runs with --benchmark_repetitions, which scripts/bench passes).
+// Each iteration of BagLoad (BagSave) is one round (bench/Rounds.h): load (save) at 10,000 and 20,000
+// items and JSON parse (write) at both sizes, in alternating order, timed in processor time of the
+// thread. Reported, each the median over the rounds: "growth" = time(20,000) / time(10,000) of load
+// (save), with its spread (about 2 when it grows linearly; target at most 3), "json_growth" the same
+// for the JSON library, and "vs_json_10000", "vs_json_20000" = load / parse (save / write) of the
+// same page.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "CountingMessageBoxes.h"
+#include "Rounds.h"
 #include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTC.h"
 #include "platform/DataProviders.h"
@@ -97,110 +100,86 @@ const std::string& PageJson(int items) {
   return text;
 }
 
-void BagLoad(benchmark::State& state) {
-  const std::string& text = PageJson(static_cast<int>(state.range(0)));
+constexpr int kSizes[] = {10000, 20000};
+
+// One round's work at `items` items: the bag's and the JSON library's.
+struct Work {
+  std::function<void()> bag;
+  std::function<void()> json;
+};
+
+// Times `work` at both sizes in rounds and reports the figures above.
+void Grow(benchmark::State& state, const Work (&work)[2]) {
+  bench::Ratios growth, jsonGrowth, vsJson[2];
   for (auto _ : state) {
-    platform::MemoryPropertyBag bag = platform::ParsePropertyBagJson(text);
-    Control loaded;
-    if (!loaded.control->UserControl_ReadProperties(bag)) state.SkipWithError("the page does not load");
-    benchmark::DoNotOptimize(loaded.control->Editor().DRAV.SelectedFieldsList.ListCount());
+    const std::vector<double> t = bench::TimeRound(state.iterations(), bench::ThreadCpuSeconds,
+                                                   {work[0].bag, work[1].bag, work[0].json, work[1].json});
+    growth.Add(t[1] / t[0]);
+    jsonGrowth.Add(t[3] / t[2]);
+    for (int n = 0; n < 2; ++n) vsJson[n].Add(t[n] / t[2 + n]);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  growth.Report(state, "growth");
+  jsonGrowth.Report(state, "json_growth");
+  for (int n = 0; n < 2; ++n) vsJson[n].Report(state, "vs_json_" + std::to_string(kSizes[n]));
+}
+
+void Load(benchmark::State& state, const std::string& text) {
+  platform::MemoryPropertyBag bag = platform::ParsePropertyBagJson(text);
+  Control loaded;
+  if (!loaded.control->UserControl_ReadProperties(bag)) state.SkipWithError("the page does not load");
+  benchmark::DoNotOptimize(loaded.control->Editor().DRAV.SelectedFieldsList.ListCount());
+}
+
+void Parse(const std::string& text) {
+  Json object = Json::parse(text);
+  benchmark::DoNotOptimize(object.size());
+}
+
+void BagLoad(benchmark::State& state) {
+  bench::SteadyAllocator();
+  const std::string* texts[] = {&PageJson(kSizes[0]), &PageJson(kSizes[1])};
+  Work work[2];
+  for (int n = 0; n < 2; ++n) {
+    work[n] = {[&, n] { Load(state, *texts[n]); }, [&, n] { Parse(*texts[n]); }};
+  }
+  Grow(state, work);
 }
 
 void BagSave(benchmark::State& state) {
-  const std::string& text = PageJson(static_cast<int>(state.range(0)));
-  platform::MemoryPropertyBag stored = platform::ParsePropertyBagJson(text);
-  Control page;
-  if (!page.control->UserControl_ReadProperties(stored)) state.SkipWithError("the page does not load");
-  for (auto _ : state) {
-    platform::MemoryPropertyBag bag;
-    if (!page.control->UserControl_WriteProperties(bag)) state.SkipWithError("the page does not save");
-    const std::string saved = platform::FormatPropertyBagJson(bag);
-    if (saved.size() != text.size()) state.SkipWithError("the saved page differs from the loaded one");
-    benchmark::DoNotOptimize(saved.data());
+  bench::SteadyAllocator();
+  std::unique_ptr<Control> pages[2];
+  Json objects[2];
+  std::size_t sizes[2];
+  for (int n = 0; n < 2; ++n) {
+    const std::string& text = PageJson(kSizes[n]);
+    sizes[n] = text.size();
+    objects[n] = Json::parse(text);
+    platform::MemoryPropertyBag stored = platform::ParsePropertyBagJson(text);
+    pages[n] = std::make_unique<Control>();
+    if (!pages[n]->control->UserControl_ReadProperties(stored)) state.SkipWithError("the page does not load");
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  Work work[2];
+  for (int n = 0; n < 2; ++n) {
+    work[n] = {[&, n] {
+                 platform::MemoryPropertyBag bag;
+                 if (!pages[n]->control->UserControl_WriteProperties(bag))
+                   state.SkipWithError("the page does not save");
+                 const std::string saved = platform::FormatPropertyBagJson(bag);
+                 if (saved.size() != sizes[n])
+                   state.SkipWithError("the saved page differs from the loaded one");
+                 benchmark::DoNotOptimize(saved.data());
+               },
+               [&, n] {
+                 const std::string written = objects[n].dump(2);
+                 benchmark::DoNotOptimize(written.data());
+               }};
+  }
+  Grow(state, work);
 }
 
-void JsonParse(benchmark::State& state) {
-  const std::string& text = PageJson(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    Json object = Json::parse(text);
-    benchmark::DoNotOptimize(object.size());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-}
-
-void JsonWrite(benchmark::State& state) {
-  const std::string& text = PageJson(static_cast<int>(state.range(0)));
-  const Json object = Json::parse(text);
-  for (auto _ : state) {
-    const std::string written = object.dump(2);
-    benchmark::DoNotOptimize(written.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-}
-
-#define BAG_BENCHMARK(function) BENCHMARK(function)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)
-BAG_BENCHMARK(BagLoad);
-BAG_BENCHMARK(BagSave);
-BAG_BENCHMARK(JsonParse);
-BAG_BENCHMARK(JsonWrite);
-
-// Prints the ratios once every run is in.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  // Colours only on a terminal, so logs that scripts/bench reads stay plain text.
-  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_None) {}
-
-  // CPU time: the work is single-threaded and in memory, and a shared machine's other load shows in
-  // wall time most. With repetitions the median counts.
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const std::string name = run.run_name.str();
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians_[name] = run.GetAdjustedCPUTime();
-      } else if (run.run_type == Run::RT_Iteration) {
-        times_[name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const auto time = [&](const std::string& name) {
-      if (const auto median = medians_.find(name); median != medians_.end()) return median->second;
-      const auto it = times_.find(name);
-      return it == times_.end() ? 0.0 : it->second;
-    };
-    const auto ratio = [&](const std::string& a, const std::string& b) {
-      return time(a) > 0 && time(b) > 0 ? time(a) / time(b) : 0.0;
-    };
-    std::printf("\n");
-    for (const char* n : {"10000", "20000"}) {
-      const std::string size = std::string("/") + n;
-      std::printf("items=%s: load / JSON parse = %.1f, save / JSON write = %.1f\n", n,
-                  ratio("BagLoad" + size, "JsonParse" + size), ratio("BagSave" + size, "JsonWrite" + size));
-    }
-    std::printf(
-        "growth 20000 / 10000: load %.2f, save %.2f, JSON parse %.2f, JSON write %.2f (linear: about 2)\n",
-        ratio("BagLoad/20000", "BagLoad/10000"), ratio("BagSave/20000", "BagSave/10000"),
-        ratio("JsonParse/20000", "JsonParse/10000"), ratio("JsonWrite/20000", "JsonWrite/10000"));
-  }
-
- private:
-  std::map<std::string, double> times_, medians_;
-};
+BENCHMARK(BagLoad)->Iterations(21)->Unit(benchmark::kMillisecond);
+BENCHMARK(BagSave)->Iterations(21)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();

@@ -1,43 +1,36 @@
 // Dispatch overhead of the batch cycle: M = 10,000 orders handed to payment workers with at most N
 // (1, 8, 64) running at once, each worker creating a payment component whose Run returns at once,
 // against a baseline that creates and joins one std::thread per order with the same bound and the
-// same work, both in every iteration of one run.
+// same work.
 //
-// The cycle is the service's own: a ServiceModule on the Linux events, waits and threads, its timer on
-// a virtual clock that the bench moves to start each cycle, its orders from a fixed list, and each
-// order paid through PaymentBatchWork::PayOrder with the component from an in-process class table.
-// Reported: the cycle's time per order (the iteration time divided by M, as items) and the counter
-// "ratio" = cycle time / baseline time over the run; the target is a ratio of at most 1.5.
+// The cycle is the service's own (bench/ServiceCycles.h): a ServiceModule on the Linux events, waits
+// and threads, its orders from a fixed list, each order paid through PaymentBatchWork::PayOrder with
+// the component from an in-process class table. Each iteration is one round: one cycle and one
+// baseline run, in alternating order (bench/Rounds.h). Reported: the cycle's time per order (the
+// iteration time divided by M, as items), the counter "ratio" = the median over the rounds of cycle
+// time / baseline time with its spread (ratio_low, ratio_high), and the voluntary and involuntary
+// context switches per order of each side; the target is a median ratio of at most 1.5.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <semaphore>
-#include <sstream>
 #include <thread>
 #include <vector>
 
+#include "Rounds.h"
+#include "ServiceCycles.h"
 #include "platform/Payment.h"
 #include "platform/testing/ComClassTable.h"
-#include "platform/testing/RecordingEventLog.h"
-#include "platform/testing/RecordingMessageBoxes.h"
-#include "platform/testing/ScriptedConsoleControl.h"
-#include "platform/testing/ScriptedServiceManager.h"
-#include "platform/testing/TestComApartment.h"
-#include "platform/testing/TestMessaging.h"
-#include "platform/testing/VirtualClock.h"
 #include "service/PaymentBatchWork.h"
-#include "service/ServiceModule.h"
-#include "support/TempFolder.h"
 
 namespace {
 
 using namespace platform;
-using platform::testing::TestMessaging;
 
 constexpr int kOrders = 10000;
+constexpr int kRounds = 10;
 constexpr GUID kClsid = GuidLiteral("{9A4C2E61-0B3D-4F58-8E27-1C6D5B4A3F90}");
 
 std::atomic<long> runs{0};
@@ -69,72 +62,6 @@ class FixedOrders final : public tillmoor::BatchWork {
   std::vector<std::string> ids_;
 };
 
-// A running service with N workers whose cycles the bench starts one at a time.
-class Service {
- public:
-  explicit Service(std::uint32_t workers) {
-    ::setenv("TESSERY_LOCK_DIR", (locks_.Path() / "locks").c_str(), 1);  // the run guard's lock file
-    classes_.Register(kPaymentProgId, kClsid, CreateFunctionFor<InstantPayment>());
-    registry_->CreateKey(RootKey::ClassesRoot, tillmoor::kAppIdKey);
-    registry_->SetValue(RootKey::ClassesRoot, tillmoor::kAppIdKey, "LocalService",
-                        RegistryValue::String("x"));
-    const std::string parameters = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
-    registry_->CreateKey(RootKey::LocalMachine, parameters);
-    registry_->SetValue(RootKey::LocalMachine, parameters, "ThreadCount", RegistryValue::DWord(workers));
-    process_ = std::thread([this] { module_.Start(""); });
-    scm_.WaitForState(svc::kServiceRunning);
-    timer_ = WaitForTimer(0);
-  }
-  ~Service() {
-    scm_.DeliverControl(svc::kControlStop);
-    process_.join();
-  }
-
-  tillmoor::PaymentBatchWork& Payment() { return payment_; }
-  tillmoor::ServiceModule& Module() { return module_; }
-
-  // Fires the timer and returns when the cycle has re-armed it, that is when it has ended.
-  bool RunCycle() {
-    clock_->AdvanceTo(timer_.due);
-    timer_ = WaitForTimer(timer_.id);
-    return timer_.id != 0;
-  }
-
- private:
-  TestMessaging::Timer WaitForTimer(std::uint32_t previous) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-      const auto timers = messaging_.PendingTimers();
-      if (timers.size() == 1 && timers[0].id != previous) return timers[0];
-      std::this_thread::sleep_for(std::chrono::microseconds(50));
-    }
-    return {};
-  }
-
-  testsupport::TempFolder locks_;
-  std::shared_ptr<platform::testing::VirtualClock> clock_ =
-      std::make_shared<platform::testing::VirtualClock>();
-  std::unique_ptr<Threading> threading_ = OpenThreading();
-  TestMessaging messaging_{clock_};
-  std::unique_ptr<Registry> registry_ = OpenMemoryRegistry();
-  platform::testing::ScriptedServiceManager scm_;
-  platform::testing::RecordingEventLog eventLog_;
-  platform::testing::TestComApartment com_;
-  platform::testing::ScriptedConsoleControl console_;
-  platform::testing::RecordingMessageBoxes boxes_;
-  std::ostringstream out_;
-  platform::testing::ComClassTable classes_;
-  std::unique_ptr<ado::DataAccess> data_ = ado::OpenOdbcDataAccess();  // not used: the orders are fixed
-  tillmoor::PaymentBatchWork payment_{*data_, classes_};
-  FixedOrders orders_{payment_};
-  tillmoor::ServiceModule module_{
-      tillmoor::ServicePlatform{*registry_, scm_, eventLog_, *threading_, messaging_, com_, console_, boxes_,
-                                out_, "/opt/tessery/tillmoor"},
-      orders_};
-  std::thread process_;
-  TestMessaging::Timer timer_{};
-};
-
 // The baseline: one std::thread per order, at most `bound` alive, each joined once it is done; the
 // same hand-over as the cycle's workers.
 void ThreadPerOrder(int bound, tillmoor::PaymentBatchWork& payment, tillmoor::ServiceModule& module) {
@@ -164,36 +91,79 @@ void ThreadPerOrder(int bound, tillmoor::PaymentBatchWork& payment, tillmoor::Se
   }
 }
 
+// Context switches of the whole process so far (threads that have ended included).
+struct Switches {
+  static Switches Now() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
+  }
+  Switches operator-(const Switches& other) const {
+    return {voluntary - other.voluntary, involuntary - other.involuntary};
+  }
+  Switches& operator+=(const Switches& other) {
+    voluntary += other.voluntary;
+    involuntary += other.involuntary;
+    return *this;
+  }
+  long voluntary = 0;
+  long involuntary = 0;
+};
+
 void Dispatch(benchmark::State& state) {
-  using Clock = std::chrono::steady_clock;
   const int bound = static_cast<int>(state.range(0));
-  Service service(static_cast<std::uint32_t>(bound));
-  Clock::duration cycleTime{}, baselineTime{};
+  std::unique_ptr<Registry> registry = OpenMemoryRegistry();
+  testing::ComClassTable classes;
+  classes.Register(kPaymentProgId, kClsid, CreateFunctionFor<InstantPayment>());
+  std::unique_ptr<ado::DataAccess> data = ado::OpenOdbcDataAccess();  // not used: the orders are fixed
+  tillmoor::PaymentBatchWork payment(*data, classes);
+  FixedOrders orders(payment);
+  bench::ServiceCycles service(*registry, orders, static_cast<std::uint32_t>(bound));
+
+  bench::Ratios ratios;
+  Switches cycleSwitches, baselineSwitches;
+  double cycleSeconds = 0, baselineSeconds = 0;
   for (auto _ : state) {
     runs = 0;
-    const auto start = Clock::now();
-    const bool ended = service.RunCycle();
-    const auto middle = Clock::now();
-    ThreadPerOrder(bound, service.Payment(), service.Module());
-    const auto end = Clock::now();
+    bool ended = true;
+    double cycleTime = 0;
+    const double ratio = bench::RoundRatio(
+        state.iterations(), bench::WallSeconds,
+        [&] {
+          const Switches before = Switches::Now();
+          const double start = bench::WallSeconds();
+          ended = service.RunCycle();
+          cycleTime = bench::WallSeconds() - start;
+          cycleSeconds += cycleTime;
+          cycleSwitches += Switches::Now() - before;
+        },
+        [&] {
+          const Switches before = Switches::Now();
+          const double start = bench::WallSeconds();
+          ThreadPerOrder(bound, payment, service.Module());
+          baselineSeconds += bench::WallSeconds() - start;
+          baselineSwitches += Switches::Now() - before;
+        });
     if (!ended || runs != 2 * kOrders) {
       state.SkipWithError("not every order was paid");
       break;
     }
-    cycleTime += middle - start;
-    baselineTime += end - middle;
-    state.SetIterationTime(std::chrono::duration<double>(middle - start).count());
+    ratios.Add(ratio);
+    state.SetIterationTime(cycleTime);
   }
-  if (baselineTime.count() > 0) {
-    state.counters["ratio"] =
-        std::chrono::duration<double>(cycleTime) / std::chrono::duration<double>(baselineTime);
-    state.counters["baseline_ms"] =
-        benchmark::Counter(std::chrono::duration<double, std::milli>(baselineTime).count() /
-                           static_cast<double>(state.iterations()));
+  ratios.Report(state, "ratio");
+  const double paid = static_cast<double>(state.iterations()) * kOrders;
+  if (paid > 0) {
+    state.counters["baseline_us"] = baselineSeconds * 1e6 / paid;
+    state.counters["cycle_vcsw"] = static_cast<double>(cycleSwitches.voluntary) / paid;
+    state.counters["cycle_ivcsw"] = static_cast<double>(cycleSwitches.involuntary) / paid;
+    state.counters["base_vcsw"] = static_cast<double>(baselineSwitches.voluntary) / paid;
+    state.counters["base_ivcsw"] = static_cast<double>(baselineSwitches.involuntary) / paid;
   }
   state.SetItemsProcessed(state.iterations() * kOrders);
 }
-BENCHMARK(Dispatch)->Arg(1)->Arg(8)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(Dispatch)->Arg(1)->Arg(8)->Arg(64)->Iterations(kRounds)->UseManualTime()->Unit(
+    benchmark::kMillisecond);
 
 }  // namespace
 

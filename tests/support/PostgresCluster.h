@@ -63,6 +63,14 @@ class PostgresCluster {
     return state.cluster.get();
   }
 
+  // The connections the server accepts at once (its max_connections): 50, or more when asked for
+  // before the process's cluster starts (a benchmark whose 64 payment workers each hold one).
+  static void RequestMaxConnections(int connections) {
+    State& state = TheState();
+    std::lock_guard lock(state.settings);
+    state.maxConnections = std::max(state.maxConnections, connections);
+  }
+
   // Why the cluster could not be started; empty while none was tried or it runs.
   static std::string Failure() {
     Get();
@@ -130,6 +138,8 @@ class PostgresCluster {
     std::once_flag once;
     std::unique_ptr<PostgresCluster> cluster;
     std::string failure;
+    std::mutex settings;
+    int maxConnections = 50;
   };
   static State& TheState() {
     static State state;
@@ -138,6 +148,10 @@ class PostgresCluster {
 
   PostgresCluster() {
     namespace fs = std::filesystem;
+    {
+      std::lock_guard lock(TheState().settings);
+      maxConnections_ = TheState().maxConnections;
+    }
     bin_ = FindBinaries();
     ChooseServerUser();
     std::string pattern = (ClusterParent() / "tessery-pg-XXXXXX").string();
@@ -228,7 +242,8 @@ class PostgresCluster {
     const std::string options = "-c listen_addresses=127.0.0.1 -p " + std::to_string(port_) + " -k " +
                                 folder_.string() +
                                 " -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
-                                " -c shared_buffers=16MB -c max_connections=50";
+                                " -c shared_buffers=16MB -c max_connections=" +
+                                std::to_string(maxConnections_);
     const bool started = AsServerUser(Quote(bin_ / "pg_ctl") + " start -w -t 60 -D " + Quote(Data()) + " -l " +
                                           Quote(folder_ / "server.log") + " -o " + Quote(options),
                                       output);
@@ -380,6 +395,7 @@ class PostgresCluster {
   uid_t uid_ = 0;
   gid_t gid_ = 0;
   int port_ = 0;
+  int maxConnections_ = 50;
   pid_t guardian_ = -1;
   int guardianPipe_ = -1;
   std::mutex mutex_;

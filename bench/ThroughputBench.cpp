@@ -1,0 +1,168 @@
+// Throughput of the payment cycle against the card gateway's latency: 5,000 pending orders, the
+// reference payment component with "DelayMilliseconds" 20 standing for the gateway, 64 payment
+// workers, on an SQLite file and on PostgreSQL (the throw-away cluster of the tests). No cycle can be
+// faster than 5,000 / 64 x 20 ms = 1.5625 s, the latency bound; the figure is the cycle's wall time
+// divided by it (target on PostgreSQL: at most 1.3).
+//
+// The cycle runs as tillmoor runs it, in this process (bench/ServiceCycles.h): the registry is a
+// registry file in a temporary folder, the payment component is the module libCCPayment.so registered
+// in it and created through the registry for every order, the order query and the settlements go
+// through unixODBC to the data source. ORDERHEADER has ORDERID as its primary key, as an order
+// database has (without one every settlement scans the whole table), and holds as many settled
+// orders as pending ones. Each iteration is one round: one cycle on each backend, the order of the
+// backends alternating (bench/Rounds.h). After each round, outside the timing, every order must have
+// been settled once and the service must have reported nothing; then the orders are made pending
+// again and the journal emptied. Reported per backend: the median ratio with its spread (sqlite,
+// sqlite_low, sqlite_high; postgresql, ...) and the median seconds per cycle.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Rounds.h"
+#include "ServiceCycles.h"
+#include "components/CCPayment.h"
+#include "platform/Ado.h"
+#include "platform/Com.h"
+#include "platform/Registry.h"
+#include "service/PaymentBatchWork.h"
+#include "support/OdbcSandbox.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using testsupport::OdbcBackend;
+
+constexpr int kOrders = 5000;
+constexpr std::uint32_t kWorkers = 64;
+constexpr std::uint32_t kGatewayMs = 20;
+constexpr double kLatencyBound = kOrders / static_cast<double>(kWorkers) * kGatewayMs / 1000.0;
+constexpr int kRounds = 5;
+
+// One backend's order database and the service that pays its orders, set up as an administrator
+// sets up tillmoor: the component registered with its settings in the registry file.
+class PaymentService {
+ public:
+  explicit PaymentService(OdbcBackend backend) : backend_(backend) {
+    auto& sandbox = testsupport::OdbcSandbox::Instance();
+    dsn_ = sandbox.NewDsnName(std::string("Throughput") + testsupport::OdbcBackendName(backend));
+    const std::string connection = sandbox.AddDsn(backend, dsn_) + ";UID=WWWapps;PWD=";
+    // The pending orders, as many settled ones around them, and the component's journal.
+    sandbox.Sql(
+        dsn_,
+        "CREATE TABLE ORDERHEADER (ORDERID VARCHAR(34) PRIMARY KEY, HEADERBILLINGSTATUS INTEGER);\n"
+        "CREATE TABLE PAYMENTJOURNAL (ORDERID VARCHAR(255) NOT NULL, PAIDAT TIMESTAMP NOT NULL);\n"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+            std::to_string(2 * kOrders) +
+            ") INSERT INTO ORDERHEADER SELECT 'PAY-' || i, CASE WHEN i % 2 = 0 THEN 3 + i % 3 ELSE 6 END "
+            "FROM n");
+    registry_ = platform::OpenFileRegistry(folder_.Path() / "registry.reg");
+    std::string message;
+    if (platform::Failed(platform::RegisterModule(*registry_, CCPAYMENT_MODULE, &message)))
+      throw std::runtime_error("the payment component cannot be registered: " + message);
+    const std::string settings(components::kCCPaymentSettingsKey);
+    registry_->CreateKey(platform::RootKey::LocalMachine, settings);
+    registry_->SetValue(platform::RootKey::LocalMachine, settings, "ConnectionString",
+                        platform::RegistryValue::String(connection));
+    registry_->SetValue(platform::RootKey::LocalMachine, settings, "DelayMilliseconds",
+                        platform::RegistryValue::DWord(kGatewayMs));
+    components_ = platform::OpenComponentCreator(*registry_);
+    work_ = std::make_unique<tillmoor::PaymentBatchWork>(*data_, *components_, connection);
+    service_ = std::make_unique<bench::ServiceCycles>(*registry_, *work_, kWorkers);
+  }
+
+  // Makes the orders pending again and empties the journal (on PostgreSQL also clears the dead rows
+  // the cycle left, so that every round starts alike).
+  void Reset() {
+    testsupport::OdbcSandbox::Instance().Sql(
+        dsn_,
+        "UPDATE ORDERHEADER SET HEADERBILLINGSTATUS = 3 + CAST(SUBSTR(ORDERID, 5) AS INTEGER) % 3 "
+        "WHERE CAST(SUBSTR(ORDERID, 5) AS INTEGER) % 2 = 0;\nDELETE FROM PAYMENTJOURNAL" +
+            std::string(backend_ == OdbcBackend::PostgreSQL
+                            ? ";\nVACUUM ANALYZE ORDERHEADER;\nVACUUM ANALYZE PAYMENTJOURNAL"
+                            : ""));
+  }
+
+  // Runs one cycle; empty when it ended and the service reported nothing, else what went wrong.
+  std::string Cycle() {
+    const std::size_t reportsBefore = service_->Reports().size();
+    if (!service_->RunCycle()) return "the cycle did not end";
+    const std::vector<std::string> reports = service_->Reports();
+    if (reports.size() > reportsBefore)
+      return reports[reportsBefore] + " (" + std::to_string(reports.size() - reportsBefore) + " reports)";
+    return "";
+  }
+
+  // Empty when the last cycle paid every order once, else what it left.
+  std::string Check() {
+    auto& sandbox = testsupport::OdbcSandbox::Instance();
+    const std::string counts = sandbox.Sql(
+        dsn_,
+        "SELECT (SELECT COUNT(*) FROM ORDERHEADER WHERE HEADERBILLINGSTATUS IN (3,4,5)), "
+        "(SELECT COUNT(*) FROM PAYMENTJOURNAL), (SELECT COUNT(DISTINCT ORDERID) FROM PAYMENTJOURNAL)");
+    const std::string expected = "0|" + std::to_string(kOrders) + "|" + std::to_string(kOrders) + "\n";
+    if (counts != expected) return "pending|journal|distinct after the cycle: " + counts;
+    return "";
+  }
+
+  OdbcBackend Backend() const { return backend_; }
+
+ private:
+  OdbcBackend backend_;
+  std::string dsn_;
+  testsupport::TempFolder folder_;
+  std::unique_ptr<platform::Registry> registry_;
+  std::unique_ptr<platform::ado::DataAccess> data_ = platform::ado::OpenOdbcDataAccess();
+  std::unique_ptr<platform::ComponentCreator> components_;
+  std::unique_ptr<tillmoor::PaymentBatchWork> work_;
+  std::unique_ptr<bench::ServiceCycles> service_;
+};
+
+void PaymentCycle(benchmark::State& state) {
+  // 64 workers each hold a connection while they settle; the tests' cluster allows 50.
+  testsupport::PostgresCluster::RequestMaxConnections(100);
+  if (const std::string reason = testsupport::OdbcSandbox::Unavailable(OdbcBackend::PostgreSQL);
+      !reason.empty()) {
+    state.SkipWithError(reason.c_str());
+    return;
+  }
+  std::vector<std::unique_ptr<PaymentService>> services;
+  services.push_back(std::make_unique<PaymentService>(OdbcBackend::SQLite));
+  services.push_back(std::make_unique<PaymentService>(OdbcBackend::PostgreSQL));
+  std::vector<bench::Ratios> ratios(services.size()), seconds(services.size());
+  std::vector<std::string> failures(services.size());
+  std::vector<std::function<void()>> cycles;
+  for (std::size_t i = 0; i < services.size(); ++i)
+    cycles.push_back([&, i] { failures[i] = services[i]->Cycle(); });
+  for (auto _ : state) {
+    const std::vector<double> times = bench::TimeRound(state.iterations(), bench::WallSeconds, cycles);
+    state.PauseTiming();
+    for (std::size_t i = 0; i < services.size(); ++i) {
+      if (failures[i].empty()) failures[i] = services[i]->Check();
+      if (!failures[i].empty()) {
+        state.SkipWithError(
+            (testsupport::OdbcBackendName(services[i]->Backend()) + (": " + failures[i])).c_str());
+        return;
+      }
+      ratios[i].Add(times[i] / kLatencyBound);
+      seconds[i].Add(times[i]);
+      services[i]->Reset();
+    }
+    state.ResumeTiming();
+  }
+  for (std::size_t i = 0; i < services.size(); ++i) {
+    std::string name = testsupport::OdbcBackendName(services[i]->Backend());
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    ratios[i].Report(state, name);
+    state.counters[name + "_seconds"] = seconds[i].Median();
+  }
+}
+BENCHMARK(PaymentCycle)->Iterations(kRounds)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
