@@ -18,14 +18,16 @@
 // reads without the lock: the rename makes every state of the file a complete one.
 //
 // A call waits at most the lock wait (10 s unless the opener says otherwise) for the lock, polling it,
-// and fails with 33 (ERROR_LOCK_VIOLATION) when another process held it all that time; a stop signal
-// (StopSignals.h) ends the wait at once with 995 (ERROR_OPERATION_ABORTED).
+// and fails with 33 (ERROR_LOCK_VIOLATION) when another process held it all that time. While a stop
+// is under way (StopSignals.h) it waits at most kStopGrace, then fails with 995
+// (ERROR_OPERATION_ABORTED): a holder that kept the lock that long is stuck, and the process is
+// ending, while the threads of a cycle that is finishing still take turns as ever (for milliseconds).
 //
 // Errors: a file that cannot be parsed is 1015 (ERROR_BADDB) and is never overwritten; permission
 // failures and folders or lock files that are not trusted are 5 (ERROR_ACCESS_DENIED); other I/O
 // failures 1016 (ERROR_REGISTRY_IO_FAILED). Key and value names holding CR, LF or NUL cannot be
 // written in the text form and are refused with 87 (ERROR_INVALID_PARAMETER) when a call would create
-// them. Every failure but the last records details naming the file (SetErrorDetails).
+// them. Failures of the file, its folder or its lock record details naming them (SetErrorDetails).
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -50,6 +52,8 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::chrono::seconds kStopGrace{1};
 
 long CodeForErrno(int error) {
   switch (error) {
@@ -186,20 +190,22 @@ class FileRegistry final : public Registry {
     return WaitForLock(fd);
   }
 
-  // Polls the lock until it is taken, the lock wait has passed or a stop is under way.
+  // Polls the lock until it is taken, the lock wait has passed, or a stop is under way and the grace
+  // has passed.
   long WaitForLock(int fd) const {
-    const auto deadline = std::chrono::steady_clock::now() + lockWait_;
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + lockWait_;
     std::chrono::milliseconds pause{1};
     for (;;) {
       if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return win32::Success;
       const int error = errno;
       if (error != EWOULDBLOCK && error != EINTR)
         return Fail(win32::RegistryIoFailed, "cannot take the registry lock", lockPath_, error);
-      if (linux_backend::StopUnderWay()) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - start >= kStopGrace && linux_backend::StopUnderWay()) {
         return Fail(win32::OperationAborted,
                     "The wait for the registry lock " + lockPath_ + " was ended by a stop request");
       }
-      const auto now = std::chrono::steady_clock::now();
       if (now >= deadline) {
         const long long ms = lockWait_.count();
         return Fail(win32::LockViolation,

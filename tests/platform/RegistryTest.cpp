@@ -391,7 +391,7 @@ TEST_F(RegistryFile, FilesAndFoldersItCreatesAreClosedToOthersWhateverTheUmask) 
 }
 
 // A lock held elsewhere ends a call after the lock wait with 33 and details naming the lock; a stop
-// signal waiting for its taker ends it at once with 995. Nothing is written either way.
+// signal waiting for its taker ends it after a second's grace with 995. Nothing is written either way.
 TEST_F(RegistryFile, AHeldLockEndsTheCallAfterTheLockWaitOrAtAStop) {
   ASSERT_EQ(OpenFileRegistry(file_)->CreateKey(HKLM, "x"), 0);
   const std::string before = Slurp(file_);

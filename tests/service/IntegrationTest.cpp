@@ -297,7 +297,7 @@ TEST_F(Tillmoor, AnotherUserCannotHoldTheRegistryLock) {
   EXPECT_EQ(Slurp(folder_.Path() / "holder.out"), "");
 }
 
-// A lock held by one of root's own processes is waited for at most 10 s; a stop ends the wait at once.
+// A lock held by one of root's own processes is waited for at most 10 s; after a stop, at most 1 s.
 TEST_F(Tillmoor, AStopEndsAWaitForTheRegistryLockAtStart) {
   ASSERT_EQ(Run({"-RegServer"}), 0);
   const int holder = ::open((folder_.Path() / "registry.reg.lock").c_str(), O_RDONLY | O_CLOEXEC);

@@ -18,9 +18,9 @@
 //     missing file is an empty registry; it is created by the first change. The registry file is
 //     0644, its folder 0755 and the lock file 0600 whatever the umask; a folder others may write, or
 //     of another user than the caller or root, is refused with ERROR_ACCESS_DENIED. A call waits at
-//     most `lockWait` for the lock, then fails with ERROR_LOCK_VIOLATION (33); a stop signal (SIGINT,
-//     SIGTERM) taken or pending ends the wait with ERROR_OPERATION_ABORTED (995). Failures record
-//     details naming the file (ErrorDescription).
+//     most `lockWait` for the lock, then fails with ERROR_LOCK_VIOLATION (33); while a stop signal
+//     (SIGINT, SIGTERM) is pending or being honoured, at most 1 s, then it fails with
+//     ERROR_OPERATION_ABORTED (995). Failures record details naming the file (ErrorDescription).
 //   DefaultRegistryPath() is $TESSERY_REGISTRY, or /var/lib/tessery/registry.reg when it is unset
 //   (the machine's registry: the service and the control read it there).
 #pragma once
