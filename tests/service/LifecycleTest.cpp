@@ -64,7 +64,7 @@ TEST_F(Lifecycle, AStopBeforeTheRunGuardExistsIsHonouredWhenTheRunStarts) {
 
 // A run without its guard or its timer pays nothing: it says why, never that it started, and ends
 // with the failure's code, which reaches the manager with SERVICE_STOPPED (a failed start).
-TEST_F(Lifecycle, RunGuardOrTimerThatCannotBeCreatedIsAFailedStart) {
+TEST_F(Lifecycle, RunGuardThatCannotBeCreatedIsAFailedStart) {
   threadingFaults_.eventCreation.FailAt(2, 5);
   Register(true);
   StartProcess();
