@@ -89,37 +89,12 @@ void PrintConfiguration(host::HostedHeaderDTC& control) {
   if (platform::Succeeded(control.control->DescribeConfiguration(listing))) std::cout << listing;
 }
 
-// Loads the bag file into the control. A file that is there but holds no valid bag is the control's
-// to report, as any load fault. False when the file cannot be read or the load reported an error.
-bool Load(host::HostedHeaderDTC& control, const char* path) {
-  std::unique_ptr<platform::PropertyBag> bag;
-  try {
-    bag = std::make_unique<platform::MemoryPropertyBag>(platform::ReadPropertyBagFile(path));
-  } catch (const platform::Error& e) {
-    if (e.Number() != platform::err::BadPropertyBag) {
-      std::cerr << "dtchost: cannot read the property bag: " << e.Description() << "\n";
-      return false;
-    }
-    bag = std::make_unique<platform::FailingPropertyBag>(e);
-  }
-  return platform::Succeeded(control.persistence->Load(*bag));
+bool Load(host::HostedHeaderDTC& control, const std::string& path) {
+  return host::LoadBagFile(control, path, std::cerr);
 }
 
-// Has the control save into a new bag and writes it to `path`; the file is replaced only by a whole
-// bag, so a save the control reports as failed leaves it as it was.
 bool Save(host::HostedHeaderDTC& control, const std::string& path) {
-  platform::MemoryPropertyBag bag;
-  if (platform::Failed(control.persistence->Save(bag))) {
-    std::cerr << "dtchost: the control could not save its configuration; " << path << " is left as it was\n";
-    return false;
-  }
-  try {
-    platform::WritePropertyBagFile(path, bag);
-  } catch (const platform::Error& e) {
-    std::cerr << "dtchost: " << e.Description() << "\n";
-    return false;
-  }
-  return true;
+  return host::SaveBagFile(control, path, std::cerr);
 }
 
 int Sample(const char* path) {
@@ -168,48 +143,20 @@ std::optional<RenderOptions> ParseRender(int argc, char** argv) {
   return options;
 }
 
-// Render stands in for the installation a page was designed on: the providers the page itself names
-// are offered beside the catalog's, so that load can select them whatever this installation offers.
-void OfferThePagesProviders(host::HostedHeaderDTC& control, const char* path) {
-  std::vector<std::string> providers;
-  try {
-    platform::MemoryPropertyBag bag = platform::ReadPropertyBagFile(path);
-    for (const char* name : {"DataProvider", "LinkedDataProvider"}) {
-      std::string provider = bag.ReadProperty(name, platform::Variant("")).ToString();
-      if (!provider.empty()) providers.push_back(std::move(provider));
-    }
-  } catch (const platform::Error&) {
-    return;  // a bag that cannot be read is reported by the control's load
-  }
-  platform::Form& form = control.Form();
-  for (const char* name :
-       {"DataProvidersCombo", "DRAVLinkedDataProvidersCombo", "EAILinkedDataProvidersCombo"}) {
-    auto* combo = dynamic_cast<platform::ComboBox*>(form.Find(name));
-    if (combo == nullptr) continue;
-    for (const std::string& provider : providers) {
-      const auto& offered = combo->Items();
-      if (std::find(offered.begin(), offered.end(), provider) == offered.end()) combo->AddItem(provider);
-    }
-  }
-}
-
 int Render(const RenderOptions& options) {
-  Session session;
-  if (!session.Start()) return kFailed;
-  OfferThePagesProviders(*session.control, options.bag);
-  if (!Load(*session.control, options.bag)) {
+  host::HostServices services(std::cerr);
+  std::unique_ptr<platform::PropertyBag> bag = host::ReadBagFile(options.bag, std::cerr);
+  const host::RenderResult result =
+      bag ? host::RenderBag(services, *bag, options.siteBase, options.sitePage, std::cerr)
+          : host::RenderResult{};
+  if (!result.created && bag) return kFailed;
+  if (!result.loaded) {
     std::cerr << "dtchost: the control could not load " << options.bag << "; no text produced\n";
     return kFailed;
   }
-  if (options.siteBase) {
-    session.control->designTime->put_DesignTimeControlSite(
-        platform::MakePageLocationSite(*options.siteBase, *options.sitePage));
-  }
-  std::string text;
-  const platform::HRESULT result = session.control->runtimeText->GetRuntimeText(text);
-  std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+  std::cout.write(result.text.data(), static_cast<std::streamsize>(result.text.size()));
   std::cout.flush();
-  if (result != platform::hr::S_OK) {
+  if (!result.complete) {
     std::cerr << "dtchost: an error ended the control's request; the text written is incomplete\n";
     return kIncompleteText;
   }
@@ -255,7 +202,7 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
   if (!session.Start()) return kFailed;
   if (isNew) {
     if (platform::Failed(session.control->persistence->InitNew())) return kFailed;
-  } else if (!Load(*session.control, bagPath.c_str())) {
+  } else if (!Load(*session.control, bagPath)) {
     std::cerr << "dtchost: " << bagPath << " did not load completely; nothing is saved\n";
     return kFailed;
   }
