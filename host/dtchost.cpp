@@ -12,6 +12,9 @@
 //                             registry file ($TESSERY_REGISTRY), drive letters from $TESSERY_DRIVE_C...
 //   dtchost edit BAG.json --script ACTIONS [--save OUT.json]   load, run the editor script, save
 //   dtchost new OUT.json [--script ACTIONS]                    a new control, the script, saved to OUT.json
+//   dtchost serve BAG.json [--new] [--port N] [--site-base B --site-page D]
+//                             the editor as a web page on 127.0.0.1 (EditorServer.h) until SIGINT,
+//                             SIGTERM or the page's Close; Save writes BAG.json
 //
 // Exit status: 0 done; 1 the control could not be created, the bag could not be read or written, or
 // the control reported an error while loading or saving; 2 usage; 3 (render) an error ended the
@@ -19,6 +22,8 @@
 // new) the script is faulty or one of its lines failed. A bag file is written only after a complete
 // save, and never after a failure.
 #include <algorithm>
+#include <atomic>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -26,13 +31,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "host/ControlHost.h"
 #include "host/DemoConfiguration.h"
 #include "host/EditScript.h"
+#include "host/EditorServer.h"
+#include "host/EditorSession.h"
 #include "platform/DesignTimeControlSite.h"
 #include "platform/PropertyBag.h"
+#include "platform/linux/StopSignals.h"
 
 namespace {
 
@@ -43,7 +52,8 @@ int Usage() {
                "       dtchost show BAG.json\n"
                "       dtchost render BAG.json [--site-base B --site-page D]\n"
                "       dtchost edit BAG.json --script ACTIONS [--save OUT.json]\n"
-               "       dtchost new OUT.json [--script ACTIONS]\n";
+               "       dtchost new OUT.json [--script ACTIONS]\n"
+               "       dtchost serve BAG.json [--new] [--port N] [--site-base B --site-page D]\n";
   return kUsage;
 }
 
@@ -222,6 +232,59 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
   return kDone;
 }
 
+// serve BAG [--new] [--port N] [--site-base B --site-page D]
+int Serve(const std::vector<std::string_view>& args) {
+  if (args.empty()) return Usage();
+  host::EditorOptions options;
+  options.bagPath = std::string(args[0]);
+  int port = 0;
+  bool portGiven = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string_view option = args[i];
+    if (option == "--new" && !options.isNew) {
+      options.isNew = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) return Usage();
+    const std::string_view value = args[++i];
+    if (option == "--port" && !portGiven) {
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), port);
+      if (error != std::errc() || end != value.data() + value.size() || port < 0 || port > 65535)
+        return Usage();
+      portGiven = true;
+    } else if (option == "--site-base" && !options.siteBase) {
+      options.siteBase = std::string(value);
+    } else if (option == "--site-page" && !options.sitePage) {
+      options.sitePage = std::string(value);
+    } else {
+      return Usage();
+    }
+  }
+  if (options.siteBase.has_value() != options.sitePage.has_value()) return Usage();
+
+  // SIGINT and SIGTERM are taken by this thread alone; every thread started below blocks them.
+  platform::linux_backend::BlockStopSignals();
+  host::EditorSession session(options, std::cerr);
+  if (!session.Started()) {
+    std::cerr << "dtchost: " << session.Failure() << "\n";
+    return kFailed;
+  }
+  std::atomic<bool> closed = false;
+  host::EditorServer server(session, [&closed] { closed = true; });
+  if (server.Bind(port) < 0) {
+    std::cerr << "dtchost: cannot listen on 127.0.0.1:" << port << "\n";
+    return kFailed;
+  }
+  std::thread serving([&server] { server.Listen(); });
+  std::cout << "dtchost: editing " << options.bagPath << " at " << server.Url() << std::endl;
+  while (!closed && platform::linux_backend::TakeStopSignal(100) == 0) {
+  }
+  session.Stop();
+  server.Stop();
+  serving.join();
+  return kDone;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -236,5 +299,6 @@ int main(int argc, char** argv) {
   }
   if (command == "edit") return Edit(false, args);
   if (command == "new") return Edit(true, args);
+  if (command == "serve") return Serve(args);
   return Usage();
 }
