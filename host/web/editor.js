@@ -33,7 +33,15 @@ function el(tag, props, ...children) {
 
 let version = 0;  // the version of the latest state received; each action is sent against it
 
+// data-busy="yes" on the root element while requests are out (tools wait for "no").
+let outstanding = 0;
+function busy(change) {
+  outstanding += change;
+  document.documentElement.setAttribute("data-busy", outstanding > 0 || pointerDown ? "yes" : "no");
+}
+
 function request(method, path, body) {
+  busy(+1);
   const job = queue.then(async () => {
     const options = { method, headers: {}, credentials: "same-origin" };
     if (body !== undefined) {
@@ -47,6 +55,7 @@ function request(method, path, body) {
     return { ok: response.ok, status: response.status, reply };
   });
   queue = job.catch(() => {});
+  job.then(() => setTimeout(() => busy(-1), 0), () => busy(-1));
   return job;
 }
 
@@ -455,6 +464,7 @@ document.addEventListener("keydown", (e) => {
 });
 document.addEventListener("mousedown", (e) => {
   pointerDown = true;
+  busy(0);
   if (openCombo && !e.target.closest(".combo.open")) {
     openCombo = null;
     document.querySelectorAll(".combo.open .dropdown").forEach((n) => n.remove());
@@ -469,6 +479,7 @@ document.addEventListener("mouseup", () => {
       deferred = null;
       draw(next);
     }
+    busy(0);
   }, 0);
 }, true);
 window.addEventListener("beforeunload", (e) => {
