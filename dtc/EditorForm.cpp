@@ -101,10 +101,10 @@ void Box(platform::Form& form, TabControl& tabs, EditorTab tab, std::string name
 void LayOutFieldLists(platform::ListBox& available, platform::CommandButton& add,
                       platform::CommandButton& remove, platform::ListBox& selected,
                       platform::CommandButton& up, platform::CommandButton& down) {
-  available.Move(240, 1320, 2100, 1440);
+  available.Move(240, 1320, 2100, 1200);
   add.Move(2400, 1500, 780, kButtonHeight);
   remove.Move(2400, 1980, 780, kButtonHeight);
-  selected.Move(3240, 1320, 1560, 1440);
+  selected.Move(3240, 1320, 1560, 1200);
   up.Move(4860, 1500, 375, kButtonHeight);
   down.Move(4860, 1980, 375, kButtonHeight);
 }
@@ -115,10 +115,10 @@ void LayOutSide(platform::Form& form, TabControl& tabs, ProviderControls& c, std
   const std::string& p = c.prefix;
   Caption(form, tabs, own, p + "DataProviderLabel", "Data provider:", kLabelLeft, 645, 1500);
   c.DataProviderText.Move(kFieldLeft, 600, 3360, 285);
-  Box(form, tabs, own, p + "OutputFieldsFrame", "Output fields", 120, 1020, 5160, 1860);
+  Box(form, tabs, own, p + "OutputFieldsFrame", "Output fields", 120, 1020, 5160, 1620);
   LayOutFieldLists(c.FieldsList, c.AddField, c.RemoveField, c.SelectedFieldsList, c.MoveUpCommand,
                    c.MoveDownCommand);
-  Box(form, tabs, own, p + "SelectionCriteriaFrame", "Selection criteria", 60, 2760, 5280, 2580);
+  Box(form, tabs, own, p + "SelectionCriteriaFrame", "Selection criteria", 60, 2700, 5280, 2640);
   c.AddCriteriumCommand.Move(3300, 4800, 900, kButtonHeight);
   c.RemoveCriteriumCommand.Move(4320, 4800, 900, kButtonHeight);
   c.KeyFieldsCombo.Move(0, 0, 1800, 315);
@@ -136,10 +136,10 @@ void LayOutSide(platform::Form& form, TabControl& tabs, ProviderControls& c, std
   Caption(form, tabs, link, p + "LinkedDataProviderLabel", "Linked provider:", kLabelLeft, 645, 1500);
   c.LinkedDataProvidersCombo.Move(kFieldLeft, 600, 2400, 315);
   c.DeleteLinkCommand.Move(4320, 570, 900, kButtonHeight);
-  Box(form, tabs, link, p + "LinkOutputFieldsFrame", "Output fields", 120, 1020, 5160, 1860);
+  Box(form, tabs, link, p + "LinkOutputFieldsFrame", "Output fields", 120, 1020, 5160, 1620);
   LayOutFieldLists(c.LinkedFieldsList, c.AddLinkedField, c.RemoveLinkedField, c.SelectedLinkedFieldsList,
                    c.MoveUpLinkedField, c.MoveDownLinkedField);
-  Box(form, tabs, link, p + "LinkedFieldsFrame", "Linked fields", 60, 2760, 5280, 2580);
+  Box(form, tabs, link, p + "LinkedFieldsFrame", "Linked fields", 60, 2700, 5280, 2640);
   c.AddLink.Move(3300, 4800, 900, kButtonHeight);
   c.RemoveLink.Move(4320, 4800, 900, kButtonHeight);
   c.FromLinkFieldsCombo.Move(0, 0, 2315, 315);

@@ -232,8 +232,10 @@ function drawList(form, c) {
     if (c.enabled) {
       item.addEventListener("click", (e) => {
         if (e.detail > 1) return;  // the second click of a double click: the dblclick follows
+        // A click selects (a selected item is clicked again), Ctrl+click clears a selected item of a
+        // list with multiple selection, Shift+click selects the range from the focused item.
         if (c.multi && e.shiftKey) act(form, { action: "select", control: name, index, shift: true });
-        else if (c.multi && isSelected) act(form, { action: "deselect", control: name, index });
+        else if (c.multi && (e.ctrlKey || e.metaKey) && isSelected) act(form, { action: "deselect", control: name, index });
         else act(form, { action: "select", control: name, index });
       });
       item.addEventListener("dblclick", () => act(form, { action: "dblclick", control: name, index }));
