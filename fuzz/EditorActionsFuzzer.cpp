@@ -116,34 +116,51 @@ class Monkey {
       ++counts.refused;
       // The designer could not have done it; nothing changed.
     } catch (const platform::Error& e) {
-      fuzzing::Fail("a run-time error escaped a handler", name + ": " + e.Description() + " (" +
-                                                             std::to_string(e.Number()) + ")");
+      fuzzing::Fail("a run-time error escaped a handler",
+                    name + ": " + e.Description() + " (" + std::to_string(e.Number()) + ")");
     }
   }
 
-  act::Number Small(std::size_t bound) { return act::Number::Of(static_cast<std::int64_t>(in_.Below(bound))); }
+  act::Number Small(std::size_t bound) {
+    return act::Number::Of(static_cast<std::int64_t>(in_.Below(bound)));
+  }
 
-  void Dispatch(platform::Form& form, const platform::Control& control, const std::string& name, std::uint8_t kind) {
+  void Dispatch(platform::Form& form, const platform::Control& control, const std::string& name,
+                std::uint8_t kind) {
     switch (kind % 16) {
-      case 0: return act::Focus(form, name);
-      case 1: return act::Click(form, name);
-      case 2: return act::Select(form, name, act::Item::At(Small(16)), true);
-      case 3: return act::Select(form, name, act::Item::At(Small(16)), false);
-      case 4: return act::SelectRange(form, name, act::Item::At(Small(16)));
-      case 5: return act::DblClick(form, name, in_.Bool() ? std::optional(act::Item::At(Small(16))) : std::nullopt);
-      case 6: return act::Text(form, name, TextOf(in_));
-      case 7: return act::Type(form, name, TextOf(in_));
-      case 8: return act::KeyPress(form, name, act::Number::Of(in_.Byte()));
-      case 9: return act::KeyDown(form, name, act::Number::Of(kKeys[in_.Below(std::size(kKeys))]), Small(8));
-      case 10: return act::Cell(form, name, Small(8), Small(6));
+      case 0:
+        return act::Focus(form, name);
+      case 1:
+        return act::Click(form, name);
+      case 2:
+        return act::Select(form, name, act::Item::At(Small(16)), true);
+      case 3:
+        return act::Select(form, name, act::Item::At(Small(16)), false);
+      case 4:
+        return act::SelectRange(form, name, act::Item::At(Small(16)));
+      case 5:
+        return act::DblClick(form, name, in_.Bool() ? std::optional(act::Item::At(Small(16))) : std::nullopt);
+      case 6:
+        return act::Text(form, name, TextOf(in_));
+      case 7:
+        return act::Type(form, name, TextOf(in_));
+      case 8:
+        return act::KeyPress(form, name, act::Number::Of(in_.Byte()));
+      case 9:
+        return act::KeyDown(form, name, act::Number::Of(kKeys[in_.Below(std::size(kKeys))]), Small(8));
+      case 10:
+        return act::Cell(form, name, Small(8), Small(6));
       case 11: {
         // A click on a grid cell: the cell, then the click.
         act::Cell(form, name, Small(8), Small(6));
         return act::Click(form, name);
       }
-      case 12: return act::Pick(form, name, Small(8), Small(6), act::Item::At(Small(8)));
-      case 13: return act::Choose(form, name);
-      case 14: return act::Lines(form, name, {TextOf(in_), TextOf(in_)});
+      case 12:
+        return act::Pick(form, name, Small(8), Small(6), act::Item::At(Small(8)));
+      case 13:
+        return act::Choose(form, name);
+      case 14:
+        return act::Lines(form, name, {TextOf(in_), TextOf(in_)});
       default: {
         if (dynamic_cast<const platform::TabControl*>(&control))
           return act::Tab(form, name, act::TabRef{std::to_string(in_.Below(7)), true});

@@ -32,11 +32,11 @@ class StartedControl {
       components.Register("", clsid, components::DataProviderCreateFunction(clsid, *registry));
     }
     control = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{.messageBoxes = boxes,
-                                                                       .components = &components,
-                                                                       .fileDialogs = fileDialogs,
-                                                                       .registry = registry.get(),
-                                                                       .files = &files,
-                                                                       .dataAccess = dataAccess});
+                                                                      .components = &components,
+                                                                      .fileDialogs = fileDialogs,
+                                                                      .registry = registry.get(),
+                                                                      .files = &files,
+                                                                      .dataAccess = dataAccess});
   }
 
   // Every message shown so far, one per line.

@@ -84,6 +84,7 @@ EditorServer::EditorServer(EditorSession& session, std::function<void()> onClose
   httplib::Server& s = *server_;
   // Short waits on idle connections, so that a stop ends within a second or two.
   s.set_keep_alive_timeout(1);
+  s.set_tcp_nodelay(true);  // a reply goes out at once, not after the peer's delayed acknowledgement
   s.set_read_timeout(2, 0);
   s.set_write_timeout(2, 0);
   s.set_payload_max_length(1 << 20);
