@@ -101,10 +101,10 @@ void Box(platform::Form& form, TabControl& tabs, EditorTab tab, std::string name
 void LayOutFieldLists(platform::ListBox& available, platform::CommandButton& add,
                       platform::CommandButton& remove, platform::ListBox& selected,
                       platform::CommandButton& up, platform::CommandButton& down) {
-  available.Move(240, 1320, 2100, 1200);
-  add.Move(2400, 1500, 780, kButtonHeight);
-  remove.Move(2400, 1980, 780, kButtonHeight);
-  selected.Move(3240, 1320, 1560, 1200);
+  available.Move(240, 1320, 1860, 1200);
+  add.Move(2160, 1500, 780, kButtonHeight);
+  remove.Move(2160, 1980, 780, kButtonHeight);
+  selected.Move(3000, 1320, 1800, 1200);
   up.Move(4860, 1500, 375, kButtonHeight);
   down.Move(4860, 1980, 375, kButtonHeight);
 }

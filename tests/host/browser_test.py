@@ -211,7 +211,6 @@ def designer(machine, shots):
     page = Editor(machine, bag, "--new")
     try:
         check("a new page starts saved", page.state() == "saved")
-        page.shot(shots, "general-tab")
         page.choose("DataProvidersCombo", "KRMOrders")
         check("choosing a provider leaves unsaved changes", page.state() == "modified")
         # An include through the file dialog: C:\INSTALL\ (the install directory), folder include.
@@ -229,6 +228,7 @@ def designer(machine, shots):
         check("the chosen file is put in site-relative form",
               page.control("IncludeASPText").get_attribute("value") == "include/customer.asp")
         page.press("IncludeASPAddCommand")
+        page.shot(shots, "general-tab")
         # Return fields on the DRAV tab.
         page.tab(2)
         page.item("DRAVFieldsList", " 1 - ORDERID")
