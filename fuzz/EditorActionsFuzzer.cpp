@@ -71,10 +71,24 @@ class FuzzFileDialogs : public platform::FileDialogs {
 const char* const kTexts[] = {"", "A", "KRMOrders", "KRMVA2001", " 1 - ORDERID", "x y", "GetStatus", "\r\n"};
 const std::int16_t kKeys[] = {13, 27, 38, 40, 46, 9, 37, 39};
 
+// A text as a page or an editor script sends it: UTF-8 (here printable ASCII, a few line ends and one
+// two-byte character). Bytes that are not UTF-8 cannot be stored in a bag file at all (its writer
+// refuses them with a message), so they are not typed here.
 std::string TextOf(ByteReader& in) {
   const std::size_t choice = in.Below(10);
   if (choice < std::size(kTexts)) return kTexts[choice];
-  return in.Text().substr(0, 12);
+  std::string text;
+  for (const char c : in.Text().substr(0, 12)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0xF0) {
+      text += "\xC3\xA9";  // é
+    } else if (byte >= 0xE0) {
+      text += "\r\n";
+    } else {
+      text += static_cast<char>(0x20 + byte % 0x5F);
+    }
+  }
+  return text;
 }
 
 class Monkey {

@@ -393,7 +393,11 @@ void EditorSession::Main() {
   }
   if (started) {
     if (std::optional<platform::MemoryPropertyBag> bag = SaveToBag(*control_))
-      savedBag_ = platform::FormatPropertyBagJson(*bag);
+      try {
+        savedBag_ = platform::FormatPropertyBagJson(*bag);
+      } catch (const platform::Error&) {
+        // no bag file can hold it: every later state counts as unsaved
+      }
     control_->Form().SetModalLoop([this](platform::Form& dialog) { ModalLoop(dialog); });
     RefreshPageText();
     boxes_->unattended = false;
@@ -472,12 +476,22 @@ void EditorSession::RefreshPageText() {
     pageText_ = json{{"text", ""}, {"messages", messages}, {"complete", false}};
     return;
   }
-  const std::string bagJson = platform::FormatPropertyBagJson(*saved);
+  std::string bagJson;
+  platform::MemoryPropertyBag bag;
+  try {
+    bagJson = platform::FormatPropertyBagJson(*saved);
+    bag = platform::ParsePropertyBagJson(bagJson);
+  } catch (const platform::Error& e) {
+    // A configuration no bag file can hold (a Save would say the same and write nothing).
+    modified_ = true;
+    messages.push_back("dtchost: " + e.Description());
+    pageText_ = json{{"text", ""}, {"messages", messages}, {"complete", false}};
+    return;
+  }
   modified_ = bagJson != savedBag_;
   // What `dtchost render` writes for the bag this page would be saved as.
   std::ostringstream lines;
   HostServices services(lines);
-  platform::MemoryPropertyBag bag = platform::ParsePropertyBagJson(bagJson);
   const RenderResult result = RenderBag(services, bag, options_.siteBase, options_.sitePage, lines);
   std::istringstream in(lines.str());
   for (std::string line; std::getline(in, line);) messages.push_back(line);

@@ -433,6 +433,19 @@ def modality(machine, shots):
         count = con.execute("SELECT COUNT(*) FROM I18NFIELDNAMES WHERE FIELDNAME = 'ORDERDATE'").fetchone()[0]
         con.close()
         check("No writes no translation", count == 0)
+        # SIGTERM with the page connected and a handler parked in a message box.
+        page.tab(1)
+        page.cell("EAICriteriaGrid", 1, 3)
+        page.keys("Y")
+        check("the EAI grid warns once of its own", bool(page.all('[data-dialog="message"]')))
+        start = time.time()
+        page.process.terminate()
+        try:
+            status = page.process.wait(5)
+        except subprocess.TimeoutExpired:
+            status = None
+        check("SIGTERM with the page connected ends dtchost within 5 s, status 0",
+              status == 0 and time.time() - start < 5, (status, time.time() - start))
     finally:
         page.close()
 
