@@ -392,12 +392,12 @@ void EditorSession::Main() {
     if (!started) failure_ = errors.str() + "dtchost: " + options_.bagPath + " did not load completely";
   }
   if (started) {
-    if (std::optional<platform::MemoryPropertyBag> bag = SaveToBag(*control_))
-      try {
+    try {
+      if (std::optional<platform::MemoryPropertyBag> bag = SaveToBag(*control_))
         savedBag_ = platform::FormatPropertyBagJson(*bag);
-      } catch (const platform::Error&) {
-        // no bag file can hold it: every later state counts as unsaved
-      }
+    } catch (const platform::Error&) {
+      // No bag file can hold it: every later state counts as unsaved.
+    }
     control_->Form().SetModalLoop([this](platform::Form& dialog) { ModalLoop(dialog); });
     RefreshPageText();
     boxes_->unattended = false;
