@@ -102,7 +102,7 @@ bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream
   return true;
 }
 
-void OfferThePagesProviders(HostedHeaderDTC& control, platform::PropertyBag& bag) {
+void OfferThePagesProviders(platform::Form& form, platform::PropertyBag& bag) {
   std::vector<std::string> providers;
   try {
     for (const char* name : {"DataProvider", "LinkedDataProvider"}) {
@@ -112,7 +112,6 @@ void OfferThePagesProviders(HostedHeaderDTC& control, platform::PropertyBag& bag
   } catch (const platform::Error&) {
     return;  // a bag that cannot be read is reported by the control's load
   }
-  platform::Form& form = control.Form();
   for (const char* name :
        {"DataProvidersCombo", "DRAVLinkedDataProvidersCombo", "EAILinkedDataProvidersCombo"}) {
     auto* combo = dynamic_cast<platform::ComboBox*>(form.Find(name));
@@ -135,7 +134,7 @@ RenderResult RenderBag(HostServices& services, platform::PropertyBag& bag,
     return result;
   }
   result.created = true;
-  OfferThePagesProviders(*control, bag);
+  OfferThePagesProviders(control->Form(), bag);
   result.loaded = platform::Succeeded(control->persistence->Load(bag));
   if (!result.loaded) return result;
   if (siteBase && sitePage)

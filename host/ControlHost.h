@@ -92,7 +92,7 @@ bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream
 
 // Render stands in for the installation a page was designed on: the providers the page itself names
 // are offered beside the catalog's, so that load can select them whatever this installation offers.
-void OfferThePagesProviders(HostedHeaderDTC& control, platform::PropertyBag& bag);
+void OfferThePagesProviders(platform::Form& editor, platform::PropertyBag& bag);
 
 // What `dtchost render` does with a bag: a new control (made by `services`) offered the page's own
 // providers loads it, is handed a site built from the two locations when both are given, and is asked
