@@ -231,7 +231,8 @@ void HeaderDTC::SaveDRAVLinkState() {
 // Preparing the tabs
 
 // Fills the provider combos once: the catalog is kept as soon as it exists, so only a failure to
-// create it leads to another attempt.
+// create it leads to another attempt. Such a later attempt keeps the provider the combo shows (a
+// page's provider kept by load, or one the designer typed): emptying the list would empty the text.
 void HeaderDTC::PrepareGeneralTab() {
   RunTrapped(MessageBoxes(), "PrepareGeneralTab", [&] {
     if (dataProviderCatalog_) return;
@@ -239,12 +240,14 @@ void HeaderDTC::PrepareGeneralTab() {
         services_.components, platform::kDataProviderCatalogClsid);
     std::vector<std::string> names;
     Check(dataProviderCatalog_->GetDataProviderNames(names));
+    const std::string shown = ui_.DataProvidersCombo.Text();
     ui_.DataProvidersCombo.Clear();
     for (const std::string& name : names) {
       ui_.DataProvidersCombo.AddItem(name);
       ui_.DRAV.LinkedDataProvidersCombo.AddItem(name);
       ui_.EAI.LinkedDataProvidersCombo.AddItem(name);
     }
+    if (!shown.empty()) ui_.DataProvidersCombo.SetText(shown);
   });
 }
 

@@ -5,7 +5,8 @@
 //
 //   item                       held by
 //   data provider              text of DataProvidersCombo (also CurrentDataProvider and the two
-//                              <kind>DataProviderText boxes)
+//                              <kind>DataProviderText boxes); a stored provider the combo does not
+//                              offer is kept as its text
 //   extra filters              EnableExtraFiltersCheck (0 / 1)
 //   extra includes             IncludeASPList (site-relative paths)
 //   XSL file name              XSLFilenameText ("xsl/Generic.xsl" when the control is created)

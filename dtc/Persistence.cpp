@@ -136,14 +136,38 @@ void ReadSelection(PropertyBag& bag, std::string_view countName, std::string_vie
   }
 }
 
-void SelectFirst(platform::ComboBox& combo, const std::string& text) {
+// Selects the first item equal to `text`; false when the combo offers none.
+bool SelectFirst(platform::ComboBox& combo, const std::string& text) {
   for (std::int32_t i = 0; i < combo.ListCount(); ++i) {
     if (combo.List(i) == text) {
       combo.SetListIndex(i);
-      return;
+      return true;
     }
   }
+  return false;
 }
+
+// A stored provider that a provider combo does not offer (the catalog no longer lists it, or the
+// data-provider components are missing) becomes the combo's text with no item selected. The combo's
+// list stays what the catalog offers, while save and the page text keep the page's provider; the
+// designer replaces it by choosing another. The designer is told once per provider name.
+class UnofferedProviders {
+ public:
+  explicit UnofferedProviders(platform::MessageBoxes& boxes) : boxes_(boxes) {}
+
+  void Keep(platform::ComboBox& combo, const std::string& name) {
+    combo.SetText(name);
+    if (std::find(told_.begin(), told_.end(), name) != told_.end()) return;
+    told_.push_back(name);
+    boxes_.Show(
+        "Data provider '" + name + "' is not installed; the page keeps it until another one is chosen",
+        platform::mb::OKOnly | platform::mb::Information);
+  }
+
+ private:
+  platform::MessageBoxes& boxes_;
+  std::vector<std::string> told_;
+};
 
 // A list stored as a count and its items, e.g. "NrOf" + "DRAV" + "ToLinkKeyFields" and
 // "DRAV" + "ToLinkKeyFields" + i.
@@ -299,10 +323,15 @@ void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
 void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
   ui_.EnableExtraFiltersCheck.SetValue(bag.ReadProperty("EnableExtraFilters", Variant(false)).ToInteger());
 
+  UnofferedProviders unoffered(MessageBoxes());
   const std::string provider = bag.ReadProperty("DataProvider", kEmptyText).ToString();
+  bool offered = false;
   for (std::int32_t i = 0; i < ui_.DataProvidersCombo.ListCount(); ++i) {
-    if (ui_.DataProvidersCombo.List(i) == provider) ui_.DataProvidersCombo.SetListIndex(i);
+    if (ui_.DataProvidersCombo.List(i) != provider) continue;
+    ui_.DataProvidersCombo.SetListIndex(i);
+    offered = true;
   }
+  if (!offered && !provider.empty()) unoffered.Keep(ui_.DataProvidersCombo, provider);
   ui_.DRAV.DataProviderText.SetText(provider);
   ui_.EAI.DataProviderText.SetText(provider);
 
@@ -373,8 +402,10 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
 
   linkedProviderName_ = bag.ReadProperty("LinkedDataProvider", kEmptyText).ToString();
   if (!linkedProviderName_.empty()) {
-    SelectFirst(ui_.DRAV.LinkedDataProvidersCombo, linkedProviderName_);
-    SelectFirst(ui_.EAI.LinkedDataProvidersCombo, linkedProviderName_);
+    for (ProviderKind kind : kProviderKinds) {
+      platform::ComboBox& combo = ui_.Side(kind).LinkedDataProvidersCombo;
+      if (!SelectFirst(combo, linkedProviderName_)) unoffered.Keep(combo, linkedProviderName_);
+    }
   }
 
   ReadCountedLists(bag, ui_, kLinkedFields);

@@ -7,9 +7,8 @@
 //   - nothing crashes and no sanitizer reports (the builds that run this are instrumented);
 //   - no run-time error escapes a handler: an action either is refused by the layer's checks
 //     (actions::Refused, before anything changes) or completes;
-//   - after the actions, the configuration saves; the saved bag loads into a new control (offered the
-//     page's own providers, as `dtchost render` offers them), which saves the same bag (save, load,
-//     save).
+//   - after the actions, the configuration saves; the saved bag loads into a new control, which
+//     saves the same bag (save, load, save).
 //
 // Each action is two to four bytes: the control (an index into the controls of the form on top,
 // hidden and disabled ones included, so that refusals are exercised), the kind of action, and its
@@ -23,7 +22,6 @@
 
 #include "FuzzSupport.h"
 #include "StartedControl.h"
-#include "host/ControlHost.h"
 #include "host/EditorActions.h"
 #include "platform/Ado.h"
 #include "platform/Error.h"
@@ -214,9 +212,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string first = SavedJson(editor, "after the actions");
   fuzzing::StartedControl loaded;
   platform::MemoryPropertyBag bag = platform::ParsePropertyBagJson(first);
-  // As `dtchost render` does: the providers the page names are offered beside the catalog's, so a
-  // provider typed into the combo (one this installation lacks) can be selected again by the load.
-  host::OfferThePagesProviders(loaded.control->Editor().form, bag);
   if (!loaded.control->UserControl_ReadProperties(bag))
     fuzzing::Fail("the saved bag does not load", loaded.Messages() + "--\n" + first);
   fuzzing::ExpectSame("save, load, save gives another bag", SavedJson(loaded, "after the load"), first);

@@ -1,8 +1,6 @@
 #include "host/ControlHost.h"
 
-#include <algorithm>
 #include <ostream>
-#include <vector>
 
 #include "platform/DesignTimeControlSite.h"
 #include "platform/Error.h"
@@ -102,27 +100,6 @@ bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream
   return true;
 }
 
-void OfferThePagesProviders(platform::Form& form, platform::PropertyBag& bag) {
-  std::vector<std::string> providers;
-  try {
-    for (const char* name : {"DataProvider", "LinkedDataProvider"}) {
-      std::string provider = bag.ReadProperty(name, platform::Variant("")).ToString();
-      if (!provider.empty()) providers.push_back(std::move(provider));
-    }
-  } catch (const platform::Error&) {
-    return;  // a bag that cannot be read is reported by the control's load
-  }
-  for (const char* name :
-       {"DataProvidersCombo", "DRAVLinkedDataProvidersCombo", "EAILinkedDataProvidersCombo"}) {
-    auto* combo = dynamic_cast<platform::ComboBox*>(form.Find(name));
-    if (combo == nullptr) continue;
-    for (const std::string& provider : providers) {
-      const auto& offered = combo->Items();
-      if (std::find(offered.begin(), offered.end(), provider) == offered.end()) combo->AddItem(provider);
-    }
-  }
-}
-
 RenderResult RenderBag(HostServices& services, platform::PropertyBag& bag,
                        const std::optional<std::string>& siteBase, const std::optional<std::string>& sitePage,
                        std::ostream& errors) {
@@ -134,7 +111,6 @@ RenderResult RenderBag(HostServices& services, platform::PropertyBag& bag,
     return result;
   }
   result.created = true;
-  OfferThePagesProviders(control->Form(), bag);
   result.loaded = platform::Succeeded(control->persistence->Load(bag));
   if (!result.loaded) return result;
   if (siteBase && sitePage)

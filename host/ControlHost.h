@@ -90,12 +90,7 @@ std::optional<platform::MemoryPropertyBag> SaveToBag(HostedHeaderDTC& control);
 // it was. False, with the reason on `errors`, when nothing was written.
 bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors);
 
-// Render stands in for the installation a page was designed on: the providers the page itself names
-// are offered beside the catalog's, so that load can select them whatever this installation offers.
-void OfferThePagesProviders(platform::Form& editor, platform::PropertyBag& bag);
-
-// What `dtchost render` does with a bag: a new control (made by `services`) offered the page's own
-// providers loads it, is handed a site built from the two locations when both are given, and is asked
+// What `dtchost render` does with a bag: a new control (made by `services`) loads it, is handed a site built from the two locations when both are given, and is asked
 // for its run-time text. Messages go where `services` writes them.
 struct RenderResult {
   bool created = false;   // the control could be created

@@ -21,7 +21,6 @@
 // control's request, so the text written is only what the control had when it stopped; 4 (edit,
 // new) the script is faulty or one of its lines failed. A bag file is written only after a complete
 // save, and never after a failure.
-#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cstring>

@@ -73,10 +73,11 @@ If "KRMCustomers" <> "" Then
 End If
 
 mDataProvider.Open mReturnFields
-%>
+
+' The page's own functions, written in the HeaderDTC for its criteria:
 Function LastMonth()
 
 	LastMonth = DateAdd("m", -1, Date())
 End Function 'LastMonth()
 
-
+%>

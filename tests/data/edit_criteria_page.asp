@@ -1,6 +1,7 @@
 <%@ Language=VBScript %>
 <% Option Explicit %>
 <!--#INCLUDE file="../Vistelle/include/DataProvider.asp" -->
+<!--#INCLUDE file ="../include/extra.asp" -->
 <%
 '------------------------------------------------------------------------------
 ' Page header for the data provider KRMOrders.
@@ -60,7 +61,8 @@ If "" <> "" Then
 End If
 
 mDataProvider.Open mReturnFields
-%>
+
+' The page's own functions, written in the HeaderDTC for its criteria:
 Function GetCutoff()
 
 GetCutoff = 1000
@@ -69,9 +71,10 @@ End Function 'GetCutoff()
 
 Function GetStatus()
 
+Dim s
 s = "OPEN"
 GetStatus = s
 
 End Function 'GetStatus()
 
-
+%>

@@ -56,5 +56,6 @@ If "KRMCustomers" <> "" Then
 End If
 
 mDataProvider.Open mReturnFields
-%>
 
+' The page's own functions, written in the HeaderDTC for its criteria:
+%>

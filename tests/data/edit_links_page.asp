@@ -65,5 +65,6 @@ mLinkedFields.Add "ORDERID", "CUSTOMERID"
 End If
 
 mDataProvider.Open mReturnFields
-%>
 
+' The page's own functions, written in the HeaderDTC for its criteria:
+%>

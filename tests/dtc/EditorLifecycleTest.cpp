@@ -129,6 +129,19 @@ TEST_F(LifecycleTest, ACatalogThatCannotBeCreatedIsTriedAgainOnTheNextEntry) {
   EXPECT_EQ(boxes.Prompts().size(), 1u);
 }
 
+// A later fill of the combo keeps the provider a page holds: emptying the list empties the text.
+TEST_F(LifecycleTest, ACatalogCreatedLateKeepsTheProviderTheComboShows) {
+  components.InjectFault(ComStep::Creation, platform::hr::REGDB_E_CLASSNOTREG);
+  auto fresh = NewControl();
+  platform::MemoryPropertyBag bag;
+  bag.WriteProperty("DataProvider", platform::Variant("KRMRetired"));
+  ASSERT_TRUE(fresh->UserControl_ReadProperties(bag));
+  fresh->Editor().SSTab1.ClickTab(kI18NTab);
+  fresh->Editor().SSTab1.ClickTab(kGeneralTab);
+  EXPECT_EQ(fresh->Editor().DataProvidersCombo.ListCount(), 4);
+  EXPECT_EQ(fresh->Editor().DataProvidersCombo.Text(), "KRMRetired");
+}
+
 TEST_F(LifecycleTest, ACatalogThatCannotBeReadIsKeptAndNotAskedAgain) {
   PointAtCatalog(*registry, "/nonexistent/dataproviders.json");
   auto fresh = NewControl();
@@ -219,13 +232,19 @@ TEST_F(LifecycleTest, EnteringALinkTabKeepsTheSelectedLinkedFields) {
   editor.SSTab1.ClickTab(kDRAVLinkTab);
   EXPECT_EQ(editor.DRAV.SelectedLinkedFieldsList.Items(), (Items{"2 - CITY"}));
 
-  // A provider the combos do not offer: the tab tries to update from it and reports the failure.
+  // A provider the combos do not offer is kept as their text: the tab finds it in effect, asks it
+  // for nothing and keeps the fields; the designer saw only the load's note.
   platform::MemoryPropertyBag retired;
   retired.WriteProperty("LinkedDataProvider", platform::Variant("KRMRetired"));
+  retired.WriteProperty("NrOfSelectedEAILinkedFields", platform::Variant(std::int16_t{1}));
+  retired.WriteProperty("EAISelectedLinkedFields0", platform::Variant("Stock.Gone"));
   auto other = NewControl();
   ASSERT_TRUE(other->UserControl_ReadProperties(retired));
   other->Editor().SSTab1.ClickTab(kEAILinkTab);
-  EXPECT_EQ(boxes.Prompts(), (Items{"Error in 'UpdateEAILinkTab': Data provider not found (-2147218943)"}));
+  EXPECT_EQ(other->Editor().EAI.SelectedLinkedFieldsList.Items(), (Items{"Stock.Gone"}));
+  EXPECT_EQ(
+      boxes.Prompts(),
+      (Items{"Data provider 'KRMRetired' is not installed; the page keeps it until another one is chosen"}));
 }
 
 TEST_F(LifecycleTest, AKeyOnTheControlItselfShowsAMessage) {

@@ -1,8 +1,11 @@
 // Saving and loading the configuration: what the stored pages of live sites depend on.
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
-#include "ControlFixture.h"
+#include "PageTextFixture.h"
+#include "support/TempFolder.h"
 
 namespace dtc::testing {
 namespace {
@@ -15,6 +18,18 @@ std::string ReadFile(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// A bag's names and values as its file stores them, in name order: what makes two bags the same to
+// a page (a count saved as Integer reads back from the file as Long).
+std::map<std::string, std::string> Stored(const MemoryPropertyBag& bag) {
+  std::map<std::string, std::string> stored;
+  for (const auto& [name, value] : bag.Entries()) {
+    MemoryPropertyBag one;
+    one.WriteProperty(name, value);
+    stored[name] = platform::FormatPropertyBagJson(one);
+  }
+  return stored;
 }
 
 // ---- whole configurations ----
@@ -67,6 +82,37 @@ TEST_F(ControlTest, SmallConfigurationIsStoredUnderTheFixedNames) {
   MemoryPropertyBag bag;
   ASSERT_TRUE(control->UserControl_WriteProperties(bag));
   EXPECT_EQ(platform::FormatPropertyBagJson(bag), ReadFile(TESSERY_TEST_DATA "/small_bag.json"));
+}
+
+// Every golden bag, opened and saved unchanged where the catalog lists none of its providers, comes
+// back the same, and its page names the stored providers.
+TEST_F(PageTextTest, GoldenBagsComeBackUnchangedWhenTheCatalogLacksTheirProviders) {
+  const testsupport::TempFolder folder;
+  PointAtCatalog(*registry, folder.Put("dataproviders.json", R"({ "providers": [] })").string());
+  PutTemplate("NewDataProvider(\"<DATAPROVIDER>\")\r\nNewDataProvider(\"<LINKED_DATAPROVIDER>\")\r\n");
+  std::vector<std::filesystem::path> golden;
+  for (const char* goldenFolder : {TESSERY_TEST_DATA, TESSERY_DEMO_PAGES}) {
+    for (const auto& entry : std::filesystem::directory_iterator(goldenFolder)) {
+      const std::filesystem::path& file = entry.path();
+      if (file.extension() == ".json" && file.filename() != "dataproviders.json") golden.push_back(file);
+    }
+  }
+  ASSERT_GE(golden.size(), 2u);
+  for (const std::filesystem::path& file : golden) {
+    SCOPED_TRACE(file.string());
+    MemoryPropertyBag bag = platform::ReadPropertyBagFile(file);
+    auto page = NewControl();
+    ASSERT_EQ(page->Editor().DataProvidersCombo.ListCount(), 0);
+    ASSERT_TRUE(page->UserControl_ReadProperties(bag));
+    MemoryPropertyBag saved;
+    ASSERT_TRUE(page->UserControl_WriteProperties(saved));
+    EXPECT_EQ(Stored(saved), Stored(bag));
+    std::string text;
+    ASSERT_TRUE(page->GetRuntimeText(text));
+    EXPECT_EQ(text, "NewDataProvider(\"" + bag.ReadProperty("DataProvider", Variant("")).ToString() +
+                        "\")\r\nNewDataProvider(\"" +
+                        bag.ReadProperty("LinkedDataProvider", Variant("")).ToString() + "\")\r\n");
+  }
 }
 
 TEST_F(ControlTest, NewControlSavedWithoutEditsLoadsAsNew) {
@@ -151,6 +197,55 @@ TEST_F(ControlTest, ProviderThatIsNoLongerOfferedIsShownButNotChosen) {
   auto chosen = NewControl();
   ASSERT_TRUE(chosen->UserControl_ReadProperties(offered));
   EXPECT_EQ(chosen->CurrentDataProvider(), "KRMArticles");
+}
+
+// The catalog no longer lists the page's providers: they stay the combos' texts and the designer
+// is told once per name; looking at every tab fetches nothing and clears nothing, so the bag comes
+// back as it was; choosing other providers replaces them.
+TEST_F(ControlTest, ProvidersTheCatalogLacksAreKeptUntilOthersAreChosen) {
+  MemoryPropertyBag bag = platform::ParsePropertyBagJson(R"({
+    "DRAVReturnFields0": " 1 - ORDERID", "DRAVCriteriaCount": 2, "EAICriteriaCount": 2,
+    "DRAVReturnFieldCount": 1, "DataProvider": "KRMRetired", "EAIAvailableFieldsCount": 1,
+    "EAIAvailableFields0": "Order.Gone", "LinkedDataProvider": "KRMGone",
+    "NrOfDRAVAvailableFieldsLinked": 1, "DRAVAvailableFieldsLinked0": "1 - GONEID",
+    "DRAVLinkFromFields1": "", "DRAVLinkToFields1": "", "EAILinkFromFields1": "", "EAILinkToFields1": ""})");
+  auto control = NewControl();
+  EditorForm& ui = control->Editor();
+  ASSERT_TRUE(control->UserControl_ReadProperties(bag));
+  EXPECT_EQ(boxes.Prompts(),
+            (std::vector<std::string>{
+                "Data provider 'KRMRetired' is not installed; the page keeps it until another one is chosen",
+                "Data provider 'KRMGone' is not installed; the page keeps it until another one is chosen"}));
+  EXPECT_EQ(ui.DataProvidersCombo.Text(), "KRMRetired");
+  EXPECT_EQ(ui.DataProvidersCombo.ListCount(), 4) << "the list stays the catalog's";
+  for (ProviderKind kind : kProviderKinds) {
+    EXPECT_EQ(ui.Side(kind).LinkedDataProvidersCombo.Text(), "KRMGone");
+    EXPECT_EQ(ui.Side(kind).LinkedDataProvidersCombo.ListIndex(), -1);
+  }
+
+  boxes.Clear();
+  const int created = components.CreatedCount();
+  for (EditorTab tab : {kDRAVTab, kEAITab, kI18NTab, kEAILinkTab, kDRAVLinkTab, kGeneralTab})
+    ui.SSTab1.ClickTab(tab);
+  EXPECT_EQ(components.CreatedCount(), created) << "no provider was asked for fields";
+  EXPECT_TRUE(boxes.Messages().empty()) << boxes.Prompts().front();
+  MemoryPropertyBag saved;
+  ASSERT_TRUE(control->UserControl_WriteProperties(saved));
+  EXPECT_EQ(Stored(saved), Stored(bag));
+
+  MemoryPropertyBag same;  // one name for both providers: told once
+  same.WriteProperty("DataProvider", Variant("KRMRetired"));
+  same.WriteProperty("LinkedDataProvider", Variant("KRMRetired"));
+  ASSERT_TRUE(NewControl()->UserControl_ReadProperties(same));
+  EXPECT_EQ(boxes.Prompts().size(), 1u);
+
+  ui.DataProvidersCombo.SetListIndex(0);
+  ui.SSTab1.ClickTab(kDRAVLinkTab);
+  ui.DRAV.LinkedDataProvidersCombo.SetListIndex(1);
+  MemoryPropertyBag replaced;
+  ASSERT_TRUE(control->UserControl_WriteProperties(replaced));
+  EXPECT_EQ(replaced.ReadProperty("DataProvider"), Variant("KRMOrders"));
+  EXPECT_EQ(replaced.ReadProperty("LinkedDataProvider"), Variant("KRMCustomers"));
 }
 
 TEST_F(ControlTest, LinkedProviderSelectsBothCombosWithoutRefillingTheLinkTabs) {

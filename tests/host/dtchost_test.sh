@@ -87,6 +87,18 @@ check "render keeps a provider the demo catalog does not know" \
   grep -q '^Set mDataProvider = NewDataProvider("ShopArticles")' "$dir/other.asp"
 check "render keeps a linked provider the demo catalog does not know" \
   grep -q 'Set lLinkedDataProvider = NewDataProvider("ShopStock")' "$dir/other.asp"
+# Opened and saved without a change, such a page keeps both providers; the designer is told once
+# about each, and that is no failure.
+: >"$dir/empty.script"
+"$host" edit "$dir/other.json" --script "$dir/empty.script" --save "$dir/other-saved.json" >/dev/null \
+  2>"$dir/other-edit.err"
+check "an unchanged edit of a page whose providers are not installed exits 0" test $? -eq 0
+for provider in ShopArticles ShopStock; do
+  check "the unchanged edit keeps $provider" grep -q "DataProvider\": \"$provider\"" "$dir/other-saved.json"
+  check "the designer is told once that $provider is not installed" test "$(grep -cxF \
+    "VistelleDTC: Data provider '$provider' is not installed; the page keeps it until another one is chosen" \
+    "$dir/other-edit.err")" -eq 1
+done
 
 "$host" render "$dir/page.json" >"$dir/sample.asp" 2>"$dir/sample-render.err"
 check "the sample's criteria messages come one line each" \
