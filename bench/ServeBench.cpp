@@ -134,7 +134,7 @@ int main() {
   const double roundTrip = Median(roundTrips), local = Median(inProcess);
   std::printf("round trip: median %.3f ms over %d actions (target <= 20)\n", roundTrip, kRounds);
   std::printf("state: %zu bytes (target <= 65536)\n", stateBytes);
-  std::printf("in process through the script interpreter: median %.4f ms; round trip / in process = %.0f\n",
+  std::printf("in process through the script interpreter: median %.5f ms; round trip / in process = %.0f\n",
               local, local > 0 ? roundTrip / local : 0.0);
   return 0;
 }
