@@ -90,8 +90,9 @@ std::optional<platform::MemoryPropertyBag> SaveToBag(HostedHeaderDTC& control);
 // it was. False, with the reason on `errors`, when nothing was written.
 bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors);
 
-// What `dtchost render` does with a bag: a new control (made by `services`) loads it, is handed a site built from the two locations when both are given, and is asked
-// for its run-time text. Messages go where `services` writes them.
+// What `dtchost render` does with a bag: a new control (made by `services`) loads it, is handed a site built
+// from the two locations when both are given, and is asked for its run-time text. Messages go where
+// `services` writes them.
 struct RenderResult {
   bool created = false;   // the control could be created
   bool loaded = false;    // and loaded the bag completely
