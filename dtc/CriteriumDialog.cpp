@@ -62,6 +62,21 @@ SpecifyCriteriumDialog::SpecifyCriteriumDialog()
       OKButton(form.Add<platform::CommandButton>("OKButton", "OK")),
       CancelButton(form.Add<platform::CommandButton>("CancelButton", "Cancel")) {
   ScriptText.SetEnabled(false);
+  form.SetCaption(std::string(kCaption));
+  // Where a host that draws the dialog shows its controls (twips).
+  form.Add<platform::Label>("NameLabel", "Name:").Move(120, 165, 1000, 255);
+  NameText.Move(1200, 120, 3600, 285);
+  ConstantOption.Move(1200, 540, 1800, 285);
+  IncludedScriptOption.Move(1200, 870, 1800, 285);
+  LocalScriptOption.Move(1200, 1200, 1800, 285);
+  form.Add<platform::Label>("ScriptBodyLabel", "Script body:").Move(120, 1665, 1000, 255);
+  ScriptBodyText.Move(1200, 1620, 3600, 1200);
+  form.Add<platform::Label>("ScriptLabel", "Overview:").Move(120, 2985, 1000, 255);
+  ScriptText.Move(1200, 2940, 3600, 1500);
+  ScriptBodyText.SetMultiLine(true);
+  ScriptText.SetMultiLine(true);
+  OKButton.Move(2460, 4620, 1095, 375);
+  CancelButton.Move(3705, 4620, 1095, 375);
   ConstantOption.Click.Connect([this] { ConstantOption_Click(); });
   IncludedScriptOption.Click.Connect([this] { IncludedScriptOption_Click(); });
   LocalScriptOption.Click.Connect([this] { LocalScriptOption_Click(); });

@@ -79,6 +79,95 @@ ProviderControls MakeProviderControls(platform::Form& form, TabControl& tabs, Pr
   return controls;
 }
 
+// ---- the page as the designer sees it: positions, labels and frames ----
+// Hosts that draw the editor place every control where the form puts it. Labels and frames only
+// name what lies beside or inside them. Heights: text box 285, combo 315, button 375 twips.
+
+constexpr std::int32_t kLabelLeft = 240, kFieldLeft = 1800, kButtonHeight = 375;
+
+void Caption(platform::Form& form, TabControl& tabs, EditorTab tab, std::string name, std::string caption,
+             std::int32_t left, std::int32_t top, std::int32_t width) {
+  OnTab(form.Add<platform::Label>(std::move(name), std::move(caption)), tabs, tab)
+      .Move(left, top, width, 255);
+}
+
+void Box(platform::Form& form, TabControl& tabs, EditorTab tab, std::string name, std::string caption,
+         std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
+  OnTab(form.Add<platform::Frame>(std::move(name), std::move(caption)), tabs, tab)
+      .Move(left, top, width, height);
+}
+
+// The available and the selected fields with the buttons between and beside them.
+void LayOutFieldLists(platform::ListBox& available, platform::CommandButton& add,
+                      platform::CommandButton& remove, platform::ListBox& selected,
+                      platform::CommandButton& up, platform::CommandButton& down) {
+  available.Move(240, 1320, 1860, 1200);
+  add.Move(2160, 1500, 780, kButtonHeight);
+  remove.Move(2160, 1980, 780, kButtonHeight);
+  selected.Move(3000, 1320, 1800, 1200);
+  up.Move(4860, 1500, 375, kButtonHeight);
+  down.Move(4860, 1980, 375, kButtonHeight);
+}
+
+void LayOutSide(platform::Form& form, TabControl& tabs, ProviderControls& c, std::int32_t i18nTop) {
+  const EditorTab own = c.kind == ProviderKind::DRAV ? kDRAVTab : kEAITab;
+  const EditorTab link = c.kind == ProviderKind::DRAV ? kDRAVLinkTab : kEAILinkTab;
+  const std::string& p = c.prefix;
+  Caption(form, tabs, own, p + "DataProviderLabel", "Data provider:", kLabelLeft, 645, 1500);
+  c.DataProviderText.Move(kFieldLeft, 600, 3360, 285);
+  Box(form, tabs, own, p + "OutputFieldsFrame", "Output fields", 120, 1020, 5160, 1620);
+  LayOutFieldLists(c.FieldsList, c.AddField, c.RemoveField, c.SelectedFieldsList, c.MoveUpCommand,
+                   c.MoveDownCommand);
+  Box(form, tabs, own, p + "SelectionCriteriaFrame", "Selection criteria", 60, 2700, 5280, 2640);
+  c.AddCriteriumCommand.Move(3300, 4800, 900, kButtonHeight);
+  c.RemoveCriteriumCommand.Move(4320, 4800, 900, kButtonHeight);
+  c.KeyFieldsCombo.Move(0, 0, 1800, 315);
+  c.OperatorsCombo.Move(0, 0, 550, 315);
+  c.KeyFieldValueText.Move(0, 0, 2052, 285);
+
+  Box(form, tabs, kI18NTab, p + "I18NFrame", p, 120, i18nTop, 5160, 2160);
+  Caption(form, tabs, kI18NTab, p + "I18NFieldnamesLabel", "Translate field names:", 240, i18nTop + 240,
+          2400);
+  c.I18NFieldnamesList.Move(240, i18nTop + 540, 2400, 1440);
+  Caption(form, tabs, kI18NTab, p + "I18NFieldValuesLabel", "Translate field values:", 2760, i18nTop + 240,
+          2400);
+  c.I18NFieldValuesList.Move(2760, i18nTop + 540, 2400, 1440);
+
+  Caption(form, tabs, link, p + "LinkedDataProviderLabel", "Linked provider:", kLabelLeft, 645, 1500);
+  c.LinkedDataProvidersCombo.Move(kFieldLeft, 600, 2400, 315);
+  c.DeleteLinkCommand.Move(4320, 570, 900, kButtonHeight);
+  Box(form, tabs, link, p + "LinkOutputFieldsFrame", "Output fields", 120, 1020, 5160, 1620);
+  LayOutFieldLists(c.LinkedFieldsList, c.AddLinkedField, c.RemoveLinkedField, c.SelectedLinkedFieldsList,
+                   c.MoveUpLinkedField, c.MoveDownLinkedField);
+  Box(form, tabs, link, p + "LinkedFieldsFrame", "Linked fields", 60, 2700, 5280, 2640);
+  c.AddLink.Move(3300, 4800, 900, kButtonHeight);
+  c.RemoveLink.Move(4320, 4800, 900, kButtonHeight);
+  c.FromLinkFieldsCombo.Move(0, 0, 2315, 315);
+  c.ToLinkFieldsCombo.Move(0, 0, 2315, 315);
+}
+
+void LayOut(EditorForm& ui) {
+  platform::Form& form = ui.form;
+  TabControl& tabs = ui.SSTab1;
+  Caption(form, tabs, kGeneralTab, "DataProviderLabel", "Data provider:", kLabelLeft, 660, 1500);
+  ui.DataProvidersCombo.Move(kFieldLeft, 600, 3360, 315);
+  ui.EnableExtraFiltersCheck.Move(kFieldLeft, 1020, 3360, 285);
+  Box(form, tabs, kGeneralTab, "IncludeFilesFrame", "Include files", 120, 1440, 5160, 2400);
+  ui.IncludeASPText.Move(240, 1740, 3960, 285);
+  ui.BrowseForIncludeASPCommand.Move(4260, 1740, 375, 285);
+  ui.IncludeASPList.Move(240, 2100, 3960, 1560);
+  ui.IncludeASPAddCommand.Move(4260, 2100, 900, kButtonHeight);
+  ui.IncludeASPDeleteCommand.Move(4260, 2520, 900, kButtonHeight);
+  Caption(form, tabs, kGeneralTab, "XSLFilenameLabel", "XSL file:", kLabelLeft, 4080, 1500);
+  ui.XSLFilenameText.Move(kFieldLeft, 4020, 2820, 285);
+  ui.BrowseForXSLFileCommand.Move(4680, 4020, 375, 285);
+  ui.SaveCommand.Move(4320, 5340, 900, kButtonHeight);
+  Caption(form, tabs, kI18NTab, "I18NDataProviderLabel", "Data provider:", kLabelLeft, 645, 1500);
+  ui.I18NDataProviderText.Move(kFieldLeft, 600, 3360, 285);
+  LayOutSide(form, tabs, ui.EAI, 1020);
+  LayOutSide(form, tabs, ui.DRAV, 3300);
+}
+
 constexpr const char* kTabCaptions[kEditorTabs] = {"General", "EAI", "DRAV", "I18N", "EAI Link", "DRAV Link"};
 
 TabControl& MakeTabs(platform::Form& form) {
@@ -94,8 +183,8 @@ EditorForm::EditorForm(platform::FileDialogs* fileDialogs)
     : form("HeaderDTC"),
       SSTab1(MakeTabs(form)),
       DataProvidersCombo(OnTab(form.Add<ComboBox>("DataProvidersCombo"), SSTab1, kGeneralTab)),
-      EnableExtraFiltersCheck(
-          OnTab(form.Add<platform::CheckBox>("EnableExtraFiltersCheck"), SSTab1, kGeneralTab)),
+      EnableExtraFiltersCheck(OnTab(form.Add<platform::CheckBox>("EnableExtraFiltersCheck", "Extra filters"),
+                                    SSTab1, kGeneralTab)),
       IncludeASPText(OnTab(form.Add<TextBox>("IncludeASPText"), SSTab1, kGeneralTab)),
       BrowseForIncludeASPCommand(
           OnTab(form.Add<CommandButton>("BrowseForIncludeASPCommand", "..."), SSTab1, kGeneralTab)),
@@ -111,7 +200,9 @@ EditorForm::EditorForm(platform::FileDialogs* fileDialogs)
       CommonDialog1(fileDialogs),
       I18NDataProviderText(OnTab(form.Add<TextBox>("I18NDataProviderText"), SSTab1, kI18NTab)),
       DRAV(MakeProviderControls(form, SSTab1, ProviderKind::DRAV)),
-      EAI(MakeProviderControls(form, SSTab1, ProviderKind::EAI)) {}
+      EAI(MakeProviderControls(form, SSTab1, ProviderKind::EAI)) {
+  LayOut(*this);
+}
 
 ProviderControls& EditorForm::Side(ProviderKind kind) {
   return KindPrefix(kind) == "DRAV" ? DRAV : EAI;

@@ -18,7 +18,10 @@ namespace fuzzing {
 
 class StartedControl {
  public:
-  StartedControl() {
+  // `fileDialogs` answers the file-open dialogs and `dataAccess` stands for the I18N database (none:
+  // every dialog is cancelled, and the ODBC backend).
+  explicit StartedControl(platform::FileDialogs* fileDialogs = nullptr,
+                          platform::ado::DataAccess* dataAccess = nullptr) {
     using platform::RootKey;
     registry->CreateKey(RootKey::LocalMachine, components::kDataProvidersKey);
     registry->SetValue(RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
@@ -28,8 +31,12 @@ class StartedControl {
           platform::kEAIProviderSourceClsid}) {
       components.Register("", clsid, components::DataProviderCreateFunction(clsid, *registry));
     }
-    control = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{
-        .messageBoxes = boxes, .components = &components, .registry = registry.get(), .files = &files});
+    control = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{.messageBoxes = boxes,
+                                                                      .components = &components,
+                                                                      .fileDialogs = fileDialogs,
+                                                                      .registry = registry.get(),
+                                                                      .files = &files,
+                                                                      .dataAccess = dataAccess});
   }
 
   // Every message shown so far, one per line.

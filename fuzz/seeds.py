@@ -106,3 +106,11 @@ write("page_text", "failures", b"\x0b\x02" + b"\x05" + DRAV + b"\x00" + text("no
 write("page_text", "read-failure", b"\x0d\x10" + b"\x0f\x00" + b"<PATH_TO_ROOT>\r\n" * 8)
 write("page_text", "replace", b"\x0e" + text("aAbB<<a>") + text("<A") + text("<a") +
       b"\x0e" + text("xxxx") + text("xx") + text("") + b"\x0f\x01")
+
+# ---- designer actions ----------------------------------------------------------------------------
+# Each action is a control index, a kind and its arguments (fuzz/EditorActionsFuzzer.cpp); seeds are
+# fixed pseudo-random sequences, a start the fuzzer grows from.
+import random
+rng = random.Random(15)
+for n in range(6):
+    write("editor_actions", "monkey-%d" % n, bytes(rng.randrange(256) for _ in range(600)))

@@ -2,6 +2,9 @@
 
 #include <ostream>
 
+#include "platform/DesignTimeControlSite.h"
+#include "platform/Error.h"
+
 namespace host {
 
 QueuedMessageBoxes::QueuedMessageBoxes(std::ostream& out, std::string defaultTitle)
@@ -25,9 +28,9 @@ HostServices::HostServices(std::ostream& messages)
 
 platform::ControlServices HostServices::ForControls() {
   return platform::ControlServices{
-      .messageBoxes = messageBoxes,
+      .messageBoxes = boxes ? *boxes : messageBoxes,
       .container = nullptr,
-      .fileDialogs = &fileDialogs,
+      .fileDialogs = dialogs ? dialogs : &fileDialogs,
       .components = components.get(),
       .registry = registry.get(),
       .files = files.get(),
@@ -57,6 +60,63 @@ std::unique_ptr<HostedHeaderDTC> CreateHeaderDTC(HostServices& services, std::st
     return nullptr;
   }
   return hosted;
+}
+
+std::unique_ptr<platform::PropertyBag> ReadBagFile(const std::string& path, std::ostream& errors) {
+  try {
+    return std::make_unique<platform::MemoryPropertyBag>(platform::ReadPropertyBagFile(path));
+  } catch (const platform::Error& e) {
+    if (e.Number() != platform::err::BadPropertyBag) {
+      errors << "dtchost: cannot read the property bag: " << e.Description() << "\n";
+      return nullptr;
+    }
+    return std::make_unique<platform::FailingPropertyBag>(e);
+  }
+}
+
+bool LoadBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors) {
+  std::unique_ptr<platform::PropertyBag> bag = ReadBagFile(path, errors);
+  return bag && platform::Succeeded(control.persistence->Load(*bag));
+}
+
+std::optional<platform::MemoryPropertyBag> SaveToBag(HostedHeaderDTC& control) {
+  platform::MemoryPropertyBag bag;
+  if (platform::Failed(control.persistence->Save(bag))) return std::nullopt;
+  return bag;
+}
+
+bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors) {
+  std::optional<platform::MemoryPropertyBag> bag = SaveToBag(control);
+  if (!bag) {
+    errors << "dtchost: the control could not save its configuration; " << path << " is left as it was\n";
+    return false;
+  }
+  try {
+    platform::WritePropertyBagFile(path, *bag);
+  } catch (const platform::Error& e) {
+    errors << "dtchost: " << e.Description() << "\n";
+    return false;
+  }
+  return true;
+}
+
+RenderResult RenderBag(HostServices& services, platform::PropertyBag& bag,
+                       const std::optional<std::string>& siteBase, const std::optional<std::string>& sitePage,
+                       std::ostream& errors) {
+  RenderResult result;
+  std::string error;
+  std::unique_ptr<HostedHeaderDTC> control = CreateHeaderDTC(services, error);
+  if (!control) {
+    errors << "dtchost: " << error << "\n";
+    return result;
+  }
+  result.created = true;
+  result.loaded = platform::Succeeded(control->persistence->Load(bag));
+  if (!result.loaded) return result;
+  if (siteBase && sitePage)
+    control->designTime->put_DesignTimeControlSite(platform::MakePageLocationSite(*siteBase, *sitePage));
+  result.complete = control->runtimeText->GetRuntimeText(result.text) == platform::hr::S_OK;
+  return result;
 }
 
 }  // namespace host

@@ -10,6 +10,7 @@
 #include <deque>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "dtc/HeaderDTCClass.h"
@@ -19,6 +20,7 @@
 #include "platform/FileDialog.h"
 #include "platform/HostedControl.h"
 #include "platform/MessageBox.h"
+#include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
 
@@ -46,7 +48,11 @@ class HostServices {
  public:
   explicit HostServices(std::ostream& messages);
 
+  // The services handed to a control: the queued message boxes and file dialogs below, or the ones
+  // a host puts in their place (`boxes`, `dialogs`).
   platform::ControlServices ForControls();
+  platform::MessageBoxes* boxes = nullptr;
+  platform::FileDialogs* dialogs = nullptr;
 
   std::unique_ptr<platform::Registry> registry;
   std::unique_ptr<platform::DrivePaths> drives;
@@ -70,5 +76,36 @@ struct HostedHeaderDTC {
 
 // Creates and starts the control. On failure returns null and puts a one-line account into `error`.
 std::unique_ptr<HostedHeaderDTC> CreateHeaderDTC(HostServices& services, std::string& error);
+
+// Loads the bag file into the control. A file that is there but holds no valid bag is the control's
+// to report, as any load fault. False when the file cannot be read (said on `errors`) or the load
+// reported an error.
+bool LoadBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors);
+
+// The control's save as a bag; none when the control reports that its save failed.
+std::optional<platform::MemoryPropertyBag> SaveToBag(HostedHeaderDTC& control);
+
+// Has the control save into a new bag and writes it to `path`; the file is replaced only by a whole
+// bag (written to a temporary file and renamed), so a save the control reports as failed leaves it as
+// it was. False, with the reason on `errors`, when nothing was written.
+bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors);
+
+// What `dtchost render` does with a bag: a new control (made by `services`) loads it, is handed a site built
+// from the two locations when both are given, and is asked for its run-time text. Messages go where
+// `services` writes them.
+struct RenderResult {
+  bool created = false;   // the control could be created
+  bool loaded = false;    // and loaded the bag completely
+  bool complete = false;  // and its text request ended without an error
+  std::string text;       // what the request returned (also when it did not end well)
+};
+RenderResult RenderBag(HostServices& services, platform::PropertyBag& bag,
+                       const std::optional<std::string>& siteBase, const std::optional<std::string>& sitePage,
+                       std::ostream& errors);
+
+// The bag in a file as a control's load reads it: a file that is not a valid bag gives a bag whose
+// every read fails with the reason (the control's load reports it). None, with the reason on
+// `errors`, when the file cannot be read.
+std::unique_ptr<platform::PropertyBag> ReadBagFile(const std::string& path, std::ostream& errors);
 
 }  // namespace host

@@ -4,12 +4,11 @@
 #include <cctype>
 #include <utility>
 
+#include "host/EditorActions.h"
 #include "platform/Error.h"
 
 namespace host {
 namespace {
-
-using platform::Control;
 
 // ---- reading ------------------------------------------------------------------------------------
 
@@ -52,243 +51,77 @@ std::vector<ScriptWord> SplitWords(const std::string& line, int number) {
   return words;
 }
 
-// ---- arguments ----------------------------------------------------------------------------------
+// ---- the actions: words to the action layer's arguments ------------------------------------------
 
-bool AllDigits(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
-}
+namespace act = actions;
 
-std::int32_t Number(int lineNumber, const std::string& text, std::int32_t low, std::int32_t high) {
-  std::size_t used = 0;
-  long long value = 0;
-  try {
-    value = std::stoll(text, &used);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used != text.size() || text.empty() || value < low || value > high) {
-    throw ScriptError(lineNumber, "'" + text + "' is not a number from " + std::to_string(low) + " to " +
-                                      std::to_string(high));
-  }
-  return static_cast<std::int32_t>(value);
-}
-
-std::int32_t Number(const ScriptLine& line, std::size_t arg, std::int32_t low, std::int32_t high) {
-  return Number(line.number, line.args.at(arg).text, low, high);
-}
-
-Control& Named(ScriptContext& context, const ScriptLine& line, std::size_t arg) {
-  const std::string& name = line.args.at(arg).text;
-  Control* control = context.form.Find(name);
-  if (control == nullptr) throw ScriptError(line.number, "the editor has no control named '" + name + "'");
-  return *control;
-}
-
-// The designer can reach only what is shown and enabled.
-Control& Reachable(ScriptContext& context, const ScriptLine& line, std::size_t arg) {
-  Control& control = Named(context, line, arg);
-  if (!control.Visible()) throw ScriptError(line.number, "control '" + control.Name() + "' is not visible");
-  if (!control.Enabled()) throw ScriptError(line.number, "control '" + control.Name() + "' is disabled");
-  return control;
-}
-
-template <class T>
-T* As(Control& control) {
-  return dynamic_cast<T*>(&control);
-}
-
-[[noreturn]] void Unsupported(const ScriptLine& line, const Control& control) {
-  throw ScriptError(line.number, "'" + line.action + "' does not apply to control '" + control.Name() + "'");
-}
-
-// The designer's pointer or keys reach a control: it takes the focus first (LostFocus of the one
-// that had it, then its GotFocus).
-void Focus(ScriptContext& context, Control& control) {
-  context.form.SetFocus(control);
+act::Number Num(const ScriptLine& line, std::size_t arg) {
+  return act::Number::Parse(line.args.at(arg).text);
 }
 
 // An item of a list or combo: its exact text, or #N (unquoted) for the item at index N.
-std::int32_t ItemIndex(const ScriptLine& line, std::size_t arg, const platform::ItemList& list) {
+act::Item ItemWord(const ScriptLine& line, std::size_t arg) {
   const ScriptWord& word = line.args.at(arg);
-  if (!word.quoted && word.text.size() > 1 && word.text[0] == '#' && AllDigits(word.text.substr(1))) {
-    return Number(line.number, word.text.substr(1), 0, list.ListCount() - 1);
+  const std::string_view digits = std::string_view(word.text).substr(word.text.empty() ? 0 : 1);
+  if (!word.quoted && word.text.size() > 1 && word.text[0] == '#' &&
+      std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); })) {
+    return act::Item::At(act::Number::Parse(digits));
   }
-  const auto& items = list.Items();
-  const auto found = std::find(items.begin(), items.end(), word.text);
-  if (found == items.end()) throw ScriptError(line.number, "no item '" + word.text + "'");
-  return static_cast<std::int32_t>(found - items.begin());
+  return act::Item::Text(word.text);
 }
 
-platform::TabControl& TheTabControl(ScriptContext& context, const ScriptLine& line) {
-  platform::TabControl* found = nullptr;
-  for (const auto& control : context.form.Controls()) {
-    if (auto* tabs = dynamic_cast<platform::TabControl*>(control.get())) {
-      if (found) throw ScriptError(line.number, "the editor has several tab controls; name the one meant");
-      found = tabs;
-    }
-  }
-  if (!found) throw ScriptError(line.number, "the editor has no tab control");
-  return *found;
+std::string_view Word(const ScriptLine& line, std::size_t arg) {
+  return line.args.at(arg).text;
 }
-
-// ---- the actions ----------------------------------------------------------------------------------
 
 void Tab(ScriptContext& context, const ScriptLine& line) {
-  platform::TabControl* tabs = nullptr;
-  if (line.args.size() == 2) {
-    tabs = As<platform::TabControl>(Named(context, line, 0));
-    if (!tabs) throw ScriptError(line.number, "control '" + line.args[0].text + "' is not a tab control");
-  } else {
-    tabs = &TheTabControl(context, line);
-  }
-  if (!tabs->Visible() || !tabs->Enabled())
-    throw ScriptError(line.number, "the tab control cannot be reached");
   const ScriptWord& which = line.args.back();
-  std::int32_t tab = -1;
-  for (std::int32_t t = 0; t < tabs->Tabs(); ++t) {
-    if (tabs->TabCaption(t) == which.text) tab = t;
-  }
-  if (tab < 0 && !which.quoted && AllDigits(which.text))
-    tab = Number(line, line.args.size() - 1, 0, tabs->Tabs() - 1);
-  if (tab < 0) throw ScriptError(line.number, "no tab '" + which.text + "'");
-  tabs->ClickTab(tab);
+  std::optional<std::string_view> tabs;
+  if (line.args.size() == 2) tabs = Word(line, 0);
+  act::Tab(context.form, tabs, act::TabRef{which.text, !which.quoted});
 }
 
 void Click(ScriptContext& context, const ScriptLine& line) {
-  Control& control = Reachable(context, line, 0);
-  if (auto* button = As<platform::CommandButton>(control)) {
-    Focus(context, control);
-    button->Click.Raise();
-  } else if (auto* check = As<platform::CheckBox>(control)) {
-    Focus(context, control);
-    // A click checks an unchecked box and clears a checked or grayed one.
-    check->SetValue(check->Value() == platform::CheckBox::Unchecked ? platform::CheckBox::Checked
-                                                                    : platform::CheckBox::Unchecked);
-  } else if (auto* grid = As<platform::FlexGrid>(control)) {
-    Focus(context, control);
-    grid->Click.Raise();
-  } else {
-    Unsupported(line, control);
-  }
+  act::Click(context.form, Word(line, 0));
 }
 
 void DblClick(ScriptContext& context, const ScriptLine& line) {
-  Control& control = Reachable(context, line, 0);
-  if (auto* list = As<platform::ListBox>(control)) {
-    if (line.args.size() < 2) throw ScriptError(line.number, "name the item: dblclick LIST ITEM");
-    Focus(context, control);
-    list->ClickItem(ItemIndex(line, 1, *list));
-    list->DblClick.Raise();
-  } else if (auto* grid = As<platform::FlexGrid>(control); grid && line.args.size() == 1) {
-    Focus(context, control);
-    grid->DblClick.Raise();
-  } else {
-    Unsupported(line, control);
-  }
+  std::optional<act::Item> item;
+  if (line.args.size() > 1) item = ItemWord(line, 1);
+  act::DblClick(context.form, Word(line, 0), item);
 }
 
 void Select(ScriptContext& context, const ScriptLine& line, bool selected) {
-  Control& control = Reachable(context, line, 0);
-  if (auto* list = As<platform::ListBox>(control)) {
-    Focus(context, control);
-    list->ClickItem(ItemIndex(line, 1, *list), selected);
-  } else if (auto* combo = As<platform::ComboBox>(control); combo && selected) {
-    Focus(context, control);
-    combo->SetListIndex(ItemIndex(line, 1, *combo));
-  } else {
-    Unsupported(line, control);
-  }
+  act::Select(context.form, Word(line, 0), ItemWord(line, 1), selected);
 }
 
 void Text(ScriptContext& context, const ScriptLine& line) {
-  Control& control = Reachable(context, line, 0);
-  const std::string& text = line.args.at(1).text;
-  if (auto* box = As<platform::TextBox>(control)) {
-    Focus(context, control);
-    box->SetText(text);
-  } else if (auto* combo = As<platform::ComboBox>(control)) {
-    Focus(context, control);
-    combo->SetText(text);
-  } else {
-    Unsupported(line, control);
-  }
+  act::Text(context.form, Word(line, 0), line.args.at(1).text);
 }
 
-// Keys go to the control named, or to the form's own surface when the form's name is given.
 void KeyPress(ScriptContext& context, const ScriptLine& line) {
-  std::int16_t key = static_cast<std::int16_t>(Number(line, 1, 0, 255));
-  if (line.args[0].text == context.form.Name()) {
-    context.form.KeyPress.Raise(key);
-    return;
-  }
-  Control& control = Reachable(context, line, 0);
-  Focus(context, control);
-  control.KeyPress.Raise(key);
+  act::KeyPress(context.form, Word(line, 0), Num(line, 1));
 }
 
 void KeyDown(ScriptContext& context, const ScriptLine& line) {
-  std::int16_t key = static_cast<std::int16_t>(Number(line, 1, 0, 255));
-  const auto shift = static_cast<std::int16_t>(line.args.size() > 2 ? Number(line, 2, 0, 7) : 0);
-  Control& control = Reachable(context, line, 0);
-  Focus(context, control);
-  control.KeyDown.Raise(key, shift);
+  act::KeyDown(context.form, Word(line, 0), Num(line, 1),
+               line.args.size() > 2 ? Num(line, 2) : act::Number::Of(0));
 }
 
-// Typing: each character is a KeyPress; a character the handler does not swallow (or change) is
-// added to the text of a text box or combo.
 void Type(ScriptContext& context, const ScriptLine& line) {
-  Control& control = Reachable(context, line, 0);
-  auto* box = As<platform::TextBox>(control);
-  auto* combo = As<platform::ComboBox>(control);
-  if (!box && !combo) Unsupported(line, control);
-  Focus(context, control);
-  for (unsigned char c : line.args.at(1).text) {
-    std::int16_t key = c;
-    if (c < 0x80) control.KeyPress.Raise(key);
-    if (key <= 0 || key > 0xFF) continue;
-    std::string text = box ? box->Text() : combo->Text();
-    text += static_cast<char>(key);
-    if (box) {
-      box->SetText(std::move(text));
-    } else {
-      combo->SetText(std::move(text));
-    }
-  }
+  act::Type(context.form, Word(line, 0), line.args.at(1).text);
 }
 
 void Cell(ScriptContext& context, const ScriptLine& line) {
-  Control& control = Reachable(context, line, 0);
-  auto* grid = As<platform::FlexGrid>(control);
-  if (!grid) Unsupported(line, control);
-  const std::int32_t row = Number(line, 1, 0, grid->Rows() - 1);
-  const std::int32_t col = Number(line, 2, 0, grid->Cols() - 1);
-  Focus(context, control);
-  grid->SetRow(row);
-  grid->SetCol(col);
+  act::Cell(context.form, Word(line, 0), Num(line, 1), Num(line, 2));
 }
 
-// ---- in-place combos of grids ----
-
-// The designer clicks cell (ROW, COLUMN) of a grid, which opens the grid's in-place combo over the
-// cell; chooses ITEM in that combo; and the focus goes back to the grid, so the combo writes back.
 void Pick(ScriptContext& context, const ScriptLine& line) {
-  Cell(context, line);  // the grid, focused, on the cell
-  auto& grid = *As<platform::FlexGrid>(Named(context, line, 0));
-  grid.Click.Raise();
-  auto* combo = dynamic_cast<platform::ComboBox*>(context.form.ActiveControl());
-  if (!combo || !combo->Visible()) {
-    throw ScriptError(line.number, "a click on cell " + line.args[1].text + " " + line.args[2].text +
-                                       " of '" + grid.Name() + "' opened no combo");
-  }
-  combo->SetListIndex(ItemIndex(line, 3, *combo));
-  Focus(context, grid);
+  act::Pick(context.form, Word(line, 0), Num(line, 1), Num(line, 2), ItemWord(line, 3));
 }
-
-// ---- end of in-place combos ----
 
 void FocusAction(ScriptContext& context, const ScriptLine& line) {
-  Focus(context, Reachable(context, line, 0));
+  act::Focus(context.form, Word(line, 0));
 }
 
 void Answer(ScriptContext& context, const ScriptLine& line) {
@@ -377,8 +210,12 @@ std::vector<ScriptLine> ParseScript(std::istream& in, const ScriptActions& actio
   std::vector<ScriptLine> lines;
   std::string text;
   for (int number = 1; std::getline(in, text); ++number) {
+    // A comment line is known by its first character before it is split into words, so it may hold
+    // anything (a lone quote included).
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first != std::string::npos && text[first] == '#') continue;
     std::vector<ScriptWord> words = SplitWords(text, number);
-    if (words.empty() || (!words[0].quoted && words[0].text[0] == '#')) continue;
+    if (words.empty()) continue;
     ScriptLine line{number, words[0].text, {words.begin() + 1, words.end()}};
     const ScriptAction* action = actions.Find(line.action);
     if (!action) throw ScriptError(number, "unknown action '" + line.action + "'");
@@ -398,6 +235,8 @@ void RunLine(const ScriptLine& line, const ScriptActions& actions, ScriptContext
     actions.Find(line.action)->run(context, line);
   } catch (const ScriptError&) {
     throw;
+  } catch (const actions::Refused& e) {
+    throw ScriptError(line.number, e.what());
   } catch (const platform::Error& e) {
     throw ScriptError(line.number,
                       line.action + " failed: " + e.Description() + " (" + std::to_string(e.Number()) + ")");
@@ -440,22 +279,14 @@ void RunModalDialog(ScriptContext& context, platform::Form& dialog) {
 }
 
 void Choose(ScriptContext& context, const ScriptLine& line) {
-  Control& control = Reachable(context, line, 0);
-  auto* option = As<platform::OptionButton>(control);
-  if (!option) Unsupported(line, control);
-  Focus(context, control);
-  option->SetValue(true);
+  actions::Choose(context.form, line.args.at(0).text);
 }
 
 // The text becomes the lines given, each ending in CR LF (none: empty).
 void Lines(ScriptContext& context, const ScriptLine& line) {
-  Control& control = Reachable(context, line, 0);
-  auto* box = As<platform::TextBox>(control);
-  if (!box) Unsupported(line, control);
-  std::string text;
-  for (std::size_t i = 1; i < line.args.size(); ++i) text.append(line.args[i].text).append("\r\n");
-  Focus(context, control);
-  box->SetText(std::move(text));
+  std::vector<std::string> lines;
+  for (std::size_t i = 1; i < line.args.size(); ++i) lines.push_back(line.args[i].text);
+  actions::Lines(context.form, line.args.at(0).text, lines);
 }
 
 }  // namespace

@@ -104,8 +104,9 @@ class ScriptActions {
 void AddEditorActions(ScriptActions& actions);
 
 // Reads a script: one action per line, words separated by spaces or tabs, "..." quoting a word (""
-// inside is one quote), "#" starting a comment line. Every line's action and argument count are
-// checked against `actions` before anything runs. Throws ScriptError.
+// inside is one quote); a line whose first character after blanks is "#" is a comment, whatever it
+// holds. Every line's action and argument count are checked against `actions` before anything runs.
+// Throws ScriptError.
 std::vector<ScriptLine> ParseScript(std::istream& in, const ScriptActions& actions);
 
 // Runs the lines in order; the first failing line throws ScriptError. A run-time error that escapes

@@ -12,12 +12,17 @@
 //                             registry file ($TESSERY_REGISTRY), drive letters from $TESSERY_DRIVE_C...
 //   dtchost edit BAG.json --script ACTIONS [--save OUT.json]   load, run the editor script, save
 //   dtchost new OUT.json [--script ACTIONS]                    a new control, the script, saved to OUT.json
+//   dtchost serve BAG.json [--new] [--port N] [--site-base B --site-page D]
+//                             the editor as a web page on 127.0.0.1 (EditorServer.h) until SIGINT,
+//                             SIGTERM or the page's Close; Save writes BAG.json
 //
 // Exit status: 0 done; 1 the control could not be created, the bag could not be read or written, or
 // the control reported an error while loading or saving; 2 usage; 3 (render) an error ended the
 // control's request, so the text written is only what the control had when it stopped; 4 (edit,
 // new) the script is faulty or one of its lines failed. A bag file is written only after a complete
 // save, and never after a failure.
+#include <atomic>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -25,13 +30,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "host/ControlHost.h"
 #include "host/DemoConfiguration.h"
 #include "host/EditScript.h"
+#include "host/EditorServer.h"
+#include "host/EditorSession.h"
 #include "platform/DesignTimeControlSite.h"
 #include "platform/PropertyBag.h"
+#include "platform/linux/StopSignals.h"
 
 namespace {
 
@@ -42,7 +51,8 @@ int Usage() {
                "       dtchost show BAG.json\n"
                "       dtchost render BAG.json [--site-base B --site-page D]\n"
                "       dtchost edit BAG.json --script ACTIONS [--save OUT.json]\n"
-               "       dtchost new OUT.json [--script ACTIONS]\n";
+               "       dtchost new OUT.json [--script ACTIONS]\n"
+               "       dtchost serve BAG.json [--new] [--port N] [--site-base B --site-page D]\n";
   return kUsage;
 }
 
@@ -88,37 +98,12 @@ void PrintConfiguration(host::HostedHeaderDTC& control) {
   if (platform::Succeeded(control.control->DescribeConfiguration(listing))) std::cout << listing;
 }
 
-// Loads the bag file into the control. A file that is there but holds no valid bag is the control's
-// to report, as any load fault. False when the file cannot be read or the load reported an error.
-bool Load(host::HostedHeaderDTC& control, const char* path) {
-  std::unique_ptr<platform::PropertyBag> bag;
-  try {
-    bag = std::make_unique<platform::MemoryPropertyBag>(platform::ReadPropertyBagFile(path));
-  } catch (const platform::Error& e) {
-    if (e.Number() != platform::err::BadPropertyBag) {
-      std::cerr << "dtchost: cannot read the property bag: " << e.Description() << "\n";
-      return false;
-    }
-    bag = std::make_unique<platform::FailingPropertyBag>(e);
-  }
-  return platform::Succeeded(control.persistence->Load(*bag));
+bool Load(host::HostedHeaderDTC& control, const std::string& path) {
+  return host::LoadBagFile(control, path, std::cerr);
 }
 
-// Has the control save into a new bag and writes it to `path`; the file is replaced only by a whole
-// bag, so a save the control reports as failed leaves it as it was.
 bool Save(host::HostedHeaderDTC& control, const std::string& path) {
-  platform::MemoryPropertyBag bag;
-  if (platform::Failed(control.persistence->Save(bag))) {
-    std::cerr << "dtchost: the control could not save its configuration; " << path << " is left as it was\n";
-    return false;
-  }
-  try {
-    platform::WritePropertyBagFile(path, bag);
-  } catch (const platform::Error& e) {
-    std::cerr << "dtchost: " << e.Description() << "\n";
-    return false;
-  }
-  return true;
+  return host::SaveBagFile(control, path, std::cerr);
 }
 
 int Sample(const char* path) {
@@ -168,21 +153,19 @@ std::optional<RenderOptions> ParseRender(int argc, char** argv) {
 }
 
 int Render(const RenderOptions& options) {
-  Session session;
-  if (!session.Start()) return kFailed;
-  if (!Load(*session.control, options.bag)) {
+  host::HostServices services(std::cerr);
+  std::unique_ptr<platform::PropertyBag> bag = host::ReadBagFile(options.bag, std::cerr);
+  const host::RenderResult result =
+      bag ? host::RenderBag(services, *bag, options.siteBase, options.sitePage, std::cerr)
+          : host::RenderResult{};
+  if (!result.created && bag) return kFailed;
+  if (!result.loaded) {
     std::cerr << "dtchost: the control could not load " << options.bag << "; no text produced\n";
     return kFailed;
   }
-  if (options.siteBase) {
-    session.control->designTime->put_DesignTimeControlSite(
-        platform::MakePageLocationSite(*options.siteBase, *options.sitePage));
-  }
-  std::string text;
-  const platform::HRESULT result = session.control->runtimeText->GetRuntimeText(text);
-  std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+  std::cout.write(result.text.data(), static_cast<std::streamsize>(result.text.size()));
   std::cout.flush();
-  if (result != platform::hr::S_OK) {
+  if (!result.complete) {
     std::cerr << "dtchost: an error ended the control's request; the text written is incomplete\n";
     return kIncompleteText;
   }
@@ -228,7 +211,7 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
   if (!session.Start()) return kFailed;
   if (isNew) {
     if (platform::Failed(session.control->persistence->InitNew())) return kFailed;
-  } else if (!Load(*session.control, bagPath.c_str())) {
+  } else if (!Load(*session.control, bagPath)) {
     std::cerr << "dtchost: " << bagPath << " did not load completely; nothing is saved\n";
     return kFailed;
   }
@@ -248,6 +231,59 @@ int Edit(bool isNew, const std::vector<std::string_view>& args) {
   return kDone;
 }
 
+// serve BAG [--new] [--port N] [--site-base B --site-page D]
+int Serve(const std::vector<std::string_view>& args) {
+  if (args.empty()) return Usage();
+  host::EditorOptions options;
+  options.bagPath = std::string(args[0]);
+  int port = 0;
+  bool portGiven = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string_view option = args[i];
+    if (option == "--new" && !options.isNew) {
+      options.isNew = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) return Usage();
+    const std::string_view value = args[++i];
+    if (option == "--port" && !portGiven) {
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), port);
+      if (error != std::errc() || end != value.data() + value.size() || port < 0 || port > 65535)
+        return Usage();
+      portGiven = true;
+    } else if (option == "--site-base" && !options.siteBase) {
+      options.siteBase = std::string(value);
+    } else if (option == "--site-page" && !options.sitePage) {
+      options.sitePage = std::string(value);
+    } else {
+      return Usage();
+    }
+  }
+  if (options.siteBase.has_value() != options.sitePage.has_value()) return Usage();
+
+  // SIGINT and SIGTERM are taken by this thread alone; every thread started below blocks them.
+  platform::linux_backend::BlockStopSignals();
+  host::EditorSession session(options, std::cerr);
+  if (!session.Started()) {
+    std::cerr << "dtchost: " << session.Failure() << "\n";
+    return kFailed;
+  }
+  std::atomic<bool> closed = false;
+  host::EditorServer server(session, [&closed] { closed = true; });
+  if (server.Bind(port) < 0) {
+    std::cerr << "dtchost: cannot listen on 127.0.0.1:" << port << "\n";
+    return kFailed;
+  }
+  std::thread serving([&server] { server.Listen(); });
+  std::cout << "dtchost: editing " << options.bagPath << " at " << server.Url() << std::endl;
+  while (!closed && platform::linux_backend::TakeStopSignal(100) == 0) {
+  }
+  session.Stop();
+  server.Stop();
+  serving.join();
+  return kDone;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -262,5 +298,6 @@ int main(int argc, char** argv) {
   }
   if (command == "edit") return Edit(false, args);
   if (command == "new") return Edit(true, args);
+  if (command == "serve") return Serve(args);
   return Usage();
 }

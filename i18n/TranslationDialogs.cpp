@@ -9,7 +9,9 @@ namespace i18n {
 // Dialog
 
 Dialog::Dialog(TranslationDialogs& owner, std::string name, std::string caption)
-    : form(std::move(name)), owner_(owner), caption_(std::move(caption)) {}
+    : form(std::move(name)), owner_(owner), caption_(std::move(caption)) {
+  form.SetCaption(caption_);
+}
 
 platform::MessageBoxes& Dialog::Boxes() const {
   return owner_.Boxes();

@@ -38,17 +38,7 @@ struct TranslationServices {
   std::function<std::string()> today;
 };
 
-// A caption on a form.
-class Label : public platform::Control {
- public:
-  Label(platform::Form& form, std::string name, std::string caption = {})
-      : Control(form, std::move(name)), caption_(std::move(caption)) {}
-  const std::string& Caption() const noexcept { return caption_; }
-  void SetCaption(std::string caption) { caption_ = std::move(caption); }
-
- private:
-  std::string caption_;
-};
+using platform::Label;
 
 class TranslationDialogs;
 

@@ -1,6 +1,8 @@
 // The service parameters: the interval between cycles and the worker count, read once at start-up;
 // the timer period worked out before the run.
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "service/ServiceModule.h"
 #include "service/StringTable.h"
@@ -13,15 +15,27 @@ constexpr std::uint32_t kDefaultInterval = 1;
 constexpr std::uint32_t kDefaultWorkerCount = 3;
 constexpr std::size_t kStartArgumentBytes = 20;
 
-// A registry value read into a 32-bit number through a 4-byte buffer, whatever its type: data longer
-// than 4 bytes counts as missing; shorter data fills the low bytes of a zeroed number.
+// A registry value read into a 32-bit number through a 4-byte buffer. A missing value, or data longer
+// than 4 bytes, counts as missing; shorter data fills the low bytes of a zeroed number. A value of
+// another type than REG_DWORD, or one that cannot be read, is not taken as a number: it is noted in
+// `messages` (the default `fallback` is used) instead of giving, for "10" stored as text, 12337.
 std::optional<std::uint32_t> ReadNumber(platform::Registry& registry, const std::string& path,
-                                        std::string_view name) {
+                                        const char* name, std::uint32_t fallback,
+                                        std::vector<std::string>& messages) {
   platform::RegistryValue value;
-  if (platform::QueryValueLimited(registry, platform::RootKey::LocalMachine, path, name, 4, value) !=
-      platform::win32::Success) {
+  const long code = registry.QueryValue(platform::RootKey::LocalMachine, path, name, value);
+  if (code == platform::win32::FileNotFound) return std::nullopt;
+  if (code != platform::win32::Success) {
+    messages.push_back(std::string(name) + " could not be read: " + platform::ErrorDescription(code) +
+                       " (error " + std::to_string(code) + "): using " + std::to_string(fallback));
     return std::nullopt;
   }
+  if (value.type != platform::kRegDword) {
+    messages.push_back(std::string(name) + " has type " + platform::RegistryTypeName(value.type) +
+                       ", not REG_DWORD: using " + std::to_string(fallback));
+    return std::nullopt;
+  }
+  if (value.data.size() > 4) return std::nullopt;
   std::uint32_t number = 0;
   for (std::size_t i = 0; i < value.data.size(); ++i)
     number |= static_cast<std::uint32_t>(value.data[i]) << (8 * i);
@@ -57,24 +71,32 @@ void ServiceModule::ReadServiceParameters() {
   platform::Registry& registry = platform_.registry;
   storedInterval_ = kDefaultInterval;
   workerCount_ = kDefaultWorkerCount;
-  refusedThreadCount_ = 0;
-  if (registry.OpenKey(platform::RootKey::LocalMachine, path) != platform::win32::Success) return;
-  storedInterval_ = ReadNumber(registry, path, "Interval").value_or(kDefaultInterval);
-  const std::uint32_t threadCount = ReadNumber(registry, path, "ThreadCount").value_or(0);
+  parameterMessages_.clear();
+  if (const long code = registry.OpenKey(platform::RootKey::LocalMachine, path);
+      code != platform::win32::Success) {
+    // No key: the defaults, without a word. A key that could not be looked at is not the same.
+    if (code != platform::win32::FileNotFound) {
+      parameterMessages_.push_back("The parameters could not be read: " + platform::ErrorDescription(code) +
+                                   " (error " + std::to_string(code) + "): using the defaults");
+    }
+    return;
+  }
+  storedInterval_ =
+      ReadNumber(registry, path, "Interval", kDefaultInterval, parameterMessages_).value_or(kDefaultInterval);
+  const std::uint32_t threadCount =
+      ReadNumber(registry, path, "ThreadCount", kDefaultWorkerCount, parameterMessages_).value_or(0);
   workerCount_ = threadCount == 0 ? kDefaultWorkerCount : threadCount;
   // A cycle waits for its running workers in one wait, which takes at most 64 events.
   if (workerCount_ > kMaxWorkerCount) {
-    refusedThreadCount_ = workerCount_;
+    parameterMessages_.push_back("ThreadCount " + std::to_string(workerCount_) +
+                                 " too large, defaulting to maximum of " + std::to_string(kMaxWorkerCount));
     workerCount_ = kMaxWorkerCount;
   }
 }
 
 std::uint32_t ServiceModule::WorkOutTimerPeriod(const std::vector<std::string>* startArguments) {
-  if (refusedThreadCount_ != 0) {
-    ReportMessage("ThreadCount %u too large, defaulting to maximum of %u", refusedThreadCount_,
-                  kMaxWorkerCount);
-    refusedThreadCount_ = 0;  // reported once
-  }
+  for (const std::string& message : parameterMessages_) ReportMessage("%s", message.c_str());
+  parameterMessages_.clear();  // reported once
   std::uint32_t minutes = storedInterval_;
   if (serviceMode_ && startArguments != nullptr && startArguments->size() == 2) {
     minutes = StartArgumentMinutes((*startArguments)[1]);

@@ -42,38 +42,47 @@ long ServiceModule::ApplyRegistryScript() {
   return Success;
 }
 
+// Registration goes on after a failure of the service manager (its message shown) and ends at the
+// first failure of the registry (which would fail the same way again, and may have waited for its
+// lock); either way the process ends with the first failure's code.
 long ServiceModule::RegisterServer(bool service) {
   platform::ComApartment& com = platform_.com;
   if (const platform::HRESULT result = com.Initialize(platform::Apartment::ApartmentThreaded); result < 0) {
     return result;
   }
   // A previous service entry may point at another file.
-  Uninstall();
+  const long uninstalled = Uninstall();
+  long installed = Success;
 
   long code = ApplyRegistryScript();
   platform::Registry& registry = platform_.registry;
   if (code == Success) code = registry.OpenKey(RootKey::ClassesRoot, "AppID");
   if (code == Success) code = registry.OpenKey(RootKey::ClassesRoot, kAppIdKey);
   if (code == Success) {
-    registry.DeleteValue(RootKey::ClassesRoot, kAppIdKey, "LocalService");
-    if (service) {
-      // Only the presence of "LocalService" matters; it holds the short name.
-      code = registry.SetValue(RootKey::ClassesRoot, kAppIdKey, "LocalService",
-                               platform::RegistryValue::String(LoadServiceString(kIdsShortName)));
-      if (code == Success) {
-        code = registry.SetValue(RootKey::ClassesRoot, kAppIdKey, "ServiceParameters",
-                                 platform::RegistryValue::String("-Service"));
-      }
-      if (code == Success) Install();
+    code = registry.DeleteValue(RootKey::ClassesRoot, kAppIdKey, "LocalService");
+    if (code == platform::win32::FileNotFound) code = Success;
+  }
+  if (code == Success && service) {
+    // Only the presence of "LocalService" matters; it holds the short name.
+    code = registry.SetValue(RootKey::ClassesRoot, kAppIdKey, "LocalService",
+                             platform::RegistryValue::String(LoadServiceString(kIdsShortName)));
+    if (code == Success) {
+      code = registry.SetValue(RootKey::ClassesRoot, kAppIdKey, "ServiceParameters",
+                               platform::RegistryValue::String("-Service"));
     }
+    if (code == Success) installed = Install();
   }
   if (code == Success) {
     const std::string helpDirectory = std::filesystem::path(platform_.modulePath).parent_path().string();
     code =
         platform::RegisterTypeLibrary(registry, TillmoorTypeLibrary(), platform_.modulePath, helpDirectory);
   }
+  if (code != Success) ShowRegistryFailure(code);
   com.Uninitialize();
-  return code;
+  for (long failure : {uninstalled, code, installed}) {
+    if (failure != Success) return failure;
+  }
+  return Success;
 }
 
 long ServiceModule::UnregisterServer() {
@@ -82,14 +91,34 @@ long ServiceModule::UnregisterServer() {
     return result;
   }
   platform::Registry& registry = platform_.registry;
-  registry.DeleteTree(RootKey::ClassesRoot, kAppIdKey);
-  registry.DeleteTree(RootKey::ClassesRoot, kExeAppIdKey);
-  Uninstall();
-  const platform::TypeLibraryAttributes library = TillmoorTypeLibrary();
-  platform::UnregisterTypeLibrary(registry, library.id, library.majorVersion, library.minorVersion,
-                                  library.lcid);
+  // What is not there any more needs no removing.
+  auto removed = [](long code) { return code == platform::win32::FileNotFound ? Success : code; };
+  long code = removed(registry.DeleteTree(RootKey::ClassesRoot, kAppIdKey));
+  if (code == Success) code = removed(registry.DeleteTree(RootKey::ClassesRoot, kExeAppIdKey));
+  long uninstalled = Success;
+  if (code == Success) uninstalled = Uninstall();
+  if (code == Success) {
+    const platform::TypeLibraryAttributes library = TillmoorTypeLibrary();
+    const long found = registry.OpenKey(
+        RootKey::ClassesRoot,
+        platform::TypeLibraryVersionKey(library.id, library.majorVersion, library.minorVersion));
+    if (found == Success) {
+      code = platform::UnregisterTypeLibrary(registry, library.id, library.majorVersion, library.minorVersion,
+                                             library.lcid);
+    } else {
+      code = removed(found);
+    }
+  }
+  if (code != Success) ShowRegistryFailure(code);
   com.Uninitialize();
-  return Success;
+  return code != Success ? code : uninstalled;
+}
+
+// Shows a failure of the registry that ends a registration or unregistration, with what the registry
+// told of it (the file, the lock).
+void ServiceModule::ShowRegistryFailure(long code) {
+  platform_.messageBoxes.Show("Couldn't update the registry: " + FailureText(code), platform::mb::OKOnly,
+                              serviceName_);
 }
 
 bool ServiceModule::IsInstalled() {
@@ -100,12 +129,13 @@ bool ServiceModule::IsInstalled() {
   return manager->OpenService(serviceName_, platform::svc::kServiceQueryConfig, service) == Success;
 }
 
-bool ServiceModule::Install() {
-  if (IsInstalled()) return true;
+long ServiceModule::Install() {
+  if (IsInstalled()) return Success;
   std::unique_ptr<platform::ServiceManagerHandle> manager;
-  if (platform_.serviceManager.OpenSCManager(platform::svc::kScManagerAllAccess, manager) != Success) {
-    platform_.messageBoxes.Show("Couldn't open service manager", platform::mb::OKOnly, serviceName_);
-    return false;
+  if (long code = platform_.serviceManager.OpenSCManager(platform::svc::kScManagerAllAccess, manager);
+      code != Success) {
+    ShowServiceManagerFailure("Couldn't open service manager", code);
+    return code;
   }
   platform::ServiceConfig config;
   config.serviceName = serviceName_;
@@ -116,33 +146,47 @@ bool ServiceModule::Install() {
   config.binaryPathName = platform_.modulePath;
   config.dependencies = {"RPCSS"};
   std::unique_ptr<platform::ServiceHandle> service;
-  if (manager->CreateService(config, platform::svc::kServiceAllAccess, service) != Success) {
-    platform_.messageBoxes.Show("Couldn't create service", platform::mb::OKOnly, serviceName_);
-    return false;
+  if (long code = manager->CreateService(config, platform::svc::kServiceAllAccess, service);
+      code != Success) {
+    ShowServiceManagerFailure("Couldn't create service", code);
+    return code;
   }
-  return true;
+  return Success;
 }
 
-bool ServiceModule::Uninstall() {
-  if (!IsInstalled()) return true;
+long ServiceModule::Uninstall() {
+  if (!IsInstalled()) return Success;
   std::unique_ptr<platform::ServiceManagerHandle> manager;
-  if (platform_.serviceManager.OpenSCManager(platform::svc::kScManagerAllAccess, manager) != Success) {
-    platform_.messageBoxes.Show("Couldn't open service manager", platform::mb::OKOnly, serviceName_);
-    return false;
+  if (long code = platform_.serviceManager.OpenSCManager(platform::svc::kScManagerAllAccess, manager);
+      code != Success) {
+    ShowServiceManagerFailure("Couldn't open service manager", code);
+    return code;
   }
   std::unique_ptr<platform::ServiceHandle> service;
-  if (manager->OpenService(serviceName_, platform::svc::kServiceStop | platform::svc::kDelete, service) !=
-      Success) {
-    platform_.messageBoxes.Show("Couldn't open service", platform::mb::OKOnly, serviceName_);
-    return false;
+  if (long code =
+          manager->OpenService(serviceName_, platform::svc::kServiceStop | platform::svc::kDelete, service);
+      code != Success) {
+    ShowServiceManagerFailure("Couldn't open service", code);
+    return code;
   }
   platform::ServiceStatus status;
   service->Control(platform::svc::kControlStop, status);  // no wait for the stop
-  if (service->Delete() != Success) {
-    platform_.messageBoxes.Show("Service could not be deleted", platform::mb::OKOnly, serviceName_);
-    return false;
+  if (long code = service->Delete(); code != Success) {
+    ShowServiceManagerFailure("Service could not be deleted", code);
+    return code;
   }
-  return true;
+  return Success;
+}
+
+// The service manager's message, then what the platform told of the failure when it told more than
+// its code (a unit folder others may write, named).
+void ServiceModule::ShowServiceManagerFailure(const char* text, long code) {
+  platform_.messageBoxes.Show(text, platform::mb::OKOnly, serviceName_);
+  const std::string description = platform::ErrorDescription(code);
+  if (description != platform::Win32ErrorText(code)) {
+    platform_.messageBoxes.Show(description + " (error " + std::to_string(code) + ")", platform::mb::OKOnly,
+                                serviceName_);
+  }
 }
 
 }  // namespace tillmoor

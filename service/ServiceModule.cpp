@@ -31,6 +31,20 @@ std::string CutToCharacters(std::string text, std::size_t characters) {
 
 }  // namespace
 
+std::string FailureText(long code) {
+  if (code < 0) {
+    char text[32];
+    std::snprintf(text, sizeof text, "error 0x%08X", static_cast<unsigned>(code));
+    return text;
+  }
+  return platform::ErrorDescription(code) + " (error " + std::to_string(code) + ")";
+}
+
+int ExitStatusOf(long code) {
+  if (code != 0 && (code & 0xFF) == 0) return 1;
+  return static_cast<int>(code & 0xFF);
+}
+
 ServiceModule::ServiceModule(ServicePlatform platform, BatchWork& work)
     : platform_(std::move(platform)), work_(work) {}
 
@@ -65,16 +79,22 @@ long ServiceModule::Start(std::string_view commandLine) {
   platform::Registry& registry = platform_.registry;
   if (long code = registry.OpenKey(platform::RootKey::ClassesRoot, "AppID");
       code != platform::win32::Success) {
-    return code;
+    return StartFailed(code);
   }
   if (long code = registry.OpenKey(platform::RootKey::ClassesRoot, kAppIdKey);
       code != platform::win32::Success) {
-    return code;
+    return StartFailed(code);
   }
   platform::RegistryValue localService;
-  serviceMode_ =
-      platform::QueryValueLimited(registry, platform::RootKey::ClassesRoot, kAppIdKey, "LocalService",
-                                  kLocalServiceBufferBytes, localService) == platform::win32::Success;
+  const long query = platform::QueryValueLimited(registry, platform::RootKey::ClassesRoot, kAppIdKey,
+                                                 "LocalService", kLocalServiceBufferBytes, localService);
+  // A value that is missing or too long makes a local server; a registry that could not be read
+  // decides nothing.
+  if (query != platform::win32::Success && query != platform::win32::FileNotFound &&
+      query != platform::win32::MoreData) {
+    return StartFailed(query);
+  }
+  serviceMode_ = query == platform::win32::Success;
 
   if (serviceMode_) {
     const long code = platform_.serviceManager.StartServiceCtrlDispatcher(
@@ -86,7 +106,19 @@ long ServiceModule::Start(std::string_view commandLine) {
     timerPeriod_ = WorkOutTimerPeriod(nullptr);
     RunAsLocalServer();
   }
+  std::lock_guard lock(statusMutex_);
   return static_cast<long>(status_.win32ExitCode);
+}
+
+// A start that cannot read the registry ends with the registry's code. Not being registered says
+// nothing (status 2, as ever); any other failure is shown, before the mode is known, on standard
+// error (where a supervisor's journal takes it too).
+long ServiceModule::StartFailed(long code) {
+  if (code != platform::win32::FileNotFound) {
+    platform_.messageBoxes.Show("Couldn't read the registry: " + FailureText(code), platform::mb::OKOnly,
+                                serviceName_);
+  }
+  return code;
 }
 
 void ServiceModule::RunAsLocalServer() {
@@ -121,9 +153,17 @@ void ServiceModule::ServiceMain(const std::vector<std::string>& arguments) {
   ReportMessage("Service stopped");
 }
 
+void ServiceModule::SetExitCode(long code) {
+  std::lock_guard lock(statusMutex_);
+  status_.win32ExitCode = static_cast<std::uint32_t>(code);
+}
+
 void ServiceModule::ReportStatus(std::uint32_t state) {
   std::lock_guard lock(statusMutex_);
   if (stoppedReported_) return;
+  // A stop that came while the run was starting is not followed by a report that it runs.
+  if (state == platform::svc::kServiceRunning && status_.currentState == platform::svc::kServiceStopPending)
+    return;
   status_.currentState = state;
   if (state == platform::svc::kServiceStopped) stoppedReported_ = true;
   platform_.serviceManager.SetServiceStatus(statusHandle_, status_);
@@ -140,14 +180,19 @@ void ServiceModule::Run() {
   platform_.com.InitializeSecurity();
 
   orders_.Clear();
-  ReportMessage("Service started with interval(minutes): %u", timerPeriod_ / 60000);
-  if (serviceMode_) ReportStatus(platform::svc::kServiceRunning);
-
+  // The run guard and the timer exist before the run says it started: a run that cannot have them
+  // says why and ends with the failure's code (the process's exit code; a failed start to a
+  // supervisor), never that it started.
   long error = 0;
   platform::EventHandle runEnded = platform_.threading.CreateEvent(true, false, "", error);
   platform::EventHandle runGuard =
       runEnded ? platform_.threading.CreateEvent(false, true, kRunGuardName, error) : nullptr;
-  if (queue && runGuard) {
+  if (!queue || !runGuard) {
+    if (!queue || error == 0) error = platform::win32::NotEnoughMemory;
+    ReportMessage("Couldn't create the run guard %s: %s", std::string(kRunGuardName).c_str(),
+                  FailureText(error).c_str());
+    SetExitCode(error);
+  } else {
     {
       std::lock_guard lock(stopMutex_);
       runEnded_ = runEnded;
@@ -157,8 +202,12 @@ void ServiceModule::Run() {
     }
     queue_ = queue.get();
     if (ArmBatchTimer()) {
+      ReportMessage("Service started with interval(minutes): %u", timerPeriod_ / 60000);
+      if (serviceMode_) ReportStatus(platform::svc::kServiceRunning);
       platform::Message message;
       while (queue->GetMessage(message) > 0) queue->DispatchMessage(message);
+    } else {
+      SetExitCode(platform::win32::NotEnoughMemory);
     }
     DisarmBatchTimer();
     queue_ = nullptr;
@@ -243,7 +292,11 @@ void ServiceModule::ReportMessage(const char* format, ...) {
     platform_.eventLog.ReportEvent(serviceName_, platform::kEventlogInformationType, 0, 0, strings);
   } else {
     std::lock_guard lock(reportMutex_);
-    platform_.standardOutput << text << '\n' << std::flush;
+    std::ostream& out = platform_.standardOutput;
+    out << text << '\n' << std::flush;
+    // A report that could not be written (an output nobody reads any more) is lost; the work goes
+    // on, and later reports are tried again.
+    if (!out) out.clear();
   }
 }
 

@@ -53,6 +53,14 @@ inline constexpr std::uint32_t kMaxIntervalMinutes =
     71582;                                            // the most minutes whose milliseconds fit 32 bits
 inline constexpr std::uint32_t kMaxWorkerCount = 64;  // the most handles one wait takes
 
+// A failure's code for a message, with what the platform told of it: "<description> (error 5)" for a
+// Win32 code, "error 0x8002801C" for an HRESULT.
+std::string FailureText(long code);
+
+// The process's exit status for the code Start returned. Linux keeps the low 8 bits of an exit
+// status; a failure whose low byte is 0 would read as success, and exits with 1.
+int ExitStatusOf(long code);
+
 class ServiceModule {
  public:
   ServiceModule(ServicePlatform platform, BatchWork& work);
@@ -68,11 +76,12 @@ class ServiceModule {
   void Init();
 
   // Registration ("RegServer": service = false; "Service": true) and unregistration.
+  // Each returns 0 or the code of the first failure, which is the process's exit code.
   long RegisterServer(bool service);
   long UnregisterServer();
   bool IsInstalled();
-  bool Install();
-  bool Uninstall();
+  long Install();
+  long Uninstall();
 
   // Parameters.
   void ReadServiceParameters();
@@ -108,6 +117,7 @@ class ServiceModule {
  private:
   void RunAsLocalServer();
   void ReportStatus(std::uint32_t state);
+  void SetExitCode(long code);
   void RequestStop();
   void StartStopWaiter();  // stopMutex_ held
   void StopWaiter(platform::EventHandle runGuard, platform::EventHandle runEnded);
@@ -116,6 +126,9 @@ class ServiceModule {
   bool StartWorker(WorkerSlot& slot, std::unique_ptr<platform::Thread>& worker, const std::string& orderId);
   void PaymentWorker(WorkerSlot& slot);
   long ApplyRegistryScript();
+  long StartFailed(long code);
+  void ShowRegistryFailure(long code);
+  void ShowServiceManagerFailure(const char* text, long code);
 
   ServicePlatform platform_;
   BatchWork& work_;
@@ -133,8 +146,10 @@ class ServiceModule {
   platform::EventHandle runGuard_;
   OrderList orders_;
 
-  // A ThreadCount above kMaxWorkerCount, reported once when the run's period is worked out.
-  std::uint32_t refusedThreadCount_ = 0;
+  // What reading the parameters found wrong (a ThreadCount above kMaxWorkerCount, a value of another
+  // type than REG_DWORD, a registry that could not be read), reported once when the run's period is
+  // worked out, through the channel of the mode then known.
+  std::vector<std::string> parameterMessages_;
 
   platform::MessageQueue* queue_ = nullptr;  // the service thread's queue while the run pumps it
 

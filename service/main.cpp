@@ -49,6 +49,5 @@ int main(int argc, char** argv) {
       tillmoor::ServicePlatform{*registry, *serviceManager, *eventLog, *threading, *messaging, *com, *console,
                                 messageBoxes, std::cout, platform::ModuleFileName()},
       *work);
-  // Linux keeps the low 8 bits of an exit status.
-  return static_cast<int>(module.Start(tillmoor::CommandLineOf(arguments)));
+  return tillmoor::ExitStatusOf(module.Start(tillmoor::CommandLineOf(arguments)));
 }

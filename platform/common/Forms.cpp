@@ -254,7 +254,8 @@ void TextBox::SetText(std::string text) {
   Change.Raise();
 }
 
-CheckBox::CheckBox(Form& form, std::string name) : Control(form, std::move(name)) {}
+CheckBox::CheckBox(Form& form, std::string name, std::string caption)
+    : Control(form, std::move(name)), caption_(std::move(caption)) {}
 
 void CheckBox::SetValue(std::int16_t value) {
   if (!Within(value, Unchecked, Grayed)) Raise(err::InvalidPropertyValue);
@@ -389,7 +390,6 @@ void FlexGrid::SetColWidth(std::int32_t col, std::int32_t twips) {
     colWidths_[At(col)] = twips;
   }
 }
-
 
 // ---------------------------------------------------------------------------------------------------
 // TabControl

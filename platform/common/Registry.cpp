@@ -77,6 +77,23 @@ std::string RegistryValue::AsString() const {
   return std::string(data.begin(), end);
 }
 
+std::string RegistryTypeName(std::uint32_t type) {
+  static constexpr const char* kNames[] = {"REG_NONE",
+                                           "REG_SZ",
+                                           "REG_EXPAND_SZ",
+                                           "REG_BINARY",
+                                           "REG_DWORD",
+                                           "REG_DWORD_BIG_ENDIAN",
+                                           "REG_LINK",
+                                           "REG_MULTI_SZ",
+                                           "REG_RESOURCE_LIST",
+                                           "REG_FULL_RESOURCE_DESCRIPTOR",
+                                           "REG_RESOURCE_REQUIREMENTS_LIST",
+                                           "REG_QWORD"};
+  if (type < std::size(kNames)) return kNames[type];
+  return "type " + std::to_string(type);
+}
+
 std::optional<std::uint32_t> RegistryValue::AsDWord() const {
   if (data.size() != 4) return std::nullopt;
   return static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |

@@ -30,7 +30,7 @@ Variant ScriptingShell::RegRead(std::string_view name) const {
     Raise(HResultFromWin32(code), "Unable to open registry key " + quoted() + " for reading.");
   }
   if (code != win32::Success) {
-    Raise(HResultFromWin32(code), "Unable to read registry key " + quoted() + ": " + Win32ErrorText(code));
+    Raise(HResultFromWin32(code), "Unable to read registry key " + quoted() + ": " + ErrorDescription(code));
   }
 
   switch (value.type) {

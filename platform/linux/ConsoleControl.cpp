@@ -2,6 +2,8 @@
 // sigtimedwait, in short steps so that removing the handler ends it promptly.
 #include "platform/ConsoleControl.h"
 
+#include <signal.h>
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -16,7 +18,11 @@ constexpr int kStepMs = 100;
 
 class SignalConsoleControl final : public ConsoleControl {
  public:
-  SignalConsoleControl() { linux_backend::BlockStopSignals(); }
+  SignalConsoleControl() {
+    linux_backend::BlockStopSignals();
+    // A program whose output goes to a pipe nobody reads any more gets a failed write, not its end.
+    ::signal(SIGPIPE, SIG_IGN);
+  }
   ~SignalConsoleControl() override { RemoveHandler(); }
 
   bool SetHandler(ConsoleCtrlHandler handler) override {
@@ -45,6 +51,7 @@ class SignalConsoleControl final : public ConsoleControl {
       if (signal == SIGINT) handler_(kCtrlCEvent);
       if (signal == SIGTERM) handler_(kCtrlCloseEvent);
     }
+    linux_backend::ForgetStop();
   }
 
   ConsoleCtrlHandler handler_;

@@ -8,43 +8,17 @@
 #include <string>
 #include <utility>
 
+#include "AtomicFile.h"
 #include "platform/PropertyBag.h"
 
 namespace platform {
 
 namespace {
 
-[[noreturn]] void RaiseAccess(const std::string& what, const std::filesystem::path& path, int error) {
-  Raise(err::PathFileAccessError, StandardDescription(err::PathFileAccessError) + ": " + what + " '" +
-                                      path.string() + "': " + std::strerror(error));
+[[noreturn]] void RaiseAccess(std::string_view what, const std::filesystem::path& path, int error) {
+  Raise(err::PathFileAccessError, StandardDescription(err::PathFileAccessError) + ": " + std::string(what) +
+                                      " '" + path.string() + "': " + std::strerror(error));
 }
-
-// Closes a descriptor and removes the temporary file unless the file was handed over by rename.
-class TemporaryFile {
- public:
-  TemporaryFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!renamed_) ::unlink(path_.c_str());
-  }
-
-  int Fd() const { return fd_; }
-  const std::string& Path() const { return path_; }
-  // Closes the descriptor; returns the errno of a failed close, or 0.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0 ? 0 : errno;
-  }
-  void Renamed() { renamed_ = true; }
-
- private:
-  std::string path_;
-  int fd_;
-  bool renamed_ = false;
-};
 
 // The permissions a new file gets from the process's umask, read without changing it.
 mode_t NewFileMode() {
@@ -57,15 +31,6 @@ mode_t NewFileMode() {
     }
   }
   return 0666 & ~mask;
-}
-
-// Makes a rename in `folder` durable. The new file is complete and in place by then, so a failure
-// here is not reported: the bag was saved.
-void SyncFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 }  // namespace
@@ -103,33 +68,12 @@ MemoryPropertyBag ReadPropertyBagFile(const std::filesystem::path& path) {
 
 void WritePropertyBagFile(const std::filesystem::path& path, const MemoryPropertyBag& bag) {
   const std::string text = FormatPropertyBagJson(bag);
-
-  std::filesystem::path folder = path.parent_path();
-  if (folder.empty()) folder = ".";
-  std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) RaiseAccess("cannot create a temporary file for", path, errno);
-  TemporaryFile temporary(pattern, fd);
-
-  // Keeps the permissions of the file being replaced; a new file gets the usual ones, not mkstemp's 0600.
+  // Keeps the permissions of the file being replaced; a new file gets those the umask gives, as a
+  // file the user saves with any editor.
   struct stat existing {};
   const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
-  if (::fchmod(fd, mode) != 0)
-    RaiseAccess("cannot set the permissions of the temporary file for", path, errno);
-
-  for (std::size_t written = 0; written < text.size();) {
-    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      RaiseAccess("cannot write", path, errno);
-    }
-    written += static_cast<std::size_t>(count);
-  }
-  if (::fsync(fd) != 0) RaiseAccess("cannot flush", path, errno);
-  if (const int error = temporary.Close(); error != 0) RaiseAccess("cannot write", path, error);
-  if (::rename(temporary.Path().c_str(), path.c_str()) != 0) RaiseAccess("cannot replace", path, errno);
-  temporary.Renamed();
-  SyncFolder(folder);
+  if (const linux_backend::FileError error = linux_backend::ReplaceFile(path, text, mode))
+    RaiseAccess(error.step, path, error.number);
 }
 
 }  // namespace platform

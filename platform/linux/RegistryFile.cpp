@@ -4,36 +4,56 @@
 // Every call takes an exclusive flock on "<file>.lock", opened anew for the call, so calls of all
 // threads and processes using the file are serialised. It reads and parses the file (a missing file is
 // an empty registry) and runs the operation on that tree. A call that changed the tree writes the new
-// text to a temporary file "<file>.tmp-<pid>-<n>" in the same folder, fsyncs it and renames it over the
-// file, so the file is always either the old or the new registry; the folder is created on the first
-// write. Calls that only read never write, and a call that leaves the tree as it was (creating a key
-// that exists, setting a value to what it holds) does not rewrite a hand-edited file.
+// text through an AtomicFile in the same folder, so the file is always either the old or the new
+// registry; the folder is created on the first write. Calls that only read never write, and a call
+// that leaves the tree as it was (creating a key that exists, setting a value to what it holds) does
+// not rewrite a hand-edited file.
 //
-// A reader that cannot open or create the lock file (a registry folder the caller may read but not
-// write) reads without the lock: the rename makes every state of the file a complete one.
+// Who may write the registry decides what root loads, so the files are kept closed to others whatever
+// the umask: the registry file is 0644 (a file that exists keeps its permissions less any execute bit
+// and any write permission for group and others), its folder 0755 when it is created, the lock file
+// 0600 (a lock file others may open is one they may hold: flock needs only read access). The folder
+// must be trusted (TrustedFolder.h), for reading as for writing: a registry others could have written
+// is not read. A reader that cannot open the lock file (the machine's registry read by a designer)
+// reads without the lock: the rename makes every state of the file a complete one.
+//
+// A call waits at most the lock wait (10 s unless the opener says otherwise) for the lock, polling it,
+// and fails with 33 (ERROR_LOCK_VIOLATION) when another process held it all that time. While a stop
+// is under way (StopSignals.h) it waits at most kStopGrace, then fails with 995
+// (ERROR_OPERATION_ABORTED): a holder that kept the lock that long is stuck, and the process is
+// ending, while the threads of a cycle that is finishing still take turns as ever (for milliseconds).
 //
 // Errors: a file that cannot be parsed is 1015 (ERROR_BADDB) and is never overwritten; permission
-// failures are 5 (ERROR_ACCESS_DENIED); other I/O failures 1016 (ERROR_REGISTRY_IO_FAILED). Key and
-// value names holding CR, LF or NUL cannot be written in the text form and are refused with 87
-// (ERROR_INVALID_PARAMETER) when a call would create them.
+// failures and folders or lock files that are not trusted are 5 (ERROR_ACCESS_DENIED); other I/O
+// failures 1016 (ERROR_REGISTRY_IO_FAILED). Key and value names holding CR, LF or NUL cannot be
+// written in the text form and are refused with 87 (ERROR_INVALID_PARAMETER) when a call would create
+// them. Failures of the file, its folder or its lock record details naming them (SetErrorDetails).
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "../common/RegistryTree.h"
+#include "AtomicFile.h"
+#include "StopSignals.h"
+#include "TrustedFolder.h"
 
 namespace platform {
 
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::chrono::seconds kStopGrace{1};
 
 long CodeForErrno(int error) {
   switch (error) {
@@ -76,28 +96,10 @@ class Descriptor {
   int fd_;
 };
 
-// Removes the temporary file unless it was handed over by rename.
-class TemporaryName {
- public:
-  explicit TemporaryName(std::string path) : path_(std::move(path)) {}
-  TemporaryName(const TemporaryName&) = delete;
-  TemporaryName& operator=(const TemporaryName&) = delete;
-  ~TemporaryName() {
-    if (!renamed_) ::unlink(path_.c_str());
-  }
-  const std::string& Path() const { return path_; }
-  void Renamed() { renamed_ = true; }
-
- private:
-  std::string path_;
-  bool renamed_ = false;
-};
-
-std::atomic<unsigned> temporaryCounter{0};
-
 class FileRegistry final : public Registry {
  public:
-  explicit FileRegistry(fs::path file) : file_(std::move(file)), lockPath_(file_.string() + ".lock") {}
+  FileRegistry(fs::path file, std::chrono::milliseconds lockWait)
+      : file_(std::move(file)), lockPath_(file_.string() + ".lock"), lockWait_(lockWait) {}
 
   long OpenKey(RootKey root, std::string_view path) override {
     return Read([&](detail::RegistryTree& tree) { return tree.OpenKey(root, path); });
@@ -133,39 +135,112 @@ class FileRegistry final : public Registry {
  private:
   fs::path Folder() const { return file_.has_parent_path() ? file_.parent_path() : fs::path("."); }
 
-  // Takes the lock. A reader goes on without it when the lock file cannot be opened (`lock` stays
-  // invalid); a writer cannot.
+  // Returns `code` with `details` recorded for the caller's message.
+  static long Fail(long code, std::string details) {
+    SetErrorDetails(code, std::move(details));
+    return code;
+  }
+  static long Fail(long code, std::string_view what, const std::string& path, int error) {
+    return Fail(code, std::string(what) + " " + path + ": " + std::strerror(error));
+  }
+
+  // Takes the lock. A reader goes on without it when the lock file cannot be opened or the folder
+  // does not exist (`lock` stays invalid); a writer cannot.
   long Lock(bool forWriting, Descriptor& lock) const {
+    const fs::path folder = Folder();
     if (forWriting) {
-      std::error_code error;
-      fs::create_directories(Folder(), error);
-      if (error) return CodeForErrno(error.value());
+      if (const int error = linux_backend::CreateFolders(folder, 0755); error != 0)
+        return Fail(CodeForErrno(error), "cannot create the registry folder", folder.string(), error);
     }
-    int fd = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0 && !forWriting) fd = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return forWriting ? CodeForErrno(errno) : win32::Success;
+    const long trusted = linux_backend::CheckTrustedFolder(linux_backend::kRegistryFolder, folder, file_);
+    if (trusted == win32::FileNotFound) {
+      if (!forWriting) return win32::Success;  // no folder, no file: an empty registry
+      return Fail(win32::RegistryIoFailed, "cannot create the registry folder", folder.string(), ENOENT);
+    }
+    if (trusted != win32::Success) return trusted;
+
+    int fd = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && !forWriting && errno != ELOOP)
+      fd = ::open(lockPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      const int error = errno;
+      if (error == ELOOP)
+        return Fail(win32::AccessDenied, "The registry lock " + lockPath_ + " is a symbolic link");
+      if (!forWriting) return win32::Success;
+      return Fail(CodeForErrno(error), "cannot open the registry lock", lockPath_, error);
+    }
     lock.Reset(fd);
-    while (::flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) return win32::RegistryIoFailed;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+      const int error = errno;
+      return Fail(CodeForErrno(error), "cannot look at the registry lock", lockPath_, error);
     }
-    return win32::Success;
+    if (!S_ISREG(info.st_mode))
+      return Fail(win32::AccessDenied, "The registry lock " + lockPath_ + " is not a file");
+    if (info.st_uid == ::geteuid()) {
+      // An older lock file may be open to others; from now on only its owner may open it.
+      if ((info.st_mode & 0077) != 0 && ::fchmod(fd, 0600) != 0) {
+        const int error = errno;
+        return Fail(CodeForErrno(error), "cannot close the registry lock to others", lockPath_, error);
+      }
+    } else if (forWriting) {
+      return Fail(win32::AccessDenied, "The registry lock " + lockPath_ + " belongs to user " +
+                                           std::to_string(info.st_uid) + ", who could hold it for ever");
+    }
+    return WaitForLock(fd);
+  }
+
+  // Polls the lock until it is taken, the lock wait has passed, or a stop is under way and the grace
+  // has passed.
+  long WaitForLock(int fd) const {
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + lockWait_;
+    std::chrono::milliseconds pause{1};
+    for (;;) {
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return win32::Success;
+      const int error = errno;
+      if (error != EWOULDBLOCK && error != EINTR)
+        return Fail(win32::RegistryIoFailed, "cannot take the registry lock", lockPath_, error);
+      const auto now = std::chrono::steady_clock::now();
+      if (now - start >= kStopGrace && linux_backend::StopUnderWay()) {
+        return Fail(win32::OperationAborted,
+                    "The wait for the registry lock " + lockPath_ + " was ended by a stop request");
+      }
+      if (now >= deadline) {
+        const long long ms = lockWait_.count();
+        return Fail(win32::LockViolation,
+                    "The registry lock " + lockPath_ + " stayed held by another process for " +
+                        (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms"));
+      }
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+      pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
   }
 
   long Load(detail::RegistryTree& tree) const {
     Descriptor fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.Valid()) return errno == ENOENT ? win32::Success : CodeForErrno(errno);
+    if (!fd.Valid()) {
+      const int error = errno;
+      if (error == ENOENT) return win32::Success;
+      return Fail(CodeForErrno(error), "cannot open the registry file", file_.string(), error);
+    }
     std::string text;
     char buffer[65536];
     for (;;) {
       const ssize_t count = ::read(fd.Get(), buffer, sizeof buffer);
       if (count == 0) break;
       if (count < 0) {
-        if (errno == EINTR) continue;
-        return CodeForErrno(errno);
+        const int error = errno;
+        if (error == EINTR) continue;
+        return Fail(CodeForErrno(error), "cannot read the registry file", file_.string(), error);
       }
       text.append(buffer, static_cast<std::size_t>(count));
     }
-    return detail::ParseRegistryText(text, tree, nullptr);
+    std::string error;
+    const long result = detail::ParseRegistryText(text, tree, &error);
+    if (result != win32::Success)
+      return Fail(result, "The registry file " + file_.string() + " is not a registry: " + error);
+    return result;
   }
 
   template <typename Operation>
@@ -198,7 +273,8 @@ class FileRegistry final : public Registry {
   // Removes temporary files that a writer which died mid-write left behind. Runs under the lock, so
   // no other writer is using one.
   void RemoveStaleTemporaries() const {
-    const std::string prefix = file_.filename().string() + ".tmp-";
+    const std::string prefix =
+        fs::path(linux_backend::AtomicFile::TemporaryPrefix(file_)).filename().string();
     DIR* dir = ::opendir(Folder().c_str());
     if (dir == nullptr) return;
     while (const dirent* entry = ::readdir(dir)) {
@@ -211,49 +287,24 @@ class FileRegistry final : public Registry {
 
   long Store(const std::string& text) const {
     RemoveStaleTemporaries();
-    const std::string base = file_.string() + ".tmp-" + std::to_string(::getpid()) + "-";
-    std::string temporaryPath;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-      temporaryPath = base + std::to_string(temporaryCounter.fetch_add(1));
-      fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd < 0 && errno != EEXIST) return CodeForErrno(errno);
-    }
-    if (fd < 0) return win32::RegistryIoFailed;
-    Descriptor out(fd);
-    TemporaryName temporary(temporaryPath);
-
-    // A file that exists keeps its permissions; a new one gets the umask's.
+    // A file that exists keeps its permissions, less execute bits and write permission for group and
+    // others; a new one is 0644, whatever the umask.
     struct stat existing {};
-    if (::stat(file_.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
-
-    for (std::size_t written = 0; written < text.size();) {
-      const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
-      if (count < 0) {
-        if (errno == EINTR) continue;
-        return CodeForErrno(errno);
-      }
-      written += static_cast<std::size_t>(count);
-    }
-    if (::fsync(fd) != 0) return CodeForErrno(errno);
-    if (const int error = out.Close(); error != 0) return CodeForErrno(error);
-    if (::rename(temporary.Path().c_str(), file_.c_str()) != 0) return CodeForErrno(errno);
-    temporary.Renamed();
-
-    // Makes the rename durable; the new file is complete and in place, so a failure here is not one.
-    Descriptor folder(::open(Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Valid()) ::fsync(folder.Get());
+    const mode_t mode = ::stat(file_.c_str(), &existing) == 0 ? (existing.st_mode & 0644) : 0644;
+    if (const linux_backend::FileError error = linux_backend::ReplaceFile(file_, text, mode))
+      return Fail(CodeForErrno(error.number), error.step, file_.string(), error.number);
     return win32::Success;
   }
 
   fs::path file_;
   std::string lockPath_;
+  std::chrono::milliseconds lockWait_;
 };
 
 }  // namespace
 
-std::unique_ptr<Registry> OpenFileRegistry(std::filesystem::path file) {
-  return std::make_unique<FileRegistry>(std::move(file));
+std::unique_ptr<Registry> OpenFileRegistry(std::filesystem::path file, std::chrono::milliseconds lockWait) {
+  return std::make_unique<FileRegistry>(std::move(file), lockWait);
 }
 
 }  // namespace platform

@@ -14,10 +14,13 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <string>
 #include <thread>
 
+#include "AtomicFile.h"
 #include "PosixError.h"
 #include "StopSignals.h"
+#include "TrustedFolder.h"
 
 extern char** environ;
 
@@ -116,28 +119,22 @@ std::filesystem::path UnitPath(std::string_view serviceName) {
   return SystemdUnitFolder() / (SystemdUnitName(serviceName) + ".service");
 }
 
-// Writes `text` to `path` through a temporary file in the same folder and a rename.
-long WriteFileAtomically(const std::filesystem::path& path, const std::string& text) {
-  const std::filesystem::path temporary = path.string() + ".tmp-" + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return Win32FromErrno(errno);
-  std::size_t written = 0;
-  int error = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return Win32FromErrno(error);
+// Units are written only into a trusted unit folder: a folder others may write would let them
+// replace or plant what the supervisor runs as root.
+long CheckUnitFolder(const std::filesystem::path& unit) {
+  const long trusted =
+      linux_backend::CheckTrustedFolder(linux_backend::kUnitFolder, unit.parent_path(), unit);
+  if (trusted != win32::FileNotFound) return trusted;
+  SetErrorDetails(win32::PathNotFound, "The unit folder " + unit.parent_path().string() + " does not exist");
+  return win32::PathNotFound;
+}
+
+// Writes the unit through an AtomicFile, 0644 whatever the umask.
+long WriteUnitFile(const std::filesystem::path& path, const std::string& text) {
+  if (const linux_backend::FileError error = linux_backend::ReplaceFile(path, text, 0644)) {
+    const long code = Win32FromErrno(error.number);
+    SetErrorDetails(code, std::string(error.step) + " " + path.string() + ": " + std::strerror(error.number));
+    return code;
   }
   return win32::Success;
 }
@@ -236,6 +233,7 @@ class LinuxManager final : public ServiceManagerHandle {
       return svc::kErrorServiceExists;
     }
     const std::filesystem::path unit = UnitPath(config.serviceName);
+    if (long code = CheckUnitFolder(unit); code != win32::Success) return code;
     const std::string owner = UnitOwner(unit);
     std::error_code ignored;
     if (std::filesystem::exists(unit, ignored) && owner != config.serviceName)
@@ -243,7 +241,7 @@ class LinuxManager final : public ServiceManagerHandle {
 
     std::string text;
     if (long code = UnitFileText(config, text); code != win32::Success) return code;
-    if (long code = WriteFileAtomically(unit, text); code != win32::Success) return code;
+    if (long code = WriteUnitFile(unit, text); code != win32::Success) return code;
     if (long code = WriteServiceKey(registry_, config); code != win32::Success) {
       registry_.DeleteTree(RootKey::LocalMachine, ServiceKeyPath(config.serviceName));
       ::unlink(unit.c_str());
@@ -321,6 +319,7 @@ class LinuxServiceControlManager final : public ServiceControlManager {
     } catch (const std::system_error&) {
       result = win32::NotEnoughMemory;
     }
+    linux_backend::ForgetStop();
 
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     std::lock_guard lock(mutex_);
@@ -355,7 +354,11 @@ class LinuxServiceControlManager final : public ServiceControlManager {
         datagram = "STOPPING=1\nSTATUS=Stopping";
         break;
       case svc::kServiceStopped:
-        datagram = "STATUS=Stopped";
+        // A service that stops with an error before it was ready is a failed start: its process then
+        // exits with that error, which the supervisor takes as the start's failure.
+        datagram = status.win32ExitCode == 0
+                       ? "STATUS=Stopped"
+                       : "STATUS=Stopped with error " + std::to_string(status.win32ExitCode);
         break;
       default:
         datagram = "STATUS=State " + std::to_string(status.currentState);

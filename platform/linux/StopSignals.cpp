@@ -2,10 +2,17 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 
 namespace platform::linux_backend {
+
+namespace {
+
+std::atomic<bool> stopTaken{false};
+
+}  // namespace
 
 sigset_t StopSignalSet() {
   sigset_t set;
@@ -24,7 +31,22 @@ int TakeStopSignal(int milliseconds) {
   const sigset_t set = StopSignalSet();
   timespec timeout{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
   const int signal = ::sigtimedwait(&set, nullptr, &timeout);
-  return signal > 0 ? signal : 0;
+  if (signal <= 0) return 0;
+  stopTaken = true;
+  return signal;
+}
+
+void ForgetStop() {
+  stopTaken = false;
+}
+
+bool StopUnderWay() {
+  if (stopTaken) return true;
+  // sigpending reports the signals pending for the process and for the calling thread; a stop signal
+  // there is blocked (or it would have been delivered) and waits for its taker.
+  sigset_t pending;
+  if (::sigpending(&pending) != 0) return false;
+  return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
 }
 
 }  // namespace platform::linux_backend

@@ -12,10 +12,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "../common/ThreadingCore.h"
 #include "PosixError.h"
+#include "TrustedFolder.h"
 
 namespace platform {
 
@@ -41,18 +43,17 @@ std::string LockFileName(std::string_view name) {
   return file + ".lock";
 }
 
-// Creates the folder when it is missing and accepts it only when it is a real directory of the
-// calling user that nobody else may write to.
-long PrepareFolder(const std::filesystem::path& folder) {
-  std::error_code ignored;
-  std::filesystem::create_directories(folder.parent_path(), ignored);
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Win32FromErrno(errno);
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0) return Win32FromErrno(errno);
-  if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    return win32::AccessDenied;
+// Creates the folder when it is missing (0700, whatever the umask) and accepts it only when it is
+// trusted: a real folder of the calling user (not a link) that nobody else may write, or a sticky one
+// where the lock file is safe (TrustedFolder.h).
+long PrepareFolder(const std::filesystem::path& folder, const std::filesystem::path& lockFile) {
+  if (const int error = linux_backend::CreateFolders(folder, 0700); error != 0) {
+    const long code = Win32FromErrno(error);
+    SetErrorDetails(code,
+                    "The lock folder " + folder.string() + " cannot be created: " + std::strerror(error));
+    return code;
   }
-  return win32::Success;
+  return linux_backend::CheckTrustedFolder(linux_backend::kLockFolder, folder, lockFile);
 }
 
 int OpenLockFile(const std::filesystem::path& path) {
@@ -106,24 +107,31 @@ class LockFileEvents final : public detail::NamedEventSource {
       return nullptr;
     }
     const std::filesystem::path folder = NamedEventFolder();
-    if (long code = PrepareFolder(folder); code != win32::Success) {
+    const std::filesystem::path path = folder / LockFileName(name);
+    if (long code = PrepareFolder(folder, path); code != win32::Success) {
       error = code;
       return nullptr;
     }
-    const std::filesystem::path path = folder / LockFileName(name);
     const int fd = OpenLockFile(path);
     if (fd < 0) {
-      error = Win32FromErrno(errno);
+      const int failure = errno;
+      error = Win32FromErrno(failure);
+      SetErrorDetails(error,
+                      "The lock file " + path.string() + " cannot be opened: " + std::strerror(failure));
       return nullptr;
     }
     struct stat info {};
     long code = win32::Success;
-    if (::fstat(fd, &info) != 0) {
-      code = Win32FromErrno(errno);
+    if (::fstat(fd, &info) != 0 ||
+        (info.st_uid == ::geteuid() && (info.st_mode & 0777) != 0600 && ::fchmod(fd, 0600) != 0)) {
+      const int failure = errno;
+      code = Win32FromErrno(failure);
+      SetErrorDetails(
+          code, "The lock file " + path.string() + " cannot be kept to its owner: " + std::strerror(failure));
     } else if (info.st_uid != ::geteuid()) {
       code = win32::AccessDenied;
-    } else if ((info.st_mode & 0777) != 0600 && ::fchmod(fd, 0600) != 0) {
-      code = Win32FromErrno(errno);
+      SetErrorDetails(code, "The lock file " + path.string() + " belongs to user " +
+                                std::to_string(info.st_uid) + ", not to the user running the program");
     }
     ::close(fd);
     if (code != win32::Success) {

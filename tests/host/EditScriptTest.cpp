@@ -66,12 +66,12 @@ class EditScriptTest : public ::testing::Test {
 
 TEST_F(EditScriptTest, WordsQuotesAndCommentsAreReadWithTheirLineNumbers) {
   const auto lines =
-      Parse("# a comment\n\n  text  NameText  \"say \"\"hi\"\" \"\t\r\nselect FieldsList #1\n");
+      Parse("# a 5\" disk\n\n  text  NameText  \"say \"\"hi\"\" \"\t\r\n  # \"open\nselect FieldsList #1\n");
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].number, 3);
   EXPECT_EQ(lines[0].args[1].text, "say \"hi\" ");
   EXPECT_TRUE(lines[0].args[1].quoted);
-  EXPECT_EQ(lines[1].number, 4);
+  EXPECT_EQ(lines[1].number, 5);
   EXPECT_FALSE(lines[1].args[1].quoted);
 
   const std::pair<const char*, const char*> faulty[] = {

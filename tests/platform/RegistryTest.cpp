@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +17,7 @@
 
 #include "../../platform/common/RegistryTree.h"
 #include "platform/Registry.h"
+#include "support/OtherUser.h"
 
 namespace platform {
 namespace {
@@ -346,7 +351,8 @@ TEST_F(RegistryFile, IoFailuresAndUnwritableNames) {
     EXPECT_EQ(reg->OpenKey(HKLM, "x"), 5);
     fs::permissions(file_, mode);
   }
-  auto onFolder = OpenFileRegistry(dir_.Path());  // a folder where the file should be
+  fs::create_directory(dir_.Path() / "folder");
+  auto onFolder = OpenFileRegistry(dir_.Path() / "folder");  // a folder where the file should be
   EXPECT_EQ(onFolder->OpenKey(HKLM, "x"), 1016);
 }
 
@@ -356,6 +362,93 @@ TEST_F(RegistryFile, StaleTemporaryFilesAreClearedAndNoneIsLeft) {
   ASSERT_EQ(reg->CreateKey(HKLM, "x"), 0);
   ASSERT_EQ(reg->SetValue(HKLM, "x", "v", RegistryValue::DWord(1)), 0);
   EXPECT_EQ(FolderEntries(dir_.Path()), (Names{"registry.reg", "registry.reg.lock"}));
+}
+
+mode_t ModeOf(const fs::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+// What decides what root loads is closed to others whatever the umask; an older lock file that others
+// could open (and so hold: flock needs only read access) is closed when a writer next takes it.
+TEST_F(RegistryFile, FilesAndFoldersItCreatesAreClosedToOthersWhateverTheUmask) {
+  const mode_t umask = ::umask(0);
+  const fs::path file = dir_.Path() / "var" / "tessery" / "registry.reg";
+  EXPECT_EQ(OpenFileRegistry(file)->CreateKey(HKLM, "x"), 0);
+  Spit(dir_.Path() / "old.reg.lock", "");
+  fs::permissions(dir_.Path() / "old.reg.lock", fs::perms::all);
+  Spit(dir_.Path() / "old.reg", "");
+  fs::permissions(dir_.Path() / "old.reg", fs::perms::all);
+  EXPECT_EQ(OpenFileRegistry(dir_.Path() / "old.reg")->CreateKey(HKLM, "x"), 0);
+  ::umask(umask);
+  EXPECT_EQ(ModeOf(dir_.Path() / "var"), 0755u);
+  EXPECT_EQ(ModeOf(file.parent_path()), 0755u);
+  EXPECT_EQ(ModeOf(file), 0644u);
+  EXPECT_EQ(ModeOf(file.string() + ".lock"), 0600u);
+  EXPECT_EQ(ModeOf(dir_.Path() / "old.reg.lock"), 0600u);
+  EXPECT_EQ(ModeOf(dir_.Path() / "old.reg"), 0644u) << "a rewrite takes away what others may write";
+}
+
+// A lock held elsewhere ends a call after the lock wait with 33 and details naming the lock; a stop
+// signal waiting for its taker ends it after a second's grace with 995. Nothing is written either way.
+TEST_F(RegistryFile, AHeldLockEndsTheCallAfterTheLockWaitOrAtAStop) {
+  ASSERT_EQ(OpenFileRegistry(file_)->CreateKey(HKLM, "x"), 0);
+  const std::string before = Slurp(file_);
+  const int holder = ::open((file_.string() + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+  auto reg = OpenFileRegistry(file_, std::chrono::milliseconds(50));
+  EXPECT_EQ(reg->OpenKey(HKLM, "x"), win32::LockViolation);
+  EXPECT_EQ(ErrorDescription(win32::LockViolation),
+            "The registry lock " + file_.string() + ".lock stayed held by another process for 50 ms");
+  EXPECT_EQ(reg->SetValue(HKLM, "x", "v", RegistryValue::DWord(1)), win32::LockViolation);
+
+  sigset_t term;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  sigset_t previous;
+  ::pthread_sigmask(SIG_BLOCK, &term, &previous);
+  ::pthread_kill(::pthread_self(), SIGTERM);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(OpenFileRegistry(file_, std::chrono::hours(1))->DeleteKey(HKLM, "x"), win32::OperationAborted);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(kWatchdogSeconds));
+  const timespec now{0, 0};
+  EXPECT_EQ(::sigtimedwait(&term, nullptr, &now), SIGTERM);
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  ::close(holder);
+  EXPECT_EQ(Slurp(file_), before);
+}
+
+// A registry others may write or replace is not read, nor written; a sticky folder (as /tmp) is
+// trusted with a file of the user's that only the user may write.
+TEST_F(RegistryFile, FoldersOthersMayWriteAreRefusedUnlessStickyWithASafeFile) {
+  const fs::path folder = dir_.Path() / "shared";
+  fs::create_directory(folder);
+  fs::permissions(
+      folder, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read | fs::perms::others_exec);
+  auto reg = OpenFileRegistry(folder / "registry.reg");
+  EXPECT_EQ(reg->OpenKey(HKLM, "x"), win32::AccessDenied);
+  EXPECT_EQ(ErrorDescription(win32::AccessDenied),
+            "The registry folder " + folder.string() + " is writable by group or others");
+  EXPECT_EQ(reg->CreateKey(HKLM, "x"), win32::AccessDenied);
+  EXPECT_FALSE(fs::exists(folder / "registry.reg"));
+
+  fs::permissions(folder, fs::perms::all | fs::perms::sticky_bit);
+  EXPECT_EQ(reg->CreateKey(HKLM, "x"), 0);
+  EXPECT_EQ(reg->OpenKey(HKLM, "x"), 0);
+  fs::permissions(folder / "registry.reg", fs::perms::others_write, fs::perm_options::add);
+  EXPECT_EQ(reg->OpenKey(HKLM, "x"), win32::AccessDenied) << "a file others may write";
+
+  if (const auto user = testsupport::OtherUser::Find({"nobody"})) {
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    ASSERT_EQ(::chown(folder.c_str(), user->uid, user->gid), 0);
+    EXPECT_EQ(reg->OpenKey(HKLM, "x"), win32::AccessDenied);
+    EXPECT_EQ(ErrorDescription(win32::AccessDenied), "The registry folder " + folder.string() +
+                                                         " belongs to user " + std::to_string(user->uid) +
+                                                         ", not to the user running the program or root");
+  }
 }
 
 // Each writer adds its own values; a call that read the file before another call's write and wrote

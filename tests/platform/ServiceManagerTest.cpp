@@ -2,6 +2,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -136,6 +137,25 @@ TEST_F(LinuxServiceEntries, UnwritableUnitFolderLeavesNoEntry) {
   EXPECT_NE(registry_->OpenKey(RootKey::LocalMachine, ServiceKeyPath("Payments")), 0);
   EXPECT_EQ(handle_->OpenService("Payments", svc::kServiceQueryConfig, service),
             svc::kErrorServiceDoesNotExist);
+}
+
+// What the supervisor runs as root is written 0644 whatever the umask, and only into a folder nobody
+// else may write (where anyone could have planted or could replace the unit).
+TEST_F(LinuxServiceEntries, UnitIsClosedToOthersAndAFolderOthersMayWriteIsRefused) {
+  std::unique_ptr<ServiceHandle> service;
+  const mode_t umask = ::umask(0);
+  ASSERT_EQ(handle_->CreateService(Config("Payments"), svc::kServiceAllAccess, service), 0);
+  ::umask(umask);
+  struct stat info {};
+  ASSERT_EQ(::stat((units_.Path() / "Payments.service").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644u);
+
+  ::chmod(units_.Path().c_str(), 0777);
+  EXPECT_EQ(handle_->CreateService(Config("Refunds"), svc::kServiceAllAccess, service), win32::AccessDenied);
+  EXPECT_EQ(ErrorDescription(win32::AccessDenied),
+            "The unit folder " + units_.Path().string() + " is writable by group or others");
+  EXPECT_FALSE(std::filesystem::exists(units_.Path() / "Refunds.service"));
+  EXPECT_NE(registry_->OpenKey(RootKey::LocalMachine, ServiceKeyPath("Refunds")), 0);
 }
 
 TEST_F(LinuxServiceEntries, AUnitOfAnotherServiceIsNeitherReplacedNorRemoved) {

@@ -230,6 +230,29 @@ TEST_F(LinuxNamedEvent, RefusesWhatItCannotKeepAndFoldersOthersMayWrite) {
   ::chmod((locks_.Path() / "locks").c_str(), 0777);
   EXPECT_EQ(threading->CreateEvent(false, true, "ObjectRunning", error), nullptr);
   EXPECT_EQ(error, win32::AccessDenied);
+  EXPECT_EQ(ErrorDescription(error),
+            "The lock folder " + (locks_.Path() / "locks").string() + " is writable by group or others");
+
+  // A link to a folder of the user's is still not the folder: in a shared place, anyone could have made it.
+  std::filesystem::remove(locks_.Path() / "locks");
+  std::filesystem::create_directory(locks_.Path() / "elsewhere");
+  std::filesystem::create_directory_symlink(locks_.Path() / "elsewhere", locks_.Path() / "locks");
+  EXPECT_EQ(threading->CreateEvent(false, true, "ObjectRunning", error), nullptr);
+  EXPECT_EQ(ErrorDescription(error),
+            "The lock folder " + (locks_.Path() / "locks").string() + " is a symbolic link");
+}
+
+TEST_F(LinuxNamedEvent, AMissingLockFolderIsMadeTheUsersOnlyWhateverTheUmask) {
+  ::setenv("TESSERY_LOCK_DIR", (locks_.Path() / "run" / "locks").c_str(), 1);
+  const mode_t umask = ::umask(0);
+  long error = 0;
+  EXPECT_NE(OpenThreading()->CreateEvent(false, true, "ObjectRunning", error), nullptr);
+  ::umask(umask);
+  struct stat info {};
+  ASSERT_EQ(::stat((locks_.Path() / "run").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0755u);
+  ASSERT_EQ(::stat((locks_.Path() / "run" / "locks").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0700u);
 }
 
 }  // namespace

@@ -57,28 +57,32 @@ TEST_F(Lifecycle, AStopBeforeTheRunGuardExistsIsHonouredWhenTheRunStarts) {
   StartProcess();
   EXPECT_EQ(WaitForExit(), 0);
   EXPECT_TRUE(delivered);
-  EXPECT_EQ(scm_.States(),
-            (States{kServiceStartPending, kServiceRunning, kServiceStopPending, kServiceStopped}));
+  // The stop came before the run could report that it runs: it never does.
+  EXPECT_EQ(scm_.States(), (States{kServiceStartPending, kServiceStopPending, kServiceStopped}));
   EXPECT_EQ(work_.Queries(), 0);
 }
 
-TEST_F(Lifecycle, RunGuardThatCannotBeCreatedEndsTheRunWithoutAMessage) {
-  threadingFaults_.eventCreation.FailAt(2, 8);
+// A run without its guard or its timer pays nothing: it says why, never that it started, and ends
+// with the failure's code, which reaches the manager with SERVICE_STOPPED (a failed start).
+TEST_F(Lifecycle, RunGuardThatCannotBeCreatedIsAFailedStart) {
+  threadingFaults_.eventCreation.FailAt(2, 5);
   Register(true);
   StartProcess();
-  EXPECT_EQ(WaitForExit(), 0);
-  EXPECT_EQ(scm_.States(), (States{kServiceStartPending, kServiceRunning, kServiceStopped}));
-  EXPECT_EQ(Reports(), (Texts{kStarted, "Service stopped"}));
+  EXPECT_EQ(WaitForExit(), 5);
+  EXPECT_EQ(scm_.States(), (States{kServiceStartPending, kServiceStopped}));
+  EXPECT_EQ(scm_.Statuses().back().win32ExitCode, 5u);
+  EXPECT_EQ(Reports(), (Texts{"Couldn't create the run guard ObjectRunning: Access is denied. (error 5)",
+                              "Service stopped"}));
   EXPECT_EQ(com_.OpenJoins(), 0);
 }
 
-TEST_F(Lifecycle, TimerThatCannotBeArmedEndsTheRun) {
+TEST_F(Lifecycle, TimerThatCannotBeArmedIsAFailedStart) {
   messaging_.setTimerFaults.FailAt(1, 1);
   Register(true);
   StartProcess();
-  EXPECT_EQ(WaitForExit(), 0);
-  EXPECT_EQ(scm_.States(), (States{kServiceStartPending, kServiceRunning, kServiceStopped}));
-  EXPECT_EQ(Reports(), (Texts{kStarted, "Failed to create timer", "Service stopped"}));
+  EXPECT_EQ(WaitForExit(), platform::win32::NotEnoughMemory);
+  EXPECT_EQ(scm_.States(), (States{kServiceStartPending, kServiceStopped}));
+  EXPECT_EQ(Reports(), (Texts{"Failed to create timer", "Service stopped"}));
 }
 
 TEST_F(Lifecycle, HandlerThatCannotBeRegisteredEndsTheServiceMain) {

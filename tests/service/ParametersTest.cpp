@@ -60,14 +60,23 @@ TEST_F(Parameters, OneStartArgumentReplacesTheStoredInterval) {
   EXPECT_EQ(Reports(), (std::vector<std::string>{kTooLarge, kTooSmall, kTooLarge, kTooSmall}));
 }
 
-TEST_F(Parameters, ValuesAreReadAsFourRawBytesWhateverTheirType) {
-  SetRaw("Interval", RegistryValue::String("7"));        // '7', NUL: 0x0037
-  SetRaw("ThreadCount", RegistryValue::String("five"));  // five bytes with the NUL: missing
-  Module().Init();
-  EXPECT_EQ(Module().StoredInterval(), 0x37u);
-  EXPECT_EQ(Module().WorkerCount(), 3u);
-  SetRaw("Interval", RegistryValue::Binary({1, 2, 3, 4, 5}));
+// "10" stored as text is not 0x3031 minutes: a value of another type than REG_DWORD is named with its
+// type, once, and the default is used.
+TEST_F(Parameters, ValuesOfAnotherTypeThanDwordAreReportedOnceAndDefaulted) {
+  SetRaw("Interval", RegistryValue::String("10"));
   SetRaw("ThreadCount", RegistryValue::Binary({2}));
+  Module().Init();
+  EXPECT_EQ(Module().StoredInterval(), 1u);
+  EXPECT_EQ(Module().WorkerCount(), 3u);
+  Module().WorkOutTimerPeriod(nullptr);
+  Module().WorkOutTimerPeriod(nullptr);
+  EXPECT_EQ(Reports(), (std::vector<std::string>{"Interval has type REG_SZ, not REG_DWORD: using 1",
+                                                 "ThreadCount has type REG_BINARY, not REG_DWORD: using 3"}));
+
+  RegistryValue shortDword = RegistryValue::DWord(0);
+  shortDword.data = {2};  // a DWORD of one byte fills the low byte; one of five counts as missing
+  SetRaw("ThreadCount", shortDword);
+  SetRaw("Interval", RegistryValue{platform::kRegDword, {1, 2, 3, 4, 5}});
   Module().Init();
   EXPECT_EQ(Module().StoredInterval(), 1u);
   EXPECT_EQ(Module().WorkerCount(), 2u);

@@ -5,6 +5,8 @@
 // is never passed on from the test's own environment (a test run under a supervisor would otherwise
 // make the child report to that supervisor); a test that plays the supervisor names it in
 // `environment`. The test program may block signals; the child starts with an empty signal mask.
+// `standardOutput`, when given, is the descriptor the child writes its standard output to instead
+// of OUTPUT.out (a pipe, say).
 //
 //   testsupport::ChildProcess child({TILLMOOR_EXECUTABLE, "-RegServer"}, folder / "register");
 //   ASSERT_EQ(child.Wait(), 0);
@@ -31,7 +33,7 @@ namespace testsupport {
 class ChildProcess {
  public:
   ChildProcess(std::vector<std::string> arguments, const std::filesystem::path& output,
-               const std::map<std::string, std::string>& environment = {}) {
+               const std::map<std::string, std::string>& environment = {}, int standardOutput = -1) {
     std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string text(*entry);
@@ -50,8 +52,12 @@ class ChildProcess {
 
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, 1, (output.string() + ".out").c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (standardOutput >= 0) {
+      ::posix_spawn_file_actions_adddup2(&actions, standardOutput, 1);
+    } else {
+      ::posix_spawn_file_actions_addopen(&actions, 1, (output.string() + ".out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     ::posix_spawn_file_actions_addopen(&actions, 2, (output.string() + ".err").c_str(),
                                        O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawnattr_t attributes;

@@ -39,6 +39,8 @@
 #include <system_error>
 #include <vector>
 
+#include "support/OtherUser.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -300,16 +302,13 @@ class PostgresCluster {
     uid_ = ::geteuid();
     gid_ = ::getegid();
     if (uid_ != 0) return;
-    for (const char* name : {"postgres", "nobody"}) {
-      if (const passwd* user = ::getpwnam(name)) {
-        uid_ = user->pw_uid;
-        gid_ = user->pw_gid;
-        runAs_ = "setpriv --reuid=" + std::to_string(uid_) + " --regid=" + std::to_string(gid_) +
-                 " --clear-groups ";
-        return;
-      }
-    }
-    throw std::runtime_error("running as root and there is no user 'postgres' or 'nobody' to run the server");
+    const std::optional<OtherUser> user = OtherUser::Find({"postgres", "nobody"});
+    if (!user)
+      throw std::runtime_error(
+          "running as root and there is no user 'postgres' or 'nobody' to run the server");
+    uid_ = user->uid;
+    gid_ = user->gid;
+    runAs_ = user->ShellPrefix();
   }
 
   // A port of 127.0.0.1 that nothing listens on at the moment.

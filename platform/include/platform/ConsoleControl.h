@@ -9,8 +9,9 @@
 // CTRL_CLOSE_EVENT. Creating it blocks both signals in the calling thread, which every thread
 // started afterwards inherits: create it first thing in main, before any thread exists, so the
 // signals reach only the thread that takes them. Signals that arrive while no handler is set stay
-// pending and reach the next handler. ScriptedConsoleControl in platform/testing raises events on
-// request.
+// pending and reach the next handler. It also ignores SIGPIPE for the process, so that a write to a
+// closed pipe (standard output read by `head -1`) fails instead of ending the program.
+// ScriptedConsoleControl in platform/testing raises events on request.
 #pragma once
 
 #include <cstdint>

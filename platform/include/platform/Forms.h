@@ -219,7 +219,12 @@ class TextBox : public Control {
   void SetSelStart(std::int32_t start);    // also empties the selection; error 380 below 0
   void SetSelLength(std::int32_t length);  // error 380 below 0
 
+  // Several lines shown (set when the form is built).
+  bool MultiLine() const noexcept { return multiLine_; }
+  void SetMultiLine(bool multiLine) { multiLine_ = multiLine; }
+
  private:
+  bool multiLine_ = false;
   std::string text_;
   std::int32_t selStart_ = 0, selLength_ = 0;
 };
@@ -228,14 +233,16 @@ class CheckBox : public Control {
  public:
   static constexpr std::int16_t Unchecked = 0, Checked = 1, Grayed = 2;
 
-  CheckBox(Form& form, std::string name);
+  CheckBox(Form& form, std::string name, std::string caption = {});
 
+  const std::string& Caption() const noexcept { return caption_; }
   std::int16_t Value() const noexcept { return value_; }
   void SetValue(std::int16_t value);  // 0, 1 or 2 (error 380 otherwise); raises Click when it changes
 
   Event<> Click;
 
  private:
+  std::string caption_;
   std::int16_t value_ = Unchecked;
 };
 
@@ -251,6 +258,26 @@ class CommandButton : public Control {
  private:
   std::string caption_;
 };
+
+// ---- captions on a form ----
+// A caption that names the controls beside it; it takes no focus and raises nothing.
+class Label : public Control {
+ public:
+  Label(Form& form, std::string name, std::string caption = {})
+      : Control(form, std::move(name)), caption_(std::move(caption)) {}
+  const std::string& Caption() const noexcept { return caption_; }
+  void SetCaption(std::string caption) { caption_ = std::move(caption); }
+
+ private:
+  std::string caption_;
+};
+
+// A captioned box drawn around a group of controls (which are controls of the form, not of the frame).
+class Frame : public Label {
+ public:
+  using Label::Label;
+};
+// ---- end of captions ----
 
 // ---- option buttons ----
 // One of a group of choices: the option buttons of one form are one group. Setting Value to true
@@ -316,7 +343,6 @@ class FlexGrid : public Control {
   std::int32_t RowHeightMin() const noexcept { return rowHeightMin_; }
   void SetRowHeightMin(std::int32_t twips) { rowHeightMin_ = twips; }
 
-
   Event<> Click;
   Event<> DblClick;
   Event<> EnterCell;  // the current cell changed
@@ -339,7 +365,7 @@ class FlexGrid : public Control {
   static constexpr std::int32_t kDefaultColWidth = 960;
 
   Event<> Scroll;  // the rows shown changed
-  // ---- end of scrolling and cell positions ----
+                   // ---- end of scrolling and cell positions ----
 
  private:
   std::int32_t CellIndex(std::int32_t row, std::int32_t col) const;  // error 381 outside
@@ -387,6 +413,9 @@ class Form {
   ~Form();
 
   const std::string& Name() const noexcept { return name_; }
+  // The title of the form's window (a dialog's caption).
+  const std::string& Caption() const noexcept { return caption_; }
+  void SetCaption(std::string caption) { caption_ = std::move(caption); }
 
   // Creates a control owned by the form. Names are unique within a form.
   template <class T, class... Args>
@@ -441,6 +470,7 @@ class Form {
   void Adopt(std::unique_ptr<Control> control);
 
   std::string name_;
+  std::string caption_;
   std::vector<std::unique_ptr<Control>> controls_;
   Control* active_ = nullptr;
   Control* gettingFocus_ = nullptr;  // has the focus but has not had its GotFocus yet

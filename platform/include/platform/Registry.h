@@ -15,11 +15,17 @@
 //     escapes, dword:, hex:, hex(2):, hex(7):, @ for the default value; CRLF or LF line ends), so people
 //     may read and edit it by hand. Each call reads the file under an exclusive lock on "<file>.lock";
 //     a call that changes something writes a temporary file and renames it over the old one. A
-//     missing file is an empty registry; it is created by the first change.
+//     missing file is an empty registry; it is created by the first change. The registry file is
+//     0644, its folder 0755 and the lock file 0600 whatever the umask; a folder others may write, or
+//     of another user than the caller or root, is refused with ERROR_ACCESS_DENIED. A call waits at
+//     most `lockWait` for the lock, then fails with ERROR_LOCK_VIOLATION (33); while a stop signal
+//     (SIGINT, SIGTERM) is pending or being honoured, at most 1 s, then it fails with
+//     ERROR_OPERATION_ABORTED (995). Failures record details naming the file (ErrorDescription).
 //   DefaultRegistryPath() is $TESSERY_REGISTRY, or /var/lib/tessery/registry.reg when it is unset
 //   (the machine's registry: the service and the control read it there).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -47,6 +53,9 @@ enum RegistryValueType : std::uint32_t {
   kRegDword = 4,
   kRegMultiSz = 7,
 };
+
+// The type's name as the registry names it ("REG_SZ"); "type <n>" for a number it has no name for.
+std::string RegistryTypeName(std::uint32_t type);
 
 struct RegistryValue {
   std::uint32_t type = kRegNone;
@@ -92,7 +101,9 @@ long QueryValueLimited(Registry& registry, RootKey root, std::string_view path, 
                        std::size_t bufferSize, RegistryValue& out);
 
 std::unique_ptr<Registry> OpenMemoryRegistry();
-std::unique_ptr<Registry> OpenFileRegistry(std::filesystem::path file);
+inline constexpr std::chrono::milliseconds kRegistryLockWait{10000};
+std::unique_ptr<Registry> OpenFileRegistry(std::filesystem::path file,
+                                           std::chrono::milliseconds lockWait = kRegistryLockWait);
 std::filesystem::path DefaultRegistryPath();
 
 }  // namespace platform

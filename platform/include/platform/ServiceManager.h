@@ -15,7 +15,10 @@
 //     and DisplayName (REG_SZ), plus a systemd unit "<SystemdUnitName(name)>.service" in
 //     SystemdUnitFolder(): Type=notify, ExecStart = the binary path, the display name as its
 //     description. Creating writes the unit first and the registry entry after it, deleting removes
-//     the unit first; a step that fails undoes the earlier one, so the two never disagree.
+//     the unit first; a step that fails undoes the earlier one, so the two never disagree. The unit
+//     is written 0644 whatever the umask, and only into a unit folder of the caller or root that
+//     group and others cannot write (a sticky one where the unit is safe): another folder is refused
+//     with ERROR_ACCESS_DENIED, details naming it (ErrorDescription).
 //   - With the system's unit folder (no $TESSERY_SYSTEMD_UNIT_DIR), creating and deleting also ask
 //     systemd to reload its units, and the stop control asks systemd to stop the unit without waiting
 //     for it. With another folder no supervisor watches the units: the stop control answers
@@ -27,7 +30,9 @@
 //     blocked in the connecting thread (and so in every thread it starts) and taken there; each
 //     reaches the control handler as SERVICE_CONTROL_STOP on that thread, also when it came before
 //     the handler was registered. Status reports go to the supervisor as sd_notify datagrams:
-//     SERVICE_RUNNING sends "READY=1", SERVICE_STOP_PENDING "STOPPING=1", every state a "STATUS=" line.
+//     SERVICE_RUNNING sends "READY=1", SERVICE_STOP_PENDING "STOPPING=1", every state a "STATUS=" line
+//     (SERVICE_STOPPED with a Win32 exit code: "STATUS=Stopped with error <code>"; the process then
+//     exits with that code, which the supervisor takes as a failed start when no READY=1 came).
 //
 // Test backend: ScriptedServiceManager in platform/testing keeps service entries in memory, records
 // every status and delivers the controls a test scripts; each operation can fail by countdown.

@@ -17,8 +17,10 @@
 // holds it); Set releases it when it was taken through this process, and does nothing otherwise;
 // Reset and a wait for all are refused with ERROR_INVALID_PARAMETER. Waits on it poll every few
 // milliseconds against the monotonic clock. The folder is $TESSERY_LOCK_DIR when set, otherwise
-// /run/tessery for root and /tmp/tessery-<uid> for other users (created with mode 0700; a folder
-// that is not a directory owned by the user and closed to others is refused with ERROR_ACCESS_DENIED).
+// /run/tessery for root and /tmp/tessery-<uid> for other users (created with mode 0700 whatever the
+// umask, folders above it 0755). A lock folder that is a symbolic link, not a folder, another user's,
+// or writable by group or others (unless it is sticky and the lock file is the user's alone) is
+// refused with ERROR_ACCESS_DENIED, details naming it (ErrorDescription).
 //
 // Backends: OpenThreading() on Linux; OpenTestThreading() in platform/testing runs the same code on
 // a virtual clock, keeps named events in the process and can fail event and thread creation by

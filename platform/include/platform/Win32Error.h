@@ -15,9 +15,11 @@ inline constexpr long AccessDenied = 5;          // ERROR_ACCESS_DENIED
 inline constexpr long InvalidHandle = 6;         // ERROR_INVALID_HANDLE
 inline constexpr long NotEnoughMemory = 8;       // ERROR_NOT_ENOUGH_MEMORY
 inline constexpr long InvalidData = 13;          // ERROR_INVALID_DATA
+inline constexpr long LockViolation = 33;  // ERROR_LOCK_VIOLATION: a lock stayed held by another process
 inline constexpr long InvalidParameter = 87;     // ERROR_INVALID_PARAMETER
 inline constexpr long MoreData = 234;            // ERROR_MORE_DATA: data longer than the buffer
 inline constexpr long NoMoreItems = 259;         // ERROR_NO_MORE_ITEMS
+inline constexpr long OperationAborted = 995;    // ERROR_OPERATION_ABORTED: a wait ended by a stop request
 inline constexpr long RegistryCorrupt = 1015;    // ERROR_BADDB: the registry file cannot be parsed
 inline constexpr long RegistryIoFailed = 1016;   // ERROR_REGISTRY_IO_FAILED: the file cannot be read or written
 }  // namespace win32
@@ -31,5 +33,14 @@ constexpr std::int32_t HResultFromWin32(long code) {
 // A short English text for a Win32 error code, for messages ("The system cannot find the file
 // specified." for 2); "Error <code>" for codes it does not know.
 std::string Win32ErrorText(long code);
+
+// Extended error information of the calling thread, kept beside the code as the platform keeps its
+// last error: a backend that fails for a reason its code cannot tell (which file or folder, how long
+// it waited) records the details with the code it returns, and the caller asks for them right after
+// the failure to word its message.
+void SetErrorDetails(long code, std::string details);
+// The details this thread recorded last, when they were recorded for `code` (they are then
+// forgotten); otherwise Win32ErrorText(code).
+std::string ErrorDescription(long code);
 
 }  // namespace platform
