@@ -1,10 +1,12 @@
 // The file backend of the registry: the whole registry is one text file in the export format
 // (RegistryText.cpp), read afresh by every call.
 //
-// Every call takes an exclusive flock on "<file>.lock", opened anew for the call, so calls of all
-// threads and processes using the file are serialised. It reads and parses the file (a missing file is
-// an empty registry) and runs the operation on that tree. A call that changed the tree writes the new
-// text through an AtomicFile in the same folder, so the file is always either the old or the new
+// Every call takes a flock on "<file>.lock", opened anew for the call: a call that may write takes it
+// exclusively, so writers of all threads and processes are serialised and no one reads meanwhile; a
+// call that only reads shares it with other readers, which never change the file (a cycle's payment
+// workers read the component's settings side by side instead of in turn). It reads and parses the file (a
+// missing file is an empty registry) and runs the operation on that tree. A call that changed the tree writes
+// the new text through an AtomicFile in the same folder, so the file is always either the old or the new
 // registry; the folder is created on the first write. Calls that only read never write, and a call
 // that leaves the tree as it was (creating a key that exists, setting a value to what it holds) does
 // not rewrite a hand-edited file.
@@ -187,17 +189,17 @@ class FileRegistry final : public Registry {
       return Fail(win32::AccessDenied, "The registry lock " + lockPath_ + " belongs to user " +
                                            std::to_string(info.st_uid) + ", who could hold it for ever");
     }
-    return WaitForLock(fd);
+    return WaitForLock(fd, forWriting ? LOCK_EX : LOCK_SH);
   }
 
-  // Polls the lock until it is taken, the lock wait has passed, or a stop is under way and the grace
-  // has passed.
-  long WaitForLock(int fd) const {
+  // Polls the lock until it is taken (`operation`: LOCK_EX or LOCK_SH), the lock wait has passed, or a
+  // stop is under way and the grace has passed.
+  long WaitForLock(int fd, int operation) const {
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + lockWait_;
     std::chrono::milliseconds pause{1};
     for (;;) {
-      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return win32::Success;
+      if (::flock(fd, operation | LOCK_NB) == 0) return win32::Success;
       const int error = errno;
       if (error != EWOULDBLOCK && error != EINTR)
         return Fail(win32::RegistryIoFailed, "cannot take the registry lock", lockPath_, error);

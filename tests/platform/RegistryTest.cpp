@@ -420,6 +420,22 @@ TEST_F(RegistryFile, AHeldLockEndsTheCallAfterTheLockWaitOrAtAStop) {
   EXPECT_EQ(Slurp(file_), before);
 }
 
+// Readers share the lock: a reader holding it keeps out writers only.
+TEST_F(RegistryFile, ReadersShareTheLockAndWritersWaitForThem) {
+  ASSERT_EQ(OpenFileRegistry(file_)->CreateKey(HKLM, "x"), 0);
+  ASSERT_EQ(OpenFileRegistry(file_)->SetValue(HKLM, "x", "v", RegistryValue::DWord(7)), 0);
+  const int reader = ::open((file_.string() + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+
+  auto reg = OpenFileRegistry(file_, std::chrono::milliseconds(50));
+  RegistryValue value;
+  EXPECT_EQ(reg->QueryValue(HKLM, "x", "v", value), 0);
+  EXPECT_EQ(value.AsDWord(), 7u);
+  EXPECT_EQ(reg->SetValue(HKLM, "x", "v", RegistryValue::DWord(8)), win32::LockViolation);
+  ::close(reader);
+  EXPECT_EQ(reg->SetValue(HKLM, "x", "v", RegistryValue::DWord(8)), 0);
+}
+
 // A registry others may write or replace is not read, nor written; a sticky folder (as /tmp) is
 // trusted with a file of the user's that only the user may write.
 TEST_F(RegistryFile, FoldersOthersMayWriteAreRefusedUnlessStickyWithASafeFile) {
