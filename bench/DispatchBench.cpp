@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <semaphore>
 #include <thread>
@@ -122,34 +123,29 @@ void Dispatch(benchmark::State& state) {
 
   bench::Ratios ratios;
   Switches cycleSwitches, baselineSwitches;
-  double cycleSeconds = 0, baselineSeconds = 0;
+  double baselineSeconds = 0;
   for (auto _ : state) {
     runs = 0;
     bool ended = true;
-    double cycleTime = 0;
-    const double ratio = bench::RoundRatio(
+    // Each side with the context switches it took.
+    auto counted = [](Switches& total, const std::function<void()>& work) {
+      return [&total, work] {
+        const Switches before = Switches::Now();
+        work();
+        total += Switches::Now() - before;
+      };
+    };
+    const std::vector<double> times = bench::TimeRound(
         state.iterations(), bench::WallSeconds,
-        [&] {
-          const Switches before = Switches::Now();
-          const double start = bench::WallSeconds();
-          ended = service.RunCycle();
-          cycleTime = bench::WallSeconds() - start;
-          cycleSeconds += cycleTime;
-          cycleSwitches += Switches::Now() - before;
-        },
-        [&] {
-          const Switches before = Switches::Now();
-          const double start = bench::WallSeconds();
-          ThreadPerOrder(bound, payment, service.Module());
-          baselineSeconds += bench::WallSeconds() - start;
-          baselineSwitches += Switches::Now() - before;
-        });
+        {counted(cycleSwitches, [&] { ended = service.RunCycle(); }),
+         counted(baselineSwitches, [&] { ThreadPerOrder(bound, payment, service.Module()); })});
     if (!ended || runs != 2 * kOrders) {
       state.SkipWithError("not every order was paid");
       break;
     }
-    ratios.Add(ratio);
-    state.SetIterationTime(cycleTime);
+    ratios.Add(times[0] / times[1]);
+    baselineSeconds += times[1];
+    state.SetIterationTime(times[0]);
   }
   ratios.Report(state, "ratio");
   const double paid = static_cast<double>(state.iterations()) * kOrders;

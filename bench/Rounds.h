@@ -8,7 +8,8 @@
 //
 //   bench::Ratios ratios;
 //   for (auto _ : state) {
-//     ratios.Add(bench::RoundRatio(state.iterations(), bench::WallSeconds, candidate, baseline));
+//     const auto t = bench::TimeRound(state.iterations(), bench::WallSeconds, {candidate, baseline});
+//     ratios.Add(t[0] / t[1]);
 //   }
 //   ratios.Report(state, "ratio");   // counters ratio (the median), ratio_low, ratio_high
 #pragma once
@@ -52,13 +53,6 @@ inline std::vector<double> TimeRound(std::int64_t round, double (*clock)(),
   return times;
 }
 
-// Candidate time / baseline time of one round, timed by TimeRound.
-inline double RoundRatio(std::int64_t round, double (*clock)(), const std::function<void()>& candidate,
-                         const std::function<void()>& baseline) {
-  const std::vector<double> times = TimeRound(round, clock, {candidate, baseline});
-  return times[1] > 0 ? times[0] / times[1] : 0.0;
-}
-
 // Fixes the allocator's thresholds for the process. glibc moves its mmap threshold after each large
 // free and trims the heap when its top is free, so whether a buffer of some hundred kilobytes is
 // mapped afresh and faulted in page by page, or reused from the heap, depends on what ran before; two
@@ -75,7 +69,6 @@ inline void SteadyAllocator() {
 class Ratios {
  public:
   void Add(double ratio) { values_.push_back(ratio); }
-  bool Empty() const { return values_.empty(); }
 
   // The median (of an even count, the mean of the middle two).
   double Median() const {

@@ -10,10 +10,10 @@
 // through unixODBC to the data source. ORDERHEADER has ORDERID as its primary key, as an order
 // database has (without one every settlement scans the whole table), and holds as many settled
 // orders as pending ones. Each iteration is one round: one cycle on each backend, the order of the
-// backends alternating (bench/Rounds.h). After each round, outside the timing, every order must have
-// been settled once and the service must have reported nothing; then the orders are made pending
-// again and the journal emptied. Reported per backend: the median ratio with its spread (sqlite,
-// sqlite_low, sqlite_high; postgresql, ...) and the median seconds per cycle.
+// backends alternating (bench/Rounds.h); SQLite takes part in the first three of the five. After each round,
+// outside the timing, every order must have been settled once and the service must have reported nothing;
+// then the orders are made pending again and the journal emptied. Reported per backend: the median ratio with
+// its spread (sqlite, sqlite_low, sqlite_high; postgresql, ...) and the median seconds per cycle.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -41,7 +41,10 @@ constexpr int kOrders = 5000;
 constexpr std::uint32_t kWorkers = 64;
 constexpr std::uint32_t kGatewayMs = 20;
 constexpr double kLatencyBound = kOrders / static_cast<double>(kWorkers) * kGatewayMs / 1000.0;
+// Rounds: PostgreSQL's cycles take seconds; SQLite's ten times as long (a commit waits for the disk),
+// and its figure has no target, so it takes part in the first rounds only.
 constexpr int kRounds = 5;
+constexpr int kSqliteRounds = 3;
 
 // One backend's order database and the service that pays its orders, set up as an administrator
 // sets up tillmoor: the component registered with its settings in the registry file.
@@ -135,21 +138,28 @@ void PaymentCycle(benchmark::State& state) {
   services.push_back(std::make_unique<PaymentService>(OdbcBackend::PostgreSQL));
   std::vector<bench::Ratios> ratios(services.size()), seconds(services.size());
   std::vector<std::string> failures(services.size());
-  std::vector<std::function<void()>> cycles;
-  for (std::size_t i = 0; i < services.size(); ++i)
-    cycles.push_back([&, i] { failures[i] = services[i]->Cycle(); });
   for (auto _ : state) {
+    // The services that take part in this round, and their cycles.
+    std::vector<std::size_t> taking;
+    std::vector<std::function<void()>> cycles;
+    for (std::size_t i = 0; i < services.size(); ++i) {
+      if (state.iterations() >= (services[i]->Backend() == OdbcBackend::SQLite ? kSqliteRounds : kRounds))
+        continue;
+      taking.push_back(i);
+      cycles.push_back([&, i] { failures[i] = services[i]->Cycle(); });
+    }
     const std::vector<double> times = bench::TimeRound(state.iterations(), bench::WallSeconds, cycles);
     state.PauseTiming();
-    for (std::size_t i = 0; i < services.size(); ++i) {
+    for (std::size_t k = 0; k < taking.size(); ++k) {
+      const std::size_t i = taking[k];
       if (failures[i].empty()) failures[i] = services[i]->Check();
       if (!failures[i].empty()) {
         state.SkipWithError(
             (testsupport::OdbcBackendName(services[i]->Backend()) + (": " + failures[i])).c_str());
         return;
       }
-      ratios[i].Add(times[i] / kLatencyBound);
-      seconds[i].Add(times[i]);
+      ratios[i].Add(times[k] / kLatencyBound);
+      seconds[i].Add(times[k]);
       services[i]->Reset();
     }
     state.ResumeTiming();
