@@ -614,7 +614,6 @@ class ProcessFaults : public ::testing::TestWithParam<OdbcBackend> {
  protected:
   void SetUp() override {
     TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam());
-    testsupport::TsanSuppressionsForChildren(folder_.Path());
     ASSERT_EQ(testsupport::ChildProcess({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, Path("regsvr"), Environment())
                   .Wait(),
               0);
