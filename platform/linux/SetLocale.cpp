@@ -35,6 +35,6 @@ extern "C" char* setlocale(int category, const char* locale) noexcept {
     if (kept == names.end()) kept = names.emplace(name).first;
     return const_cast<char*>(kept->c_str());
   } catch (const std::bad_alloc&) {
-    return nullptr;
+    return nullptr;  // no name to hand out: a failure, as the C library reports running out of memory
   }
 }

@@ -63,7 +63,7 @@ TEST_F(SetLocaleTest, ANameHandedOutStaysReadableWhileOtherThreadsSetTheLocale) 
     threads.emplace_back([&wrong] {
       for (int i = 0; i < 10000; ++i) {
         const char* got = std::setlocale(LC_CTYPE, "");
-        if (got == nullptr || std::strchr(got, '.') == nullptr || std::strcmp(got, kLocale) != 0) ++wrong;
+        if (got == nullptr || std::strcmp(got, kLocale) != 0) ++wrong;
       }
     });
   }
