@@ -19,15 +19,15 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 #include "platform/testing/ComClassTable.h"
 #include "platform/testing/RecordingEventLog.h"
-#include "platform/testing/RecordingMessageBoxes.h"
 #include "platform/testing/ScriptedConsoleControl.h"
 #include "platform/testing/ScriptedServiceManager.h"
 #include "platform/testing/TestComApartment.h"
 #include "platform/testing/TestMessaging.h"
 #include "platform/testing/VirtualClock.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 #include "service/PaymentBatchWork.h"
 #include "service/ServiceModule.h"
 #include "support/TempFolder.h"

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "dtc/Types.h"
-#include "platform/FileDialog.h"
-#include "platform/Forms.h"
+#include "runtime/FileDialog.h"
+#include "runtime/Forms.h"
 
 namespace dtc {
 

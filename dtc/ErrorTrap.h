@@ -7,8 +7,8 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/Error.h"
-#include "platform/MessageBox.h"
+#include "runtime/Error.h"
+#include "runtime/MessageBox.h"
 
 namespace dtc {
 

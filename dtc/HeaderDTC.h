@@ -39,17 +39,17 @@
 
 #include "dtc/EditorForm.h"
 #include "dtc/Types.h"
+#include "interfaces/DataProviders.h"
 #include "platform/Ado.h"
 #include "platform/Com.h"
-#include "platform/ControlContainer.h"
-#include "platform/DataProviders.h"
-#include "platform/DesignTimeControlSite.h"
-#include "platform/Dictionary.h"
-#include "platform/MessageBox.h"
-#include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
-#include "platform/Variant.h"
+#include "runtime/ControlContainer.h"
+#include "runtime/DesignTimeControlSite.h"
+#include "runtime/Dictionary.h"
+#include "runtime/MessageBox.h"
+#include "runtime/PropertyBag.h"
+#include "runtime/Variant.h"
 
 namespace i18n {
 class TranslationDialogs;

@@ -22,7 +22,7 @@
 
 #include "dtc/ErrorTrap.h"
 #include "dtc/HeaderDTC.h"
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace dtc {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "dtc/Types.h"
-#include "platform/Forms.h"
+#include "runtime/Forms.h"
 
 namespace dtc {
 

@@ -29,8 +29,8 @@
 
 #include "dtc/HeaderDTC.h"
 #include "dtc/TextFunctions.h"
-#include "platform/Error.h"
 #include "platform/ScriptingShell.h"
+#include "runtime/Error.h"
 
 namespace dtc {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace dtc {
 namespace {

@@ -1,5 +1,5 @@
 // The payment worker's hand-over: a fresh payment component for one order, its Run, its release.
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 #include "service/PaymentBatchWork.h"
 #include "service/ServiceModule.h"
 #include "service/StringTable.h"

@@ -21,11 +21,11 @@
 #include "platform/ComApartment.h"
 #include "platform/ConsoleControl.h"
 #include "platform/EventLog.h"
-#include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
 #include "platform/Threading.h"
+#include "runtime/MessageBox.h"
 #include "service/BatchWork.h"
 
 namespace tillmoor {

@@ -1,4 +1,4 @@
-#include "platform/DataProviders.h"
+#include "interfaces/DataProviders.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
 // The site a host builds from the base location and the page's location.
-#include "platform/DesignTimeControlSite.h"
+#include "runtime/DesignTimeControlSite.h"
 
 #include <array>
 #include <utility>
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace platform {
 namespace {

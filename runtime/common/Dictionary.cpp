@@ -1,9 +1,9 @@
-#include "platform/Dictionary.h"
+#include "runtime/Dictionary.h"
 
 #include <iterator>
 #include <utility>
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace platform {
 

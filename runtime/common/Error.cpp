@@ -1,4 +1,4 @@
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "platform/FileDialog.h"
+#include "runtime/FileDialog.h"
 
 namespace platform {
 

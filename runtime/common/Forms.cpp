@@ -4,14 +4,14 @@
 // handler always sees a consistent control and may change the same control again (clear the list,
 // select another item, move the focus) without leaving the caller with stale indexes or iterators.
 
-#include "platform/Forms.h"
+#include "runtime/Forms.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <utility>
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace platform {
 

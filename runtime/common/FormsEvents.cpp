@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/Error.h"
-#include "platform/Forms.h"
+#include "runtime/Error.h"
+#include "runtime/Forms.h"
 
 namespace platform {
 

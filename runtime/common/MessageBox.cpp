@@ -1,4 +1,4 @@
-#include "platform/MessageBox.h"
+#include "runtime/MessageBox.h"
 
 #include <ostream>
 #include <utility>

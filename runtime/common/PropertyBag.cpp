@@ -1,4 +1,4 @@
-#include "platform/PropertyBag.h"
+#include "runtime/PropertyBag.h"
 
 #include <cmath>
 #include <nlohmann/json.hpp>

@@ -1,11 +1,11 @@
-#include "platform/Variant.h"
+#include "runtime/Variant.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 // Text forms chosen here:
 //   - A Double is written with the fewest significant digits that read back to the same value

@@ -1,4 +1,4 @@
-#include "platform/testing/RecordingMessageBoxes.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 
 namespace platform::testing {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/DesignTimeControlSite.h"
+#include "runtime/DesignTimeControlSite.h"
 #include "support/ErrorNumber.h"
 
 namespace platform {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/Dictionary.h"
-#include "platform/Error.h"
+#include "runtime/Dictionary.h"
+#include "runtime/Error.h"
 #include "support/ErrorNumber.h"
 
 namespace platform {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/FileDialog.h"
+#include "runtime/FileDialog.h"
 
 namespace platform {
 namespace {

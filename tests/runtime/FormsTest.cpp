@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/Error.h"
-#include "platform/Forms.h"
+#include "runtime/Error.h"
+#include "runtime/Forms.h"
 #include "support/ErrorNumber.h"
 
 namespace platform {

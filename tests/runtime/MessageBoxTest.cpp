@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "platform/MessageBox.h"
-#include "platform/testing/RecordingMessageBoxes.h"
+#include "runtime/MessageBox.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 
 namespace platform {
 namespace {

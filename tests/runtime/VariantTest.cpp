@@ -3,8 +3,8 @@
 #include <cfloat>
 #include <limits>
 
-#include "platform/Error.h"
-#include "platform/Variant.h"
+#include "runtime/Error.h"
+#include "runtime/Variant.h"
 #include "support/ErrorNumber.h"
 
 namespace platform {

@@ -16,12 +16,12 @@
 #include <map>
 #include <random>
 #include <set>
-#include <utility>
 #include <sstream>
+#include <utility>
 
 #include "ServiceHarness.h"
 #include "components/CCPayment.h"
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 #include "platform/Registry.h"
 #include "platform/testing/ComClassTable.h"
 #include "service/PaymentBatchWork.h"

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/Com.h"
-#include "platform/Dictionary.h"
+#include "runtime/Dictionary.h"
 
 namespace platform {
 

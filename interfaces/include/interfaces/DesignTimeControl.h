@@ -12,8 +12,8 @@
 #include <string>
 
 #include "platform/Com.h"
-#include "platform/DesignTimeControlSite.h"
-#include "platform/Variant.h"
+#include "runtime/DesignTimeControlSite.h"
+#include "runtime/Variant.h"
 
 namespace platform {
 

@@ -10,13 +10,13 @@
 #pragma once
 
 #include "platform/Com.h"
-#include "platform/ControlContainer.h"
-#include "platform/FileDialog.h"
-#include "platform/Forms.h"
-#include "platform/MessageBox.h"
-#include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
+#include "runtime/ControlContainer.h"
+#include "runtime/FileDialog.h"
+#include "runtime/Forms.h"
+#include "runtime/MessageBox.h"
+#include "runtime/PropertyBag.h"
 
 namespace platform {
 

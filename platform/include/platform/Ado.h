@@ -45,8 +45,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Error.h"
-#include "platform/Variant.h"
+#include "runtime/Error.h"
+#include "runtime/Variant.h"
 
 namespace platform::ado {
 

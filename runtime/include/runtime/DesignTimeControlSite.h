@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Variant.h"
+#include "runtime/Variant.h"
 
 namespace platform {
 

@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/Variant.h"
+#include "runtime/Variant.h"
 
 namespace platform {
 

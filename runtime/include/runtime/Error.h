@@ -28,7 +28,7 @@ class Error : public std::runtime_error {
   std::string description_;
 };
 
-// Run-time error numbers used by the platform layer.
+// Run-time error numbers the runtime model and the platform raise.
 namespace err {
 inline constexpr std::int32_t InvalidProcedureCall = 5;         // "Invalid procedure call or argument"
 inline constexpr std::int32_t Overflow = 6;                     // "Overflow"

@@ -5,7 +5,7 @@
 // flags.
 //
 // Backends: StderrMessageBoxes for hosts without a screen (one line per message on an output
-// stream, answered with the box's first button); the recording backend in platform/testing.
+// stream, answered with the box's first button); the recording backend in runtime/testing.
 #pragma once
 
 #include <cstdint>

@@ -7,14 +7,12 @@
 //
 // Backends:
 //   - MemoryPropertyBag: names in the order they were first written; what hosts and tests hold.
-//   - the JSON file form: one JSON object, names in write order, each value a plain JSON string,
-//     number or Boolean, so people and tools can read and write bags. Integral numbers read back as
-//     Long, others as Double; Integer and Long are written as numbers, Boolean as true/false, text
-//     and Date as strings. A file is written to a temporary file in the same folder and renamed over
-//     the old one, so a process that dies while saving never leaves a half-written bag.
+//   - the JSON form: one JSON object, names in write order, each value a plain JSON string, number
+//     or Boolean, so people and tools can read and write bags. Integral numbers read back as Long,
+//     others as Double; Integer and Long are written as numbers, Boolean as true/false, text and Date
+//     as strings. Bag files in that form are read and written by platform/PropertyBagFile.h.
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +20,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Error.h"
-#include "platform/Variant.h"
+#include "runtime/Error.h"
+#include "runtime/Variant.h"
 
 namespace platform {
 
@@ -73,11 +71,5 @@ class FailingPropertyBag : public PropertyBag {
 // objects or null.
 std::string FormatPropertyBagJson(const MemoryPropertyBag& bag);
 MemoryPropertyBag ParsePropertyBagJson(std::string_view text);
-
-// Reads a bag file: Error 53 when it does not exist, 75 when it cannot be read, err::BadPropertyBag
-// when its content is not a bag. Writes a bag file atomically (temporary file and rename); Error 75
-// (with the system's reason) when that fails, leaving any earlier file as it was.
-MemoryPropertyBag ReadPropertyBagFile(const std::filesystem::path& path);
-void WritePropertyBagFile(const std::filesystem::path& path, const MemoryPropertyBag& bag);
 
 }  // namespace platform

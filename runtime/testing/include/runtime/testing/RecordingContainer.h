@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ControlContainer.h"
+#include "runtime/ControlContainer.h"
 
 namespace platform::testing {
 
