@@ -405,14 +405,14 @@ class LinuxServiceControlManager final : public ServiceControlManager {
         datagram = "STATUS=State " + std::to_string(status.currentState);
         break;
     }
-    return Send(handle, datagram);
+    return Send(handle, datagram, 0);
   }
 
   long SetServiceStatusText(ServiceStatusHandle handle, std::string_view text) override {
     std::string datagram = "STATUS=" + std::string(text);
     std::replace_if(
         datagram.begin(), datagram.end(), [](char c) { return c == '\n' || c == '\r' || c == '\0'; }, ' ');
-    return Send(handle, datagram);
+    return Send(handle, datagram, MSG_DONTWAIT);
   }
 
   std::uint32_t KeepAliveIntervalMs() override {
@@ -422,16 +422,18 @@ class LinuxServiceControlManager final : public ServiceControlManager {
 
   long NotifyAlive(ServiceStatusHandle handle) override {
     if (KeepAliveIntervalMs() == 0) return win32::Success;
-    return Send(handle, "WATCHDOG=1");
+    return Send(handle, "WATCHDOG=1", MSG_DONTWAIT);
   }
 
  private:
   static constexpr ServiceStatusHandle kStatusHandle = 1;
 
-  long Send(ServiceStatusHandle handle, std::string_view datagram) {
+  // `flags` MSG_DONTWAIT: a text or notice the supervisor is not taking now is dropped rather than
+  // keep the service thread waiting; a state change waits until the supervisor takes it.
+  long Send(ServiceStatusHandle handle, std::string_view datagram, int flags) {
     std::lock_guard lock(mutex_);
     if (!connected_ || handle != kStatusHandle) return win32::InvalidHandle;
-    const ssize_t sent = ::sendto(socket_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
+    const ssize_t sent = ::sendto(socket_, datagram.data(), datagram.size(), MSG_NOSIGNAL | flags,
                                   reinterpret_cast<const sockaddr*>(&address_), addressLength_);
     return sent < 0 ? Win32FromErrno(errno) : win32::Success;
   }
