@@ -193,7 +193,7 @@ class Connection {
 
   // Properties(name).Value of the open connection, as text: "DBMS Name" (the database product as its
   // driver names it: "PostgreSQL", "SQLite"), "DBMS Version" and "Driver Name" (the driver's file,
-  // "psqlodbcw.so"). ItemNotFound for another name, ObjectClosed when closed.
+  // "sqlite3odbc.so"). ItemNotFound for another name, ObjectClosed when closed.
   virtual std::string Property(std::string_view name) const = 0;
 };
 

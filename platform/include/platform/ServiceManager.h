@@ -14,7 +14,8 @@
 //     when there are dependencies), ObjectName (REG_SZ, "LocalSystem" for the local system account)
 //     and DisplayName (REG_SZ), plus a systemd unit "<SystemdUnitName(name)>.service" in
 //     SystemdUnitFolder(): Type=notify, ExecStart = the binary path, the display name as its
-//     description. Creating writes the unit first and the registry entry after it, deleting removes
+//     description, a restart on failure, a watchdog, and hardening that keeps the registry's and the
+//     lock folder writable (docs/ARCHITECTURE.md has the lines). Creating writes the unit first and the registry entry after it, deleting removes
 //     the unit first; a step that fails undoes the earlier one, so the two never disagree. The unit
 //     is written 0644 whatever the umask, and only into a unit folder of the caller or root that
 //     group and others cannot write (a sticky one where the unit is safe): another folder is refused
