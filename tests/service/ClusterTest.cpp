@@ -209,7 +209,6 @@ class ClusterHosts : public ::testing::Test {
  protected:
   void SetUp() override {
     TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(testsupport::OdbcBackend::PostgreSQL);
-    testsupport::TsanSuppressionsForChildren(folder_.Path());
     sandbox_.AddDsn(testsupport::OdbcBackend::PostgreSQL, "Velmar");
     sandbox_.CreateOrderHeader("Velmar", {{std::string("'") + kDeclined + "'", 3}});
   }
