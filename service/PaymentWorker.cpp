@@ -10,6 +10,7 @@ namespace {
 
 void ReportFailure(ServiceModule& module, int message, const std::string& orderId,
                    platform::HRESULT failure) {
+  module.CountFailedPayment();
   const std::string text = LoadServiceString(message);
   const std::string reason = platform::HResultText(failure);
   if (reason.rfind("Error 0x", 0) == 0) {

@@ -577,6 +577,9 @@ TEST_P(ServiceFaults, APaymentComponentFailingForAThirdOfTheOrdersSettlesTheRest
   ASSERT_TRUE(RunCycle());
   const Texts first = Problems();
   expectEachFailureReportedOnce(first);
+  // The supervisor's status line counts both kinds of failure.
+  EXPECT_THAT(scm_.StatusTexts(), ::testing::ElementsAre(::testing::MatchesRegex(
+                                      "Last cycle [0-9:]{8}: 30 orders, 20 paid, 10 failed; next in 60 s")));
   EXPECT_EQ(database_.Pending(), failing) << "a failed payment counted as settled, or a good one was lost";
   EXPECT_EQ(database_.Settled(), succeeding);
   EXPECT_TRUE(RunGuardIsFree());
