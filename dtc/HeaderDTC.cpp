@@ -1,19 +1,9 @@
 #include "dtc/HeaderDTC.h"
 
 #include "dtc/ErrorTrap.h"
+#include "dtc/TextFunctions.h"
 
 namespace dtc {
-namespace {
-
-// Trims leading and trailing spaces (only spaces, as the platform's Trim does).
-std::string TrimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 HeaderDTC::HeaderDTC(HeaderDTCServices services)
     : services_(services),
@@ -45,7 +35,7 @@ void HeaderDTC::LetUserDefinedScripts(platform::DictionaryPtr scripts) {
 
 void HeaderDTC::SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation,
                             std::string& iValue, SpecificationType& iType) {
-  iRepresentation = TrimSpaces(iRepresentation);
+  iRepresentation = std::string(TrimSpaces(iRepresentation));
   const bool eai = iTab == static_cast<std::int16_t>(ProviderKind::EAI);
   const bool drav = iTab == static_cast<std::int16_t>(ProviderKind::DRAV);
 
