@@ -10,84 +10,16 @@
 
 #include "dtc/ErrorTrap.h"
 #include "dtc/HeaderDTC.h"
+#include "dtc/ProviderComponents.h"
 
 namespace dtc {
 namespace {
 
 using platform::ComPtr;
-using platform::DictionaryPtr;
-using platform::HRESULT;
 using platform::IProviderMetadata;
-
-// Component failures surface as run-time errors: a class that cannot be created as the platform's
-// error 429 (with the creation failure in the description), a failing call as its HRESULT.
-constexpr std::int32_t kCannotCreateObject = 429;
 
 // Where the "Save" button writes the page text.
 constexpr std::string_view kDebugTextFile = "c:\\temp\\DTC.TXT";
-
-void Check(HRESULT result) {
-  if (platform::Failed(result)) platform::Raise(result, platform::DataProviderResultText(result));
-}
-
-template <class Interface>
-ComPtr<Interface> CreateComponent(platform::ComponentCreator* creator, const platform::GUID& clsid) {
-  ComPtr<Interface> object;
-  const HRESULT result =
-      creator ? creator->CreateInstance(clsid, platform::CLSCTX_ALL, Interface::kIid, object.PutVoid())
-              : platform::hr::REGDB_E_CLASSNOTREG;
-  if (platform::Failed(result)) {
-    platform::Raise(kCannotCreateObject,
-                    "ActiveX component can't create object: " + platform::HResultText(result));
-  }
-  return object;
-}
-
-// The metadata object of a new source of the given kind.
-ComPtr<IProviderMetadata> NewProviderMetadata(platform::ComponentCreator* creator, ProviderKind kind) {
-  ComPtr<IProviderMetadata> metadata;
-  if (KindPrefix(kind) == "DRAV") {
-    Check(CreateComponent<platform::IDRAVProviderSource>(creator, platform::kDRAVProviderSourceClsid)
-              ->get_Metadata(metadata.Put()));
-  } else {
-    Check(CreateComponent<platform::IEAIProviderSource>(creator, platform::kEAIProviderSourceClsid)
-              ->get_Metadata(metadata.Put()));
-  }
-  if (!metadata) platform::Raise(platform::hr::E_POINTER, platform::HResultText(platform::hr::E_POINTER));
-  return metadata;
-}
-
-// DRAV items: the field number padded on the left with spaces to the width of the field count
-// written in decimal, " - ", the name.
-void AddDRAVFieldItems(IProviderMetadata& metadata, const std::string& provider, platform::ItemList& list) {
-  DictionaryPtr fields;
-  Check(metadata.GetFields(provider, std::nullopt, fields));
-  const std::size_t width = std::to_string(fields->Count()).size();
-  for (const auto& [key, name] : *fields) {
-    std::string item(key.size() < width ? width - key.size() : 0, ' ');
-    item.append(key).append(" - ").append(name.ToString());
-    list.AddItem(std::move(item));
-  }
-}
-
-// EAI items: object name, ".", field name, object by object in the map's order.
-void AddEAIFieldItems(IProviderMetadata& metadata, const std::string& objectsOf, const std::string& fieldsOf,
-                      platform::ItemList& list) {
-  DictionaryPtr objects;
-  Check(metadata.GetObjects(objectsOf, objects));
-  for (const auto& entry : *objects) {
-    const std::string object = entry.item.ToString();
-    DictionaryPtr fields;
-    Check(metadata.GetFields(fieldsOf, object, fields));
-    for (const auto& field : *fields) list.AddItem(object + "." + field.item.ToString());
-  }
-}
-
-void AddKeyFields(IProviderMetadata& metadata, const std::string& provider, platform::ItemList& list) {
-  DictionaryPtr keys;
-  Check(metadata.GetKeyFields(provider, keys));
-  for (const auto& entry : *keys) list.AddItem(entry.item.ToString());
-}
 
 void LayOutCriteriaGrid(platform::FlexGrid& grid) {
   grid.SetRowHeightMin(323);
@@ -271,15 +203,13 @@ void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
       side.CriteriaGrid.Clear();
       side.CriteriaGrid.SetTextMatrix(0, 1, "Key");
       side.CriteriaGrid.SetTextMatrix(0, 3, "Value");
-      ComPtr<IProviderMetadata> metadata = NewProviderMetadata(services_.components, kind);
-      if (KindPrefix(kind) == "DRAV") {
-        AddDRAVFieldItems(*metadata.Get(), currentDataProvider_, side.FieldsList);
-      } else {
-        // The EAI fields are read for the provider combo's text, the key fields below for the
-        // current provider; leaving the General tab makes the two the same.
-        AddEAIFieldItems(*metadata.Get(), ui_.DataProvidersCombo.Text(), ui_.DataProvidersCombo.Text(),
-                         side.FieldsList);
-      }
+      const KindVariation& variation = Variation(kind);
+      ComPtr<IProviderMetadata> metadata = variation.newMetadata(services_.components);
+      // The EAI fields are read for the provider combo's text, the key fields below for the current
+      // provider; leaving the General tab makes the two the same.
+      const std::string fieldsOf =
+          variation.fieldsOfProviderComboText ? ui_.DataProvidersCombo.Text() : currentDataProvider_;
+      variation.addFieldItems(*metadata.Get(), fieldsOf, side.FieldsList);
       side.KeyFieldsCombo.Clear();
       side.KeyFieldValueText.SetText("");
       AddKeyFields(*metadata.Get(), currentDataProvider_, side.KeyFieldsCombo);
@@ -319,11 +249,7 @@ void HeaderDTC::PrepareLinkTab(ProviderKind kind) {
   for (std::int32_t i = 0; i < combo.ListCount(); ++i) {
     if (combo.List(i) == linkedProviderName_) combo.SetListIndex(i);
   }
-  if (KindPrefix(kind) == "DRAV") {
-    UpdateDRAVLinkTab();
-  } else {
-    UpdateEAILinkTab();
-  }
+  UpdateLinkTab(kind);
 }
 
 void HeaderDTC::UpdateEAILinkTab() {
@@ -341,12 +267,9 @@ void HeaderDTC::UpdateLinkTab(ProviderKind kind) {
     side.LinkedFieldsList.Clear();
     side.SelectedLinkedFieldsList.Clear();
     side.ToLinkFieldsCombo.Clear();
-    ComPtr<IProviderMetadata> metadata = NewProviderMetadata(services_.components, kind);
-    if (KindPrefix(kind) == "DRAV") {
-      AddDRAVFieldItems(*metadata.Get(), linkedProviderName_, side.LinkedFieldsList);
-    } else {
-      AddEAIFieldItems(*metadata.Get(), linkedProviderName_, linkedProviderName_, side.LinkedFieldsList);
-    }
+    const KindVariation& variation = Variation(kind);
+    ComPtr<IProviderMetadata> metadata = variation.newMetadata(services_.components);
+    variation.addFieldItems(*metadata.Get(), linkedProviderName_, side.LinkedFieldsList);
     AddKeyFields(*metadata.Get(), linkedProviderName_, side.ToLinkFieldsCombo);
     ApplyLinkedFieldButtonRule(kind);
   });

@@ -64,11 +64,11 @@ std::int32_t HeaderDTC::LinksCellIndex(std::int32_t row, std::int32_t column) co
 }
 
 platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? dravCriteriaTypes_ : eaiCriteriaTypes_;
+  return IsDRAVSide(kind) ? dravCriteriaTypes_ : eaiCriteriaTypes_;
 }
 
 const platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) const {
-  return KindPrefix(kind) == "DRAV" ? dravCriteriaTypes_ : eaiCriteriaTypes_;
+  return IsDRAVSide(kind) ? dravCriteriaTypes_ : eaiCriteriaTypes_;
 }
 
 void HeaderDTC::DataProvidersCombo_Click() {

@@ -171,9 +171,7 @@ class HeaderDTC {
     std::int32_t linksFromOpenRow = -1;
     std::int32_t linksToOpenRow = -1;
   };
-  GridEditorState& GridEditors(ProviderKind kind) {
-    return KindPrefix(kind) == "DRAV" ? dravEditors_ : eaiEditors_;
-  }
+  GridEditorState& GridEditors(ProviderKind kind) { return IsDRAVSide(kind) ? dravEditors_ : eaiEditors_; }
 
   // ==== General tab (dtc/GeneralTab.cpp) ====
   void EnableExtraFiltersCheck_Click();
@@ -186,7 +184,7 @@ class HeaderDTC {
   // ==== Link tabs (dtc/LinkTabs.cpp) ====
   // One implementation serves both link tabs: `kind` names the tab (DRAV or EAI; the link codes 5
   // and 4 name the same tabs), and the trap names each procedure as that tab's own
-  // ("DRAVAddLink_Click", "EAIMoveUpLinkedField_Click", ...). LinkTabVariation (dtc/LinkTabs.h)
+  // ("DRAVAddLink_Click", "EAIMoveUpLinkedField_Click", ...). The kind table (dtc/ProviderKinds.h)
   // lists where the EAI tab differs. LinkedDataProvidersCombo_Click is declared above.
   bool DeletingLink() const noexcept { return deletingLink_; }
   void DeleteLinkCommand_Click(ProviderKind kind);
@@ -364,13 +362,13 @@ class HeaderDTC {
     std::int16_t value = -1;
   };
   const CriteriaEditorRows& CriteriaEditors(ProviderKind kind) const {
-    return KindPrefix(kind) == "DRAV" ? dravCriteriaEditors_ : eaiCriteriaEditors_;
+    return IsDRAVSide(kind) ? dravCriteriaEditors_ : eaiCriteriaEditors_;
   }
 
  private:
   void ConnectProviderTabEvents();
   CriteriaEditorRows& CriteriaEditorsOf(ProviderKind kind) {
-    return KindPrefix(kind) == "DRAV" ? dravCriteriaEditors_ : eaiCriteriaEditors_;
+    return IsDRAVSide(kind) ? dravCriteriaEditors_ : eaiCriteriaEditors_;
   }
   CriteriaEditorRows dravCriteriaEditors_;
   CriteriaEditorRows eaiCriteriaEditors_;

@@ -14,13 +14,13 @@ namespace dtc {
 namespace {
 
 std::string BISType(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? "drav" : "eai";
+  return std::string(Variation(kind).bisType);
 }
 
 // The field name of a list entry: the second piece of the entry split at the kind's separator.
 // An entry without the separator has no second piece: Subscript out of range.
 std::string FieldnameOf(std::string_view entry, ProviderKind kind) {
-  const std::string_view separator = KindPrefix(kind) == "DRAV" ? " - " : ".";
+  const std::string_view separator = Variation(kind).fieldSeparator;
   const std::size_t first = entry.find(separator);
   if (first == std::string_view::npos) platform::Raise(platform::err::SubscriptOutOfRange);
   const std::string_view rest = entry.substr(first + separator.size());

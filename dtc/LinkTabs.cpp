@@ -1,11 +1,11 @@
 // The link tabs: choosing the linked data provider (one for both kinds), removing the link, the
 // returned fields of the linked provider, and the links grid with its From and To in-place combos.
 //
-// Both tabs run this code; `kind` picks the controls and the grid's editing state, and
-// LinkTabVariationOf(kind) the few places where the EAI tab behaves otherwise. Every handler and
-// shared operation runs under the common trap, named as the tab's own procedure, except the DRAV
-// linked-provider choice (the tab updates it runs trap their own failures). Nothing here raises a
-// property-change notification: the controls are the configuration.
+// Both tabs run this code; `kind` picks the controls and the grid's editing state, and the kind's
+// row of the kind table (dtc/ProviderKinds.h) the few places where the EAI tab behaves otherwise.
+// Every handler and shared operation runs under the common trap, named as the tab's own procedure,
+// except the DRAV linked-provider choice (the tab updates it runs trap their own failures). Nothing here
+// raises a property-change notification: the controls are the configuration.
 //
 // Write-back row. Marking (MoveLinksAsterisk) keeps a marked row and an edit row, the row marked
 // before the latest marking. Writing a combo's pick into the edit row lands it in the row the combo
@@ -31,28 +31,17 @@ using platform::ComboBox;
 using platform::FlexGrid;
 using platform::ListBox;
 
-constexpr LinkTabVariation kDRAVLinkTabVariation{
-    .moveUpName = "MoveUpLinkdFieldCommand",
-    .moveDownName = "MoveDownLinkdFieldCommand",
-    .choiceWaitsForLinkRemoval = false,
-    .fromComboWritesOnClick = false,
-    .toComboWritesOnKeyPress = false,
-};
-constexpr LinkTabVariation kEAILinkTabVariation{
-    .moveUpName = "MoveUpLinkedField",
-    .moveDownName = "MoveDownLinkedField",
-    .choiceWaitsForLinkRemoval = true,
-    .fromComboWritesOnClick = true,
-    .toComboWritesOnKeyPress = true,
-};
-
 constexpr std::int16_t kEnter = 13;
 constexpr std::int32_t kFromColumn = 1, kToColumn = 2;
 
 // The procedure name the trap shows: the tab's prefix and the handler's own name.
 std::string Procedure(ProviderKind kind, std::string_view name) {
-  std::string procedure(KindPrefix(kind));
-  return procedure.append(name);
+  return Variation(kind).Procedure(name);
+}
+
+// The other link tab's kind: EAI for DRAV, DRAV for EAI.
+ProviderKind OtherLinkTab(ProviderKind kind) {
+  return Variation(kind).twin;
 }
 
 // A row kept in a 16-bit member; a larger one is the platform's Overflow.
@@ -85,14 +74,10 @@ void MoveFocusedItem(ListBox& list, std::int32_t step) {
 
 }  // namespace
 
-const LinkTabVariation& LinkTabVariationOf(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? kDRAVLinkTabVariation : kEAILinkTabVariation;
-}
-
 void HeaderDTC::ConnectLinkTabEvents() {
   for (ProviderKind kind : kProviderKinds) {
     ProviderControls& side = ui_.Side(kind);
-    const LinkTabVariation& variation = LinkTabVariationOf(kind);
+    const KindVariation& variation = Variation(kind);
     side.LinkedDataProvidersCombo.Click.Connect([this, kind] { LinkedDataProvidersCombo_Click(kind); });
     side.DeleteLinkCommand.Click.Connect([this, kind] { DeleteLinkCommand_Click(kind); });
     side.AddLinkedField.Click.Connect([this, kind] { AddLinkedField_Click(kind); });
@@ -134,7 +119,7 @@ void HeaderDTC::LinkedDataProvidersCombo_Click(ProviderKind kind) {
     UpdateLinkTab(kind);
     UpdateLinkTab(OtherLinkTab(kind));
   };
-  if (!LinkTabVariationOf(kind).choiceWaitsForLinkRemoval) {
+  if (!Variation(kind).choiceWaitsForLinkRemoval) {
     choose();
   } else if (!deletingLink_) {
     RunTrapped(MessageBoxes(), Procedure(kind, "LinkedDataProvidersCombo_Click"), choose);
@@ -241,14 +226,13 @@ void HeaderDTC::RemoveLinkedField_Click(ProviderKind kind) {
 // The move buttons only move the focused index with the item; they neither select it nor move the
 // focus.
 void HeaderDTC::MoveUpLinkedField_Click(ProviderKind kind) {
-  const std::string procedure = Procedure(kind, std::string(LinkTabVariationOf(kind).moveUpName) + "_Click");
+  const std::string procedure = Procedure(kind, std::string(Variation(kind).moveUpName) + "_Click");
   RunTrapped(MessageBoxes(), procedure,
              [&] { MoveFocusedItem(ui_.Side(kind).SelectedLinkedFieldsList, -1); });
 }
 
 void HeaderDTC::MoveDownLinkedField_Click(ProviderKind kind) {
-  const std::string procedure =
-      Procedure(kind, std::string(LinkTabVariationOf(kind).moveDownName) + "_Click");
+  const std::string procedure = Procedure(kind, std::string(Variation(kind).moveDownName) + "_Click");
   RunTrapped(MessageBoxes(), procedure,
              [&] { MoveFocusedItem(ui_.Side(kind).SelectedLinkedFieldsList, +1); });
 }
@@ -318,7 +302,7 @@ void HeaderDTC::LinksGrid_GotFocus(ProviderKind kind) {
 // gone from the grid ends its write-back in the trap, with the combo still shown.
 void HeaderDTC::WriteBackFromCombo(ProviderKind kind) {
   ProviderControls& side = ui_.Side(kind);
-  if (LinkTabVariationOf(kind).fromComboWritesOnClick) MoveLinksAsterisk(kind);
+  if (Variation(kind).fromComboWritesOnClick) MoveLinksAsterisk(kind);
   const std::int32_t open = GridEditors(kind).linksFromOpenRow;
   const std::int32_t row = open >= 0 ? open : side.LinksGrid.Row();
   if (row <= side.LinksGrid.Rows() - 1)

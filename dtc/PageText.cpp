@@ -82,7 +82,7 @@ std::string FirstItem(const ComboBox& combo) {
 }
 
 std::string_view FieldSeparator(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? " - " : ".";
+  return Variation(kind).fieldSeparator;
 }
 
 void AppendQuoted(std::string& text, std::string_view piece) {
@@ -94,7 +94,7 @@ void AppendQuoted(std::string& text, std::string_view piece) {
 // Add lines of a return-field list: the EAI form uses the whole item as key and name, the DRAV form
 // the field number unquoted and the name quoted.
 std::string ReturnFieldLines(const ListBox& list, ProviderKind kind, std::string_view addCall) {
-  const bool dravForm = KindPrefix(kind) == "DRAV";
+  const bool dravForm = Variation(kind).numberedFields;
   std::string text;
   for (const std::string& item : list.Items()) {
     text += addCall;

@@ -1,7 +1,7 @@
 // The DRAV and EAI tabs: return fields (moving items between the available and the selected list and
 // ordering them), and the criteria grid with its in-place editors, the value button column and the
-// criterion dialog. One implementation serves both tabs; where the tabs differ, TwinVariation names
-// the difference.
+// criterion dialog. One implementation serves both tabs; where the tabs differ, the kind's row of the
+// kind table (dtc/ProviderKinds.h) says how.
 //
 // Every handler and shared operation runs under the common error trap with its kind's procedure
 // name ("DRAVRemoveCriteriumCommand_Click", ...): a failure shows the trap's message and ends the
@@ -34,27 +34,8 @@ namespace {
 using platform::FlexGrid;
 using platform::ListBox;
 
-// The differences between the DRAV and the EAI tab.
-struct TwinVariation {
-  // A double click outside the value column runs the click handling again (DRAV) or nothing (EAI).
-  bool dblClickRepeatsClick;
-  // Move up / down also selects the moved item and gives the list the focus, moved or not (EAI).
-  bool moveSelectsAndFocuses;
-  // The key editor writes back only into an existing row, silently (EAI); DRAV lets the write fail.
-  bool keyWriteBackOnlyIntoExistingRow;
-};
-
-constexpr TwinVariation kDRAVVariation{
-    .dblClickRepeatsClick = true, .moveSelectsAndFocuses = false, .keyWriteBackOnlyIntoExistingRow = false};
-constexpr TwinVariation kEAIVariation{
-    .dblClickRepeatsClick = false, .moveSelectsAndFocuses = true, .keyWriteBackOnlyIntoExistingRow = true};
-
-const TwinVariation& Variation(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? kDRAVVariation : kEAIVariation;
-}
-
 std::string Procedure(ProviderKind kind, std::string_view name) {
-  return std::string(KindPrefix(kind)).append(name);
+  return Variation(kind).Procedure(name);
 }
 
 constexpr std::string_view kDelWarning = "Don't push the 'Del' button, for it will throw away the entire DTC";
