@@ -190,7 +190,7 @@ void HeaderDTC::ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const s
     dialog.SetValueName(value);
     dialog.SetScriptBody(body);
   }
-  dialog.form.ShowModal(ui_.form);
+  dialog.form.ShowModal(context_.ui.form);
 }
 
 }  // namespace dtc

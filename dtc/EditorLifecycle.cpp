@@ -42,16 +42,16 @@ void LayOutLinksGrid(platform::FlexGrid& grid) {
 }  // namespace
 
 void HeaderDTC::ConnectEditorEvents() {
-  ui_.SSTab1.Click.Connect([this](std::int16_t previousTab) { SSTab1_Click(previousTab); });
-  ui_.form.KeyPress.Connect([this](std::int16_t& key) { UserControl_KeyPress(key); });
-  ui_.DataProvidersCombo.Click.Connect([this] { DataProvidersCombo_Click(); });
-  ui_.EnableExtraFiltersCheck.Click.Connect([this] { EnableExtraFiltersCheck_Click(); });
-  ui_.BrowseForIncludeASPCommand.Click.Connect([this] { BrowseForIncludeASPCommand_Click(); });
-  ui_.IncludeASPAddCommand.Click.Connect([this] { IncludeASPAddCommand_Click(); });
-  ui_.IncludeASPDeleteCommand.Click.Connect([this] { IncludeASPDeleteCommand_Click(); });
-  ui_.IncludeASPList.Click.Connect([this] { IncludeASPList_Click(); });
-  ui_.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
-  ui_.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
+  context_.ui.SSTab1.Click.Connect([this](std::int16_t previousTab) { SSTab1_Click(previousTab); });
+  context_.ui.form.KeyPress.Connect([this](std::int16_t& key) { UserControl_KeyPress(key); });
+  context_.ui.DataProvidersCombo.Click.Connect([this] { DataProvidersCombo_Click(); });
+  context_.ui.EnableExtraFiltersCheck.Click.Connect([this] { EnableExtraFiltersCheck_Click(); });
+  context_.ui.BrowseForIncludeASPCommand.Click.Connect([this] { BrowseForIncludeASPCommand_Click(); });
+  context_.ui.IncludeASPAddCommand.Click.Connect([this] { IncludeASPAddCommand_Click(); });
+  context_.ui.IncludeASPDeleteCommand.Click.Connect([this] { IncludeASPDeleteCommand_Click(); });
+  context_.ui.IncludeASPList.Click.Connect([this] { IncludeASPList_Click(); });
+  context_.ui.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
+  context_.ui.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
   ConnectProviderTabEvents();
   ConnectLinkTabEvents();
   ConnectI18NEvents();
@@ -64,18 +64,18 @@ void HeaderDTC::UserControl_Initialize() {
   RunTrapped(MessageBoxes(), "Initialize", [&] {
     dravEditors_ = GridEditorState{};
     eaiEditors_ = GridEditorState{};
-    ui_.SSTab1.SetTab(kGeneralTab);
+    context_.ui.SSTab1.SetTab(kGeneralTab);
     for (ProviderKind kind : kProviderKinds) {
-      ProviderControls& side = ui_.Side(kind);
+      ProviderControls& side = context_.ui.Side(kind);
       side.OperatorsCombo.Clear();
       for (const char* op : {"==", "<=", ">="}) side.OperatorsCombo.AddItem(op);
     }
-    for (ProviderKind kind : kProviderKinds) LayOutCriteriaGrid(ui_.Side(kind).CriteriaGrid);
-    for (ProviderKind kind : kProviderKinds) LayOutLinksGrid(ui_.Side(kind).LinksGrid);
-    userDefinedScripts_ = std::make_shared<platform::Dictionary>();
+    for (ProviderKind kind : kProviderKinds) LayOutCriteriaGrid(context_.ui.Side(kind).CriteriaGrid);
+    for (ProviderKind kind : kProviderKinds) LayOutLinksGrid(context_.ui.Side(kind).LinksGrid);
+    context_.userDefinedScripts = std::make_shared<platform::Dictionary>();
     dravCriteriaTypes_.RemoveAll();
     eaiCriteriaTypes_.RemoveAll();
-    ui_.XSLFilenameText.SetText("xsl/Generic.xsl");
+    context_.ui.XSLFilenameText.SetText("xsl/Generic.xsl");
     PrepareGeneralTab();
   });
 }
@@ -85,7 +85,7 @@ void HeaderDTC::UserControl_Initialize() {
 
 void HeaderDTC::SSTab1_Click(std::int16_t previousTab) {
   RunTrapped(MessageBoxes(), "SSTab1_Click", [&] {
-    const std::int32_t current = ui_.SSTab1.Tab();
+    const std::int32_t current = context_.ui.SSTab1.Tab();
     if (previousTab == current) return;
     switch (previousTab) {
       case kGeneralTab:
@@ -141,7 +141,7 @@ void HeaderDTC::SSTab1_Click(std::int16_t previousTab) {
 // are the configuration itself.
 void HeaderDTC::SaveGeneralState() {
   RunTrapped(MessageBoxes(), "SaveGeneralState",
-             [&] { currentDataProvider_ = ui_.DataProvidersCombo.Text(); });
+             [&] { context_.currentDataProvider = context_.ui.DataProvidersCombo.Text(); });
 }
 void HeaderDTC::SaveEAIState() {
   RunTrapped(MessageBoxes(), "SaveEAIState", [] {});
@@ -169,17 +169,17 @@ void HeaderDTC::PrepareGeneralTab() {
   RunTrapped(MessageBoxes(), "PrepareGeneralTab", [&] {
     if (dataProviderCatalog_) return;
     dataProviderCatalog_ = CreateComponent<platform::IDataProviderCatalog>(
-        services_.components, platform::kDataProviderCatalogClsid);
+        context_.services.components, platform::kDataProviderCatalogClsid);
     std::vector<std::string> names;
     Check(dataProviderCatalog_->GetDataProviderNames(names));
-    const std::string shown = ui_.DataProvidersCombo.Text();
-    ui_.DataProvidersCombo.Clear();
+    const std::string shown = context_.ui.DataProvidersCombo.Text();
+    context_.ui.DataProvidersCombo.Clear();
     for (const std::string& name : names) {
-      ui_.DataProvidersCombo.AddItem(name);
-      ui_.DRAV.LinkedDataProvidersCombo.AddItem(name);
-      ui_.EAI.LinkedDataProvidersCombo.AddItem(name);
+      context_.ui.DataProvidersCombo.AddItem(name);
+      context_.ui.DRAV.LinkedDataProvidersCombo.AddItem(name);
+      context_.ui.EAI.LinkedDataProvidersCombo.AddItem(name);
     }
-    if (!shown.empty()) ui_.DataProvidersCombo.SetText(shown);
+    if (!shown.empty()) context_.ui.DataProvidersCombo.SetText(shown);
   });
 }
 
@@ -193,9 +193,9 @@ void HeaderDTC::PrepareDRAVTab() {
 void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
   const std::string procedure = "Prepare" + std::string(KindPrefix(kind)) + "Tab";
   RunTrapped(MessageBoxes(), procedure, [&] {
-    ProviderControls& side = ui_.Side(kind);
-    if (side.DataProviderText.Text() != currentDataProvider_) {
-      side.DataProviderText.SetText(currentDataProvider_);
+    ProviderControls& side = context_.ui.Side(kind);
+    if (side.DataProviderText.Text() != context_.currentDataProvider) {
+      side.DataProviderText.SetText(context_.currentDataProvider);
       side.I18NFieldnamesList.Clear();
       side.I18NFieldValuesList.Clear();
       side.FieldsList.Clear();
@@ -204,15 +204,15 @@ void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
       side.CriteriaGrid.SetTextMatrix(0, 1, "Key");
       side.CriteriaGrid.SetTextMatrix(0, 3, "Value");
       const KindVariation& variation = Variation(kind);
-      ComPtr<IProviderMetadata> metadata = variation.newMetadata(services_.components);
+      ComPtr<IProviderMetadata> metadata = variation.newMetadata(context_.services.components);
       // The EAI fields are read for the provider combo's text, the key fields below for the current
       // provider; leaving the General tab makes the two the same.
-      const std::string fieldsOf =
-          variation.fieldsOfProviderComboText ? ui_.DataProvidersCombo.Text() : currentDataProvider_;
+      const std::string fieldsOf = variation.fieldsOfProviderComboText ? context_.ui.DataProvidersCombo.Text()
+                                                                       : context_.currentDataProvider;
       variation.addFieldItems(*metadata.Get(), fieldsOf, side.FieldsList);
       side.KeyFieldsCombo.Clear();
       side.KeyFieldValueText.SetText("");
-      AddKeyFields(*metadata.Get(), currentDataProvider_, side.KeyFieldsCombo);
+      AddKeyFields(*metadata.Get(), context_.currentDataProvider, side.KeyFieldsCombo);
     }
     ApplyFieldButtonRule(kind);
   });
@@ -221,14 +221,14 @@ void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
 void HeaderDTC::PrepareI18NTab() {
   RunTrapped(MessageBoxes(), "PrepareI18NTab", [&] {
     for (ProviderKind kind : {ProviderKind::EAI, ProviderKind::DRAV}) {
-      ProviderControls& side = ui_.Side(kind);
-      if (side.DataProviderText.Text() != currentDataProvider_) {
+      ProviderControls& side = context_.ui.Side(kind);
+      if (side.DataProviderText.Text() != context_.currentDataProvider) {
         side.I18NFieldnamesList.Clear();
         side.I18NFieldValuesList.Clear();
       }
     }
-    if (ui_.I18NDataProviderText.Text() != currentDataProvider_) {
-      ui_.I18NDataProviderText.SetText(currentDataProvider_);
+    if (context_.ui.I18NDataProviderText.Text() != context_.currentDataProvider) {
+      context_.ui.I18NDataProviderText.SetText(context_.currentDataProvider);
     }
   });
 }
@@ -242,12 +242,12 @@ void HeaderDTC::PrepareDRAVLinkTab() {
 
 // No trap of its own: a failure reaches SSTab1_Click's.
 void HeaderDTC::PrepareLinkTab(ProviderKind kind) {
-  platform::ComboBox& combo = ui_.Side(kind).LinkedDataProvidersCombo;
-  if (combo.Text() == linkedProviderName_) return;
+  platform::ComboBox& combo = context_.ui.Side(kind).LinkedDataProvidersCombo;
+  if (combo.Text() == context_.linkedProviderName) return;
   // Every equal item is selected in turn, so the last one stays selected; each selection runs the
   // combo's own click handling, which finds the provider already in effect.
   for (std::int32_t i = 0; i < combo.ListCount(); ++i) {
-    if (combo.List(i) == linkedProviderName_) combo.SetListIndex(i);
+    if (combo.List(i) == context_.linkedProviderName) combo.SetListIndex(i);
   }
   UpdateLinkTab(kind);
 }
@@ -262,27 +262,27 @@ void HeaderDTC::UpdateDRAVLinkTab() {
 void HeaderDTC::UpdateLinkTab(ProviderKind kind) {
   const std::string procedure = "Update" + std::string(KindPrefix(kind)) + "LinkTab";
   RunTrapped(MessageBoxes(), procedure, [&] {
-    if (linkedProviderName_.empty()) return;
-    ProviderControls& side = ui_.Side(kind);
+    if (context_.linkedProviderName.empty()) return;
+    ProviderControls& side = context_.ui.Side(kind);
     side.LinkedFieldsList.Clear();
     side.SelectedLinkedFieldsList.Clear();
     side.ToLinkFieldsCombo.Clear();
     const KindVariation& variation = Variation(kind);
-    ComPtr<IProviderMetadata> metadata = variation.newMetadata(services_.components);
-    variation.addFieldItems(*metadata.Get(), linkedProviderName_, side.LinkedFieldsList);
-    AddKeyFields(*metadata.Get(), linkedProviderName_, side.ToLinkFieldsCombo);
+    ComPtr<IProviderMetadata> metadata = variation.newMetadata(context_.services.components);
+    variation.addFieldItems(*metadata.Get(), context_.linkedProviderName, side.LinkedFieldsList);
+    AddKeyFields(*metadata.Get(), context_.linkedProviderName, side.ToLinkFieldsCombo);
     ApplyLinkedFieldButtonRule(kind);
   });
 }
 
 void HeaderDTC::ApplyFieldButtonRule(ProviderKind kind) {
-  ProviderControls& side = ui_.Side(kind);
+  ProviderControls& side = context_.ui.Side(kind);
   side.RemoveField.SetEnabled(side.SelectedFieldsList.ListCount() > 0);
   side.AddField.SetEnabled(side.FieldsList.ListCount() > 0);
 }
 
 void HeaderDTC::ApplyLinkedFieldButtonRule(ProviderKind kind) {
-  ProviderControls& side = ui_.Side(kind);
+  ProviderControls& side = context_.ui.Side(kind);
   side.RemoveLinkedField.SetEnabled(side.SelectedLinkedFieldsList.ListCount() > 0);
   side.AddLinkedField.SetEnabled(side.LinkedFieldsList.ListCount() > 0);
 }
@@ -294,8 +294,8 @@ void HeaderDTC::ApplyLinkedFieldButtonRule(ProviderKind kind) {
 // text is written whatever the request's own messages said.
 void HeaderDTC::SaveCommand_Click() {
   RunTrapped(MessageBoxes(), "SaveCommand_Click", [&] {
-    if (services_.files == nullptr) platform::Raise(platform::err::PathNotFound);
-    const std::unique_ptr<platform::TextOutput> file = services_.files->OpenForOutput(kDebugTextFile);
+    if (context_.services.files == nullptr) platform::Raise(platform::err::PathNotFound);
+    const std::unique_ptr<platform::TextOutput> file = context_.services.files->OpenForOutput(kDebugTextFile);
     file->WriteLine(GetRuntimeText());
     file->Close();
   });

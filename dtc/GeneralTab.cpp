@@ -49,22 +49,22 @@ void HeaderDTC::EnableExtraFiltersCheck_Click() {
 
 void HeaderDTC::IncludeASPAddCommand_Click() {
   RunTrapped(MessageBoxes(), "IncludeASPAddCommand_Click", [&] {
-    const std::string text = ui_.IncludeASPText.Text();
+    const std::string text = context_.ui.IncludeASPText.Text();
     if (BlankText(text)) return;  // the spaces stay in the text box
-    const auto& items = ui_.IncludeASPList.Items();
+    const auto& items = context_.ui.IncludeASPList.Items();
     if (std::find(items.begin(), items.end(), text) != items.end()) {
       MessageBoxes().Show("ASP already included");
     } else {
-      ui_.IncludeASPList.AddItem(text);
+      context_.ui.IncludeASPList.AddItem(text);
       NotifyChanged("ExtraIncludes");
     }
-    ui_.IncludeASPText.SetText("");
+    context_.ui.IncludeASPText.SetText("");
   });
 }
 
 void HeaderDTC::IncludeASPDeleteCommand_Click() {
   RunTrapped(MessageBoxes(), "IncludeASPDeleteCommand_Click", [&] {
-    platform::ListBox& list = ui_.IncludeASPList;
+    platform::ListBox& list = context_.ui.IncludeASPList;
     const std::int32_t selected = list.ListIndex();
     if (list.ListCount() >= 1 && selected >= 0) {
       list.RemoveItem(selected);
@@ -77,7 +77,7 @@ void HeaderDTC::IncludeASPDeleteCommand_Click() {
     } else if (list.ListCount() > 0) {
       list.SetListIndex(0);
     }
-    ui_.IncludeASPText.SetText("");
+    context_.ui.IncludeASPText.SetText("");
   });
 }
 
@@ -86,7 +86,7 @@ void HeaderDTC::IncludeASPDeleteCommand_Click() {
 void HeaderDTC::BrowseForIncludeASPCommand_Click() {
   RunTrapped(MessageBoxes(), "BrowseForIncludeASPCommand_Click", [&] {
     const std::string root = GetInstallDir();
-    platform::CommonDialog& dialog = ui_.CommonDialog1;
+    platform::CommonDialog& dialog = context_.ui.CommonDialog1;
     dialog.SetInitDir(root);
     dialog.SetFilter("ASP files (*.asp)|*.asp");
     dialog.ShowOpen();
@@ -96,14 +96,14 @@ void HeaderDTC::BrowseForIncludeASPCommand_Click() {
       MessageBoxes().Show("Can not include a file outside the Corvane site");
       return;
     }
-    ui_.IncludeASPText.SetText(*relative);
+    context_.ui.IncludeASPText.SetText(*relative);
   });
 }
 
 void HeaderDTC::BrowseForXSLFileCommand_Click() {
   RunTrapped(MessageBoxes(), "BrowseForXSLFileCommand_Click", [&] {
     const std::string root = GetInstallDir();
-    platform::CommonDialog& dialog = ui_.CommonDialog1;
+    platform::CommonDialog& dialog = context_.ui.CommonDialog1;
     dialog.SetInitDir(root + "/xsl");
     dialog.SetFilter("XSL files (*.xsl)|*.xsl");
     dialog.ShowOpen();
@@ -113,13 +113,13 @@ void HeaderDTC::BrowseForXSLFileCommand_Click() {
       MessageBoxes().Show("Can not include a file outside the Corvane site '" + root + "'");
       return;
     }
-    ui_.XSLFilenameText.SetText(*relative);
+    context_.ui.XSLFilenameText.SetText(*relative);
   });
 }
 
 void HeaderDTC::IncludeASPList_Click() {
   RunTrapped(MessageBoxes(), "IncludeASPList_Click",
-             [&] { ui_.IncludeASPText.SetText(ui_.IncludeASPList.Text()); });
+             [&] { context_.ui.IncludeASPText.SetText(context_.ui.IncludeASPList.Text()); });
 }
 
 }  // namespace dtc

@@ -5,10 +5,7 @@
 
 namespace dtc {
 
-HeaderDTC::HeaderDTC(HeaderDTCServices services)
-    : services_(services),
-      ui_(services.fileDialogs),
-      userDefinedScripts_(std::make_shared<platform::Dictionary>()) {
+HeaderDTC::HeaderDTC(HeaderDTCServices services) : context_(services) {
   ConnectEditorEvents();
   UserControl_Initialize();
 }
@@ -16,8 +13,8 @@ HeaderDTC::HeaderDTC(HeaderDTCServices services)
 HeaderDTC::~HeaderDTC() = default;
 
 void HeaderDTC::UserControl_InitProperties() {
-  userDefinedScripts_ = std::make_shared<platform::Dictionary>();
-  nrOfUserDefinedScripts_ = 0;
+  context_.userDefinedScripts = std::make_shared<platform::Dictionary>();
+  context_.nrOfUserDefinedScripts = 0;
 }
 
 bool HeaderDTC::UserControl_ReadProperties(platform::PropertyBag& bag) {
@@ -29,7 +26,7 @@ bool HeaderDTC::UserControl_WriteProperties(platform::PropertyBag& bag) {
 }
 
 void HeaderDTC::LetUserDefinedScripts(platform::DictionaryPtr scripts) {
-  userDefinedScripts_ = std::move(scripts);
+  context_.userDefinedScripts = std::move(scripts);
   NotifyChanged("UserDefinedScripts");
 }
 
@@ -45,22 +42,15 @@ void HeaderDTC::SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string&
     types.Add(iRepresentation, platform::Variant(static_cast<std::int32_t>(iType)));
   }
 
-  if (userDefinedScripts_->Exists(iRepresentation)) userDefinedScripts_->Remove(iRepresentation);
-  if (iType == USERSCRIPT) userDefinedScripts_->Add(iRepresentation, platform::Variant(iValue));
+  if (context_.userDefinedScripts->Exists(iRepresentation))
+    context_.userDefinedScripts->Remove(iRepresentation);
+  if (iType == USERSCRIPT) context_.userDefinedScripts->Add(iRepresentation, platform::Variant(iValue));
 
   if (eai || drav) {
     const ProviderKind kind = eai ? ProviderKind::EAI : ProviderKind::DRAV;
-    ui_.Side(kind).CriteriaGrid.SetTextArray(CriteriaCellIndex(iRow, 3), iRepresentation);
+    context_.ui.Side(kind).CriteriaGrid.SetTextArray(CriteriaCellIndex(iRow, 3), iRepresentation);
     PrepareProviderTab(kind);
   }
-}
-
-std::int32_t HeaderDTC::CriteriaCellIndex(std::int32_t row, std::int32_t column) const {
-  return row * ui_.DRAV.CriteriaGrid.Cols() + column;
-}
-
-std::int32_t HeaderDTC::LinksCellIndex(std::int32_t row, std::int32_t column) const {
-  return row * ui_.DRAV.LinksGrid.Cols() + column;
 }
 
 platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) {
@@ -73,17 +63,13 @@ const platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) const {
 
 void HeaderDTC::DataProvidersCombo_Click() {
   RunTrapped(MessageBoxes(), "DataProvidersCombo_Click", [&] {
-    const std::string chosen = ui_.DataProvidersCombo.Text();
-    if (chosen != currentDataProvider_) {
-      ui_.DRAV.FromLinkFieldsCombo.Clear();
-      ui_.EAI.FromLinkFieldsCombo.Clear();
+    const std::string chosen = context_.ui.DataProvidersCombo.Text();
+    if (chosen != context_.currentDataProvider) {
+      context_.ui.DRAV.FromLinkFieldsCombo.Clear();
+      context_.ui.EAI.FromLinkFieldsCombo.Clear();
     }
-    currentDataProvider_ = chosen;
+    context_.currentDataProvider = chosen;
   });
-}
-
-void HeaderDTC::NotifyChanged(std::string_view propertyName) {
-  if (services_.container) services_.container->PropertyChanged(propertyName);
 }
 
 }  // namespace dtc

@@ -37,6 +37,7 @@
 #include <utility>
 #include <vector>
 
+#include "dtc/ControlContext.h"
 #include "dtc/EditorForm.h"
 #include "dtc/Types.h"
 #include "platform/Ado.h"
@@ -56,23 +57,6 @@ class TranslationDialogs;
 }  // namespace i18n
 
 namespace dtc {
-
-// The platform services a control is created with.
-struct HeaderDTCServices {
-  platform::MessageBoxes& messageBoxes;
-  platform::ControlContainer* container = nullptr;  // none: change notifications go nowhere
-  // Creates the data-provider components (none: they cannot be created, and the tabs stay empty
-  // after the Prepare procedures' messages).
-  platform::ComponentCreator* components = nullptr;
-  platform::FileDialogs* fileDialogs = nullptr;  // none: every file dialog is cancelled
-  // Page text generation: the registry the scripting shell reads the install directory from (none:
-  // no shell object, so the install directory is unknown), and the file system the page template is
-  // read from (none: the template cannot be opened).
-  platform::Registry* registry = nullptr;
-  platform::TextFiles* files = nullptr;
-  // The translation dialogs' ADO objects (none: the ODBC backend, opened at the first I18N operation).
-  platform::ado::DataAccess* dataAccess = nullptr;
-};
 
 // One public property of the type library.
 struct PublicProperty {
@@ -107,7 +91,7 @@ class HeaderDTC {
   void LetProperty(std::string_view name, std::optional<std::int32_t> index, const platform::Variant& value);
 
   // The script map itself (an object property); Let replaces the member by the given map.
-  platform::DictionaryPtr UserDefinedScripts() const { return userDefinedScripts_; }
+  platform::DictionaryPtr UserDefinedScripts() const { return context_.userDefinedScripts; }
   void LetUserDefinedScripts(platform::DictionaryPtr scripts);
 
   // Records a criterion value confirmed in the criterion dialog. `iTab` is a ProviderKind code,
@@ -116,17 +100,21 @@ class HeaderDTC {
                    SpecificationType& iType);
 
   // Linear cell index of a criteria / links grid cell (row * column count + column).
-  std::int32_t CriteriaCellIndex(std::int32_t row, std::int32_t column) const;
-  std::int32_t LinksCellIndex(std::int32_t row, std::int32_t column) const;
+  std::int32_t CriteriaCellIndex(std::int32_t row, std::int32_t column) const {
+    return context_.CriteriaCellIndex(row, column);
+  }
+  std::int32_t LinksCellIndex(std::int32_t row, std::int32_t column) const {
+    return context_.LinksCellIndex(row, column);
+  }
 
   // ---- members and controls ----
-  EditorForm& Editor() noexcept { return ui_; }
-  const EditorForm& Editor() const noexcept { return ui_; }
-  platform::MessageBoxes& MessageBoxes() const noexcept { return services_.messageBoxes; }
+  EditorForm& Editor() noexcept { return context_.ui; }
+  const EditorForm& Editor() const noexcept { return context_.ui; }
+  platform::MessageBoxes& MessageBoxes() const noexcept { return context_.Boxes(); }
 
-  const std::string& CurrentDataProvider() const noexcept { return currentDataProvider_; }
-  const std::string& LinkedProviderName() const noexcept { return linkedProviderName_; }
-  std::int16_t NrOfUserDefinedScripts() const noexcept { return nrOfUserDefinedScripts_; }
+  const std::string& CurrentDataProvider() const noexcept { return context_.currentDataProvider; }
+  const std::string& LinkedProviderName() const noexcept { return context_.linkedProviderName; }
+  std::int16_t NrOfUserDefinedScripts() const noexcept { return context_.nrOfUserDefinedScripts; }
   platform::Dictionary& CriteriaTypes(ProviderKind kind);
   const platform::Dictionary& CriteriaTypes(ProviderKind kind) const;
 
@@ -186,7 +174,7 @@ class HeaderDTC {
   // and 4 name the same tabs), and the trap names each procedure as that tab's own
   // ("DRAVAddLink_Click", "EAIMoveUpLinkedField_Click", ...). The kind table (dtc/ProviderKinds.h)
   // lists where the EAI tab differs. LinkedDataProvidersCombo_Click is declared above.
-  bool DeletingLink() const noexcept { return deletingLink_; }
+  bool DeletingLink() const noexcept { return context_.deletingLink; }
   void DeleteLinkCommand_Click(ProviderKind kind);
   void AddLinkedField_Click(ProviderKind kind);
   void LinkedFieldsList_DblClick(ProviderKind kind);
@@ -234,20 +222,13 @@ class HeaderDTC {
  private:
   friend class PropertyTable;
 
-  void NotifyChanged(std::string_view propertyName);
+  void NotifyChanged(std::string_view propertyName) { context_.NotifyChanged(propertyName); }
   void SaveConfiguration(platform::PropertyBag& bag);
   void LoadConfiguration(platform::PropertyBag& bag);
 
-  HeaderDTCServices services_;
-  EditorForm ui_;
-
-  std::string currentDataProvider_;
-  std::string linkedProviderName_;
-  platform::DictionaryPtr userDefinedScripts_;
+  ControlContext context_;
   platform::Dictionary dravCriteriaTypes_;
   platform::Dictionary eaiCriteriaTypes_;
-  std::int16_t nrOfUserDefinedScripts_ = 0;
-  bool deletingLink_ = false;  // set while a removal of the link runs on both link tabs
 
   // ==== Page text generation and the design-time control site (dtc/PageText.cpp) ====
  public:

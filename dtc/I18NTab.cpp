@@ -37,19 +37,19 @@ const std::string* TickedEntry(const platform::ListBox& list) {
 }  // namespace
 
 void HeaderDTC::ConnectI18NEvents() {
-  ui_.DRAV.I18NFieldnamesList.Click.Connect([this] { DRAVI18NFieldnamesList_Click(); });
-  ui_.EAI.I18NFieldnamesList.Click.Connect([this] { EAII18NFieldnamesList_Click(); });
-  ui_.DRAV.I18NFieldValuesList.Click.Connect([this] { DRAVI18NFieldValuesList_Click(); });
-  ui_.EAI.I18NFieldValuesList.Click.Connect([this] { EAII18NFieldValuesList_Click(); });
+  context_.ui.DRAV.I18NFieldnamesList.Click.Connect([this] { DRAVI18NFieldnamesList_Click(); });
+  context_.ui.EAI.I18NFieldnamesList.Click.Connect([this] { EAII18NFieldnamesList_Click(); });
+  context_.ui.DRAV.I18NFieldValuesList.Click.Connect([this] { DRAVI18NFieldValuesList_Click(); });
+  context_.ui.EAI.I18NFieldValuesList.Click.Connect([this] { EAII18NFieldValuesList_Click(); });
 }
 
 i18n::TranslationDialogs& HeaderDTC::TranslationDialogs() {
   if (!translationDialogs_) {
     translationDialogs_ = std::make_shared<i18n::TranslationDialogs>(i18n::TranslationServices{
-        .messageBoxes = services_.messageBoxes,
-        .components = services_.components,
-        .dataAccess = services_.dataAccess,
-        .owner = &ui_.form,
+        .messageBoxes = context_.services.messageBoxes,
+        .components = context_.services.components,
+        .dataAccess = context_.services.dataAccess,
+        .owner = &context_.ui.form,
         .today = {},
     });
   }
@@ -71,15 +71,16 @@ void HeaderDTC::EAII18NFieldValuesList_Click() {
 
 void HeaderDTC::I18NFieldnamesList_Click(ProviderKind kind) {
   const std::string prefix(KindPrefix(kind));
-  const platform::ListBox& list = ui_.Side(kind).I18NFieldnamesList;
+  const platform::ListBox& list = context_.ui.Side(kind).I18NFieldnamesList;
   RunTrapped(MessageBoxes(), prefix + "I18NFieldnamesList_Click", [&] {
     if (!list.Visible()) return;
     const std::string* entry = TickedEntry(list);
     if (entry == nullptr) return;
     const std::string fieldName = FieldnameOf(*entry, kind);
     bool failed = false;
-    if (!FieldnameTranslationExists(currentDataProvider_, BISType(kind), fieldName, &failed) && !failed) {
-      AddFieldnameTranslation(currentDataProvider_, BISType(kind), fieldName);
+    if (!FieldnameTranslationExists(context_.currentDataProvider, BISType(kind), fieldName, &failed) &&
+        !failed) {
+      AddFieldnameTranslation(context_.currentDataProvider, BISType(kind), fieldName);
     }
   });
   NotifyChanged(prefix + "ReturnFields");
@@ -87,12 +88,12 @@ void HeaderDTC::I18NFieldnamesList_Click(ProviderKind kind) {
 
 void HeaderDTC::I18NFieldValuesList_Click(ProviderKind kind) {
   const std::string prefix(KindPrefix(kind));
-  const platform::ListBox& list = ui_.Side(kind).I18NFieldValuesList;
+  const platform::ListBox& list = context_.ui.Side(kind).I18NFieldValuesList;
   RunTrapped(MessageBoxes(), prefix + "I18NFieldValuesList_Click", [&] {
     if (!list.Visible()) return;
     const std::string* entry = TickedEntry(list);
     if (entry == nullptr) return;
-    ShowFieldValueTranslations(currentDataProvider_, BISType(kind), FieldnameOf(*entry, kind));
+    ShowFieldValueTranslations(context_.currentDataProvider, BISType(kind), FieldnameOf(*entry, kind));
   });
   NotifyChanged(prefix + "ReturnFields");
 }

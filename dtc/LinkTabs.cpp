@@ -76,7 +76,7 @@ void MoveFocusedItem(ListBox& list, std::int32_t step) {
 
 void HeaderDTC::ConnectLinkTabEvents() {
   for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     const KindVariation& variation = Variation(kind);
     side.LinkedDataProvidersCombo.Click.Connect([this, kind] { LinkedDataProvidersCombo_Click(kind); });
     side.DeleteLinkCommand.Click.Connect([this, kind] { DeleteLinkCommand_Click(kind); });
@@ -112,16 +112,16 @@ void HeaderDTC::ConnectLinkTabEvents() {
 // text, so a provider chosen on the EAI tab alone would otherwise be saved as the one shown before.
 void HeaderDTC::LinkedDataProvidersCombo_Click(ProviderKind kind) {
   auto choose = [&] {
-    const std::string chosen = ui_.Side(kind).LinkedDataProvidersCombo.Text();
-    if (chosen == linkedProviderName_) return;
-    linkedProviderName_ = chosen;
+    const std::string chosen = context_.ui.Side(kind).LinkedDataProvidersCombo.Text();
+    if (chosen == context_.linkedProviderName) return;
+    context_.linkedProviderName = chosen;
     ShowLinkedProvider(OtherLinkTab(kind));
     UpdateLinkTab(kind);
     UpdateLinkTab(OtherLinkTab(kind));
   };
   if (!Variation(kind).choiceWaitsForLinkRemoval) {
     choose();
-  } else if (!deletingLink_) {
+  } else if (!context_.deletingLink) {
     RunTrapped(MessageBoxes(), Procedure(kind, "LinkedDataProvidersCombo_Click"), choose);
   }
 }
@@ -130,16 +130,16 @@ void HeaderDTC::LinkedDataProvidersCombo_Click(ProviderKind kind) {
 // does; its click finds the provider already in effect), or shows it as the combo's text when the
 // combo does not offer it.
 void HeaderDTC::ShowLinkedProvider(ProviderKind kind) {
-  ComboBox& combo = ui_.Side(kind).LinkedDataProvidersCombo;
-  if (combo.Text() == linkedProviderName_) return;
+  ComboBox& combo = context_.ui.Side(kind).LinkedDataProvidersCombo;
+  if (combo.Text() == context_.linkedProviderName) return;
   std::int32_t found = -1;
   for (std::int32_t i = 0; i < combo.ListCount(); ++i) {
-    if (combo.List(i) == linkedProviderName_) found = i;
+    if (combo.List(i) == context_.linkedProviderName) found = i;
   }
   if (found >= 0) {
     combo.SetListIndex(found);
   } else {
-    combo.SetText(linkedProviderName_);
+    combo.SetText(context_.linkedProviderName);
   }
 }
 
@@ -151,13 +151,13 @@ void HeaderDTC::DeleteLinkCommand_Click(ProviderKind kind) {
     struct ClearFlag {
       bool& flag;
       ~ClearFlag() { flag = false; }
-    } clearFlag{deletingLink_};
-    if (!deletingLink_) {
-      deletingLink_ = true;
+    } clearFlag{context_.deletingLink};
+    if (!context_.deletingLink) {
+      context_.deletingLink = true;
       DeleteLinkCommand_Click(OtherLinkTab(kind));
     }
-    linkedProviderName_.clear();
-    ProviderControls& side = ui_.Side(kind);
+    context_.linkedProviderName.clear();
+    ProviderControls& side = context_.ui.Side(kind);
     side.LinkedFieldsList.Clear();
     side.SelectedLinkedFieldsList.Clear();
     side.LinksGrid.Clear();
@@ -174,7 +174,7 @@ void HeaderDTC::DeleteLinkCommand_Click(ProviderKind kind) {
 
 void HeaderDTC::AddLinkedField_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "AddLinkedField_Click"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     ListBox& available = side.LinkedFieldsList;
     if (available.SelCount() == 0) return;
     std::int32_t lastSelected = -1;
@@ -186,20 +186,20 @@ void HeaderDTC::AddLinkedField_Click(ProviderKind kind) {
     for (std::int32_t i = available.ListCount() - 1; i >= 0; --i) {
       if (available.Selected(i)) available.RemoveItem(i);
     }
-    if (available.ListCount() > 0) FocusItem(ui_.form, available, lastSelected);
+    if (available.ListCount() > 0) FocusItem(context_.ui.form, available, lastSelected);
     ApplyLinkedFieldButtonRule(kind);
   });
 }
 
 void HeaderDTC::LinkedFieldsList_DblClick(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "LinkedFieldsList_DblClick"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     ListBox& available = side.LinkedFieldsList;
     const std::int32_t focused = available.ListIndex();
     if (focused >= 0) {
       side.SelectedLinkedFieldsList.AddItem(available.List(focused));
       available.RemoveItem(focused);
-      if (available.ListCount() > 0) FocusItem(ui_.form, available, focused);
+      if (available.ListCount() > 0) FocusItem(context_.ui.form, available, focused);
     }
     ApplyLinkedFieldButtonRule(kind);
   });
@@ -208,7 +208,7 @@ void HeaderDTC::LinkedFieldsList_DblClick(ProviderKind kind) {
 // Selected items go back to the end of the available list, last first.
 void HeaderDTC::RemoveLinkedField_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "RemoveLinkedField_Click"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     ListBox& selected = side.SelectedLinkedFieldsList;
     if (selected.SelCount() == 0) return;
     std::int32_t lowestRemoved = -1;
@@ -218,7 +218,7 @@ void HeaderDTC::RemoveLinkedField_Click(ProviderKind kind) {
       selected.RemoveItem(i);
       lowestRemoved = i;
     }
-    if (selected.ListCount() > 0) FocusItem(ui_.form, selected, lowestRemoved);
+    if (selected.ListCount() > 0) FocusItem(context_.ui.form, selected, lowestRemoved);
     ApplyLinkedFieldButtonRule(kind);
   });
 }
@@ -228,13 +228,13 @@ void HeaderDTC::RemoveLinkedField_Click(ProviderKind kind) {
 void HeaderDTC::MoveUpLinkedField_Click(ProviderKind kind) {
   const std::string procedure = Procedure(kind, std::string(Variation(kind).moveUpName) + "_Click");
   RunTrapped(MessageBoxes(), procedure,
-             [&] { MoveFocusedItem(ui_.Side(kind).SelectedLinkedFieldsList, -1); });
+             [&] { MoveFocusedItem(context_.ui.Side(kind).SelectedLinkedFieldsList, -1); });
 }
 
 void HeaderDTC::MoveDownLinkedField_Click(ProviderKind kind) {
   const std::string procedure = Procedure(kind, std::string(Variation(kind).moveDownName) + "_Click");
   RunTrapped(MessageBoxes(), procedure,
-             [&] { MoveFocusedItem(ui_.Side(kind).SelectedLinkedFieldsList, +1); });
+             [&] { MoveFocusedItem(context_.ui.Side(kind).SelectedLinkedFieldsList, +1); });
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -244,7 +244,7 @@ void HeaderDTC::MoveDownLinkedField_Click(ProviderKind kind) {
 // marker.
 void HeaderDTC::MoveLinksAsterisk(ProviderKind kind) {
   RunTrapped(MessageBoxes(), "MoveLinksAsterisk", [&] {
-    FlexGrid& grid = ui_.Side(kind).LinksGrid;
+    FlexGrid& grid = context_.ui.Side(kind).LinksGrid;
     GridEditorState& state = GridEditors(kind);
     state.linksEditRow = state.linksMarkedRow;
     state.linksMarkedRow = Row16(grid.Row());
@@ -258,7 +258,7 @@ void HeaderDTC::MoveLinksAsterisk(ProviderKind kind) {
 // equal to the cell's text (the last equal one); other keys leave the combo's selection alone.
 void HeaderDTC::LinksGridEdit(ProviderKind kind, std::int16_t KeyAscii) {
   RunTrapped(MessageBoxes(), "LinksGridEdit", [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     FlexGrid& grid = side.LinksGrid;
     const std::int32_t column = grid.Col();
     ComboBox* combo = column == kFromColumn ? &side.FromLinkFieldsCombo
@@ -278,7 +278,7 @@ void HeaderDTC::LinksGridEdit(ProviderKind kind, std::int16_t KeyAscii) {
     combo->SetLeft(grid.Left() + grid.CellLeft());
     combo->SetTop(grid.Top() + grid.CellTop());
     combo->SetVisible(true);
-    ui_.form.SetFocus(*combo);
+    context_.ui.form.SetFocus(*combo);
   });
 }
 
@@ -301,7 +301,7 @@ void HeaderDTC::LinksGrid_GotFocus(ProviderKind kind) {
 // The From combo writes only into a row the grid still has; the To combo does not check, so a row
 // gone from the grid ends its write-back in the trap, with the combo still shown.
 void HeaderDTC::WriteBackFromCombo(ProviderKind kind) {
-  ProviderControls& side = ui_.Side(kind);
+  ProviderControls& side = context_.ui.Side(kind);
   if (Variation(kind).fromComboWritesOnClick) MoveLinksAsterisk(kind);
   const std::int32_t open = GridEditors(kind).linksFromOpenRow;
   const std::int32_t row = open >= 0 ? open : side.LinksGrid.Row();
@@ -311,7 +311,7 @@ void HeaderDTC::WriteBackFromCombo(ProviderKind kind) {
 }
 
 void HeaderDTC::WriteBackToCombo(ProviderKind kind) {
-  ProviderControls& side = ui_.Side(kind);
+  ProviderControls& side = context_.ui.Side(kind);
   MoveLinksAsterisk(kind);
   const std::int32_t open = GridEditors(kind).linksToOpenRow;
   const std::int32_t row = open >= 0 ? open : side.LinksGrid.Row();
@@ -345,7 +345,7 @@ void HeaderDTC::ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t&) {
 // row brings the scroll bar.
 void HeaderDTC::AddLink_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "AddLink_Click"), [&] {
-    FlexGrid& grid = ui_.Side(kind).LinksGrid;
+    FlexGrid& grid = context_.ui.Side(kind).LinksGrid;
     const bool before = ScrollBarShown(grid);
     grid.SetRows(grid.Rows() + 1);
     grid.SetRow(grid.Rows() - 1);
@@ -360,7 +360,7 @@ void HeaderDTC::AddLink_Click(ProviderKind kind) {
 // Column 2 widens when the scroll bar goes.
 void HeaderDTC::RemoveLink_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "RemoveLink_Click"), [&] {
-    FlexGrid& grid = ui_.Side(kind).LinksGrid;
+    FlexGrid& grid = context_.ui.Side(kind).LinksGrid;
     const std::int32_t marked = GridEditors(kind).linksMarkedRow;
     if (marked <= 0 || marked >= grid.Rows()) return;
     const bool before = ScrollBarShown(grid);

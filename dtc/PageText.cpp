@@ -129,7 +129,7 @@ bool HeaderDTC::GetRuntimeText(std::string& text) const {
   try {
     ReadPageTemplate(text);
 
-    const EditorForm& ui = ui_;
+    const EditorForm& ui = context_.ui;
     const auto step = [&text](std::string_view placeholder, const std::string& replacement) {
       ReplaceNoCase(text, placeholder, replacement);
     };
@@ -159,7 +159,7 @@ bool HeaderDTC::GetRuntimeText(std::string& text) const {
     step("<RETURN_FIELDS_VARNAME>", "mReturnFields");
     step("<LINKED_RETURN_FIELDS_VARNAME>", "mReturnLinkedFields");
     step("<LINKED_FIELDS_VARNAME>", "mLinkedFields");
-    step("<LINKED_DATAPROVIDER>", linkedProviderName_);
+    step("<LINKED_DATAPROVIDER>", context_.linkedProviderName);
     step("<LINKED_DATAPROVIDER_VARNAME>", "lLinkedDataProvider");
     step("<DATAPROVIDER_VARNAME>", "mDataProvider");
     step("<ENABLE_EXTRA_FILTERS>", ui.EnableExtraFiltersCheck.Value() != 0 ? "true" : "false");
@@ -174,8 +174,8 @@ bool HeaderDTC::GetRuntimeText(std::string& text) const {
 // way out; a failure reaches the caller with the lines read so far in `text`.
 void HeaderDTC::ReadPageTemplate(std::string& text) const {
   const std::string path = GetInstallDir() + std::string(kPageTemplatePath);
-  if (services_.files == nullptr) platform::Raise(platform::err::FileNotFound);
-  const std::unique_ptr<platform::TextInput> file = services_.files->OpenForInput(path);
+  if (context_.services.files == nullptr) platform::Raise(platform::err::FileNotFound);
+  const std::unique_ptr<platform::TextInput> file = context_.services.files->OpenForInput(path);
   try {
     while (!file->AtEnd()) {
       text += file->ReadLine();
@@ -195,8 +195,8 @@ void HeaderDTC::ReadPageTemplate(std::string& text) const {
 std::string HeaderDTC::GetInstallDir() const {
   std::string directory;
   try {
-    if (services_.registry != nullptr) {
-      const platform::ScriptingShell shell(*services_.registry);
+    if (context_.services.registry != nullptr) {
+      const platform::ScriptingShell shell(*context_.services.registry);
       directory = UCase(shell.RegRead(kInstallDirRegistryValue).ToString());
     }
   } catch (...) {
@@ -239,7 +239,7 @@ std::string HeaderDTC::GetRelativePathRoot() const {
 
 std::string HeaderDTC::ExtraIncludesRuntimeText(const std::string& root) const {
   std::string text;
-  for (const std::string& item : ui_.IncludeASPList.Items()) {
+  for (const std::string& item : context_.ui.IncludeASPList.Items()) {
     text += "<!--#INCLUDE file =\"";
     text += root;
     text += item;
@@ -250,9 +250,10 @@ std::string HeaderDTC::ExtraIncludesRuntimeText(const std::string& root) const {
 }
 
 std::string HeaderDTC::UserDefinedScriptsRuntimeText() const {
-  if (!userDefinedScripts_) platform::Raise(kObjectNotSet, "Object variable or With block variable not set");
+  if (!context_.userDefinedScripts)
+    platform::Raise(kObjectNotSet, "Object variable or With block variable not set");
   std::string text;
-  for (const platform::Dictionary::Entry& entry : *userDefinedScripts_) {
+  for (const platform::Dictionary::Entry& entry : *context_.userDefinedScripts) {
     text += entry.item.ToString();
     text += kCrLf;
     text += kCrLf;
@@ -265,7 +266,7 @@ std::string HeaderDTC::GetKeyFieldsRuntimeText(ProviderKind kind) const {
     RequireKind(kind, ProviderKind::EAI, ProviderKind::DRAV);
     std::string text = "Array(";
     bool first = true;
-    for (const std::string& item : ui_.Side(kind).KeyFieldsCombo.Items()) {
+    for (const std::string& item : context_.ui.Side(kind).KeyFieldsCombo.Items()) {
       if (!first) text += ", ";
       first = false;
       AppendQuoted(text, item);
@@ -280,18 +281,18 @@ std::string HeaderDTC::GetKeyFieldsRuntimeText(ProviderKind kind) const {
 
 std::string HeaderDTC::GetReturnFieldsRuntimeText(ProviderKind kind) const {
   RequireKind(kind, ProviderKind::EAI, ProviderKind::DRAV);
-  return ReturnFieldLines(ui_.Side(kind).SelectedFieldsList, kind, "<RETURN_FIELDS_VARNAME>.Add ");
+  return ReturnFieldLines(context_.ui.Side(kind).SelectedFieldsList, kind, "<RETURN_FIELDS_VARNAME>.Add ");
 }
 
 std::string HeaderDTC::GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const {
   RequireKind(kind, ProviderKind::EAILink, ProviderKind::DRAVLink);
-  return ReturnFieldLines(ui_.Side(kind).SelectedLinkedFieldsList, kind,
+  return ReturnFieldLines(context_.ui.Side(kind).SelectedLinkedFieldsList, kind,
                           "<LINKED_RETURN_FIELDS_VARNAME>.Add ");
 }
 
 std::string HeaderDTC::GetCriteriaRuntimeText(ProviderKind kind) const {
   RequireKind(kind, ProviderKind::EAI, ProviderKind::DRAV);
-  const FlexGrid& grid = ui_.Side(kind).CriteriaGrid;
+  const FlexGrid& grid = context_.ui.Side(kind).CriteriaGrid;
   const platform::Dictionary& valueKinds = CriteriaTypes(kind);
   const std::string tabName = std::string(KindPrefix(kind)) + " tab";
 
@@ -352,7 +353,8 @@ std::string HeaderDTC::GetI18NFieldValuesRuntimeText(ProviderKind kind) const {
 
 std::string HeaderDTC::I18NRuntimeText(ProviderKind kind, bool values) const {
   RequireKind(kind, ProviderKind::EAI, ProviderKind::DRAV);
-  const ListBox& list = values ? ui_.Side(kind).I18NFieldValuesList : ui_.Side(kind).I18NFieldnamesList;
+  const ListBox& list =
+      values ? context_.ui.Side(kind).I18NFieldValuesList : context_.ui.Side(kind).I18NFieldnamesList;
   std::vector<std::int32_t> selected;
   for (std::int32_t i = 0; i < list.ListCount(); ++i) {
     if (list.Selected(i)) selected.push_back(i);
@@ -375,7 +377,7 @@ std::string HeaderDTC::I18NRuntimeText(ProviderKind kind, bool values) const {
 
 std::string HeaderDTC::GetLinkedFieldsRuntimeText(ProviderKind kind) const {
   RequireKind(kind, ProviderKind::EAILink, ProviderKind::DRAVLink);
-  const FlexGrid& grid = ui_.Side(kind).LinksGrid;
+  const FlexGrid& grid = context_.ui.Side(kind).LinksGrid;
   std::string text;
   bool first = true;
   for (std::int32_t row = 1; row < grid.Rows(); ++row) {

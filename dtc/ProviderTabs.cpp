@@ -76,7 +76,7 @@ void AppendReturnField(ProviderControls& side, const std::string& text) {
 
 void HeaderDTC::ConnectProviderTabEvents() {
   for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     side.AddField.Click.Connect([this, kind] { AddField_Click(kind); });
     side.FieldsList.DblClick.Connect([this, kind] { FieldsList_DblClick(kind); });
     side.RemoveField.Click.Connect([this, kind] { RemoveField_Click(kind); });
@@ -106,7 +106,7 @@ void HeaderDTC::ConnectProviderTabEvents() {
 
 void HeaderDTC::AddField_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "AddField_Click"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     ListBox& available = side.FieldsList;
     const std::int32_t focused = available.ListIndex();
     for (std::int32_t i = 0; i < available.ListCount(); ++i) {
@@ -122,7 +122,7 @@ void HeaderDTC::AddField_Click(ProviderKind kind) {
 
 void HeaderDTC::FieldsList_DblClick(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "FieldsList_DblClick"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     ListBox& available = side.FieldsList;
     const std::int32_t focused = available.ListIndex();
     if (focused >= 0) {
@@ -136,7 +136,7 @@ void HeaderDTC::FieldsList_DblClick(ProviderKind kind) {
 
 void HeaderDTC::RemoveField_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "RemoveField_Click"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     ListBox& chosen = side.SelectedFieldsList;
     if (chosen.SelCount() > 0) {
       std::int32_t lowestRemoved = -1;
@@ -158,7 +158,7 @@ void HeaderDTC::RemoveField_Click(ProviderKind kind) {
 
 void HeaderDTC::MoveUpCommand_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "MoveUpCommand_Click"), [&] {
-    ListBox& chosen = ui_.Side(kind).SelectedFieldsList;
+    ListBox& chosen = context_.ui.Side(kind).SelectedFieldsList;
     const std::int32_t i = chosen.ListIndex();
     if (chosen.ListCount() > 0 && i > 0) {
       chosen.AddItem(chosen.List(i), i - 1);
@@ -172,7 +172,7 @@ void HeaderDTC::MoveUpCommand_Click(ProviderKind kind) {
 
 void HeaderDTC::MoveDownCommand_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "MoveDownCommand_Click"), [&] {
-    ListBox& chosen = ui_.Side(kind).SelectedFieldsList;
+    ListBox& chosen = context_.ui.Side(kind).SelectedFieldsList;
     const std::int32_t i = chosen.ListIndex();
     if (i >= 0 && chosen.ListCount() > 1 && i != chosen.ListCount() - 1) {
       chosen.AddItem(chosen.List(i), i + 2);
@@ -189,7 +189,7 @@ void HeaderDTC::MoveDownCommand_Click(ProviderKind kind) {
 
 void HeaderDTC::MoveCriteriaAsterisk(ProviderKind kind, std::int16_t row) {
   RunTrapped(MessageBoxes(), "MoveCriteriaAsterisk", [&] {
-    FlexGrid& grid = ui_.Side(kind).CriteriaGrid;
+    FlexGrid& grid = context_.ui.Side(kind).CriteriaGrid;
     GridEditorState& state = GridEditors(kind);
     state.criteriaEditRow = state.criteriaMarkedRow;
     state.criteriaMarkedRow = row;
@@ -207,7 +207,7 @@ bool HeaderDTC::ScrollBarShown(const platform::FlexGrid& grid) {
 
 void HeaderDTC::AddCriteriumCommand_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "AddCriteriumCommand_Click"), [&] {
-    FlexGrid& grid = ui_.Side(kind).CriteriaGrid;
+    FlexGrid& grid = context_.ui.Side(kind).CriteriaGrid;
     const bool before = ScrollBarShown(grid);
     grid.SetRows(grid.Rows() + 1);
     grid.SetRow(grid.Rows() - 1);
@@ -220,7 +220,7 @@ void HeaderDTC::AddCriteriumCommand_Click(ProviderKind kind) {
 
 void HeaderDTC::RemoveCriteriumCommand_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "RemoveCriteriumCommand_Click"), [&] {
-    FlexGrid& grid = ui_.Side(kind).CriteriaGrid;
+    FlexGrid& grid = context_.ui.Side(kind).CriteriaGrid;
     const std::int16_t r = GridEditors(kind).criteriaMarkedRow;
     if (r <= 0 || r >= grid.Rows()) return;
     const bool before = ScrollBarShown(grid);
@@ -248,7 +248,7 @@ void HeaderDTC::RemoveCriteriumCommand_Click(ProviderKind kind) {
 void HeaderDTC::CriteriaGridEdit(ProviderKind kind, std::int16_t /*row: the current cell decides*/,
                                  std::int16_t column, std::int16_t KeyAscii) {
   RunTrapped(MessageBoxes(), "CriteriaGridEdit", [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     FlexGrid& grid = side.CriteriaGrid;
     CriteriaEditorRows& opened = CriteriaEditorsOf(kind);
     platform::Control* editor = nullptr;
@@ -292,7 +292,7 @@ void HeaderDTC::CriteriaGridEdit(ProviderKind kind, std::int16_t /*row: the curr
 
 void HeaderDTC::KeyFieldsCombo_LostFocus(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "KeyFieldsCombo_LostFocus"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     FlexGrid& grid = side.CriteriaGrid;
     const std::int16_t opened = CriteriaEditors(kind).key;
     const std::int32_t row = opened >= 0 ? opened : grid.Row();
@@ -305,7 +305,7 @@ void HeaderDTC::KeyFieldsCombo_LostFocus(ProviderKind kind) {
 
 void HeaderDTC::OperatorsCombo_LostFocus(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "OperatorsCombo_LostFocus"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     FlexGrid& grid = side.CriteriaGrid;
     const std::int16_t opened = CriteriaEditors(kind).op;
     grid.SetTextArray(CriteriaCellIndex(opened >= 0 ? opened : grid.Row(), kOperatorColumn),
@@ -316,7 +316,7 @@ void HeaderDTC::OperatorsCombo_LostFocus(ProviderKind kind) {
 
 void HeaderDTC::KeyFieldValueText_LostFocus(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "KeyFieldValueText_LostFocus"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     FlexGrid& grid = side.CriteriaGrid;
     const std::int16_t opened = CriteriaEditors(kind).value;
     grid.SetTextArray(CriteriaCellIndex(opened >= 0 ? opened : grid.Row(), kValueColumn),
@@ -329,7 +329,7 @@ void HeaderDTC::KeyFieldValueText_LostFocus(ProviderKind kind) {
 
 void HeaderDTC::KeyFieldValueText_KeyDown(ProviderKind kind, std::int16_t& KeyCode, std::int16_t /*Shift*/) {
   RunTrapped(MessageBoxes(), Procedure(kind, "KeyFieldValueText_KeyDown"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     FlexGrid& grid = side.CriteriaGrid;
     switch (KeyCode) {
       case kEnter:
@@ -343,7 +343,7 @@ void HeaderDTC::KeyFieldValueText_KeyDown(ProviderKind kind, std::int16_t& KeyCo
       case kDown:
         // The write-back and the grid's marking of its row run before the row moves.
         GiveFocus(grid);
-        ui_.form.DoEvents();
+        context_.ui.form.DoEvents();
         if (KeyCode == kUp && grid.Row() > grid.FixedRows()) grid.SetRow(grid.Row() - 1);
         if (KeyCode == kDown && grid.Row() < grid.Rows() - 1) grid.SetRow(grid.Row() + 1);
         break;
@@ -367,7 +367,7 @@ void HeaderDTC::KeyFieldValueText_KeyPress(ProviderKind kind, std::int16_t& KeyA
 
 void HeaderDTC::CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
   RunTrapped(MessageBoxes(), Procedure(kind, "CriteriaGrid_KeyPress"), [&] {
-    const FlexGrid& grid = ui_.Side(kind).CriteriaGrid;
+    const FlexGrid& grid = context_.ui.Side(kind).CriteriaGrid;
     CriteriaGridEdit(kind, static_cast<std::int16_t>(grid.Row()), static_cast<std::int16_t>(grid.Col()),
                      KeyAscii);
   });
@@ -375,7 +375,7 @@ void HeaderDTC::CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii)
 
 void HeaderDTC::CriteriaGrid_Click(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "CriteriaGrid_Click"), [&] {
-    const FlexGrid& grid = ui_.Side(kind).CriteriaGrid;
+    const FlexGrid& grid = context_.ui.Side(kind).CriteriaGrid;
     if (grid.Col() != kValueColumn) {
       std::int16_t enter = kEnter;
       CriteriaGrid_KeyPress(kind, enter);
@@ -383,7 +383,7 @@ void HeaderDTC::CriteriaGrid_Click(ProviderKind kind) {
     if (grid.Col() == kButtonColumn) {
       const auto row = static_cast<std::int16_t>(grid.Row());
       const std::string value(TrimSpaces(grid.TextMatrix(row, kValueColumn)));
-      const platform::Variant* script = userDefinedScripts_->Find(value);
+      const platform::Variant* script = context_.userDefinedScripts->Find(value);
       const platform::Variant* valueKind = CriteriaTypes(kind).Find(value);
       ShowCriteriumDialog(static_cast<std::int16_t>(kind), row, value,
                           script ? script->ToString() : std::string(),
@@ -394,7 +394,7 @@ void HeaderDTC::CriteriaGrid_Click(ProviderKind kind) {
 
 void HeaderDTC::CriteriaGrid_DblClick(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "CriteriaGrid_DblClick"), [&] {
-    if (ui_.Side(kind).CriteriaGrid.Col() == kValueColumn) {
+    if (context_.ui.Side(kind).CriteriaGrid.Col() == kValueColumn) {
       std::int16_t enter = kEnter;
       CriteriaGrid_KeyPress(kind, enter);
     } else if (Variation(kind).dblClickRepeatsClick) {
@@ -405,19 +405,19 @@ void HeaderDTC::CriteriaGrid_DblClick(ProviderKind kind) {
 
 void HeaderDTC::CriteriaGrid_EnterCell(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "CriteriaGrid_EnterCell"), [&] {
-    MoveCriteriaAsterisk(kind, static_cast<std::int16_t>(ui_.Side(kind).CriteriaGrid.Row()));
+    MoveCriteriaAsterisk(kind, static_cast<std::int16_t>(context_.ui.Side(kind).CriteriaGrid.Row()));
   });
 }
 
 void HeaderDTC::CriteriaGrid_GotFocus(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "CriteriaGrid_GotFocus"), [&] {
-    MoveCriteriaAsterisk(kind, static_cast<std::int16_t>(ui_.Side(kind).CriteriaGrid.Row()));
+    MoveCriteriaAsterisk(kind, static_cast<std::int16_t>(context_.ui.Side(kind).CriteriaGrid.Row()));
   });
 }
 
 void HeaderDTC::CriteriaGrid_Scroll(ProviderKind kind) {
   RunTrapped(MessageBoxes(), Procedure(kind, "CriteriaGrid_Scroll"), [&] {
-    ProviderControls& side = ui_.Side(kind);
+    ProviderControls& side = context_.ui.Side(kind);
     side.KeyFieldValueText.SetVisible(false);
     side.KeyFieldsCombo.SetVisible(false);
     side.OperatorsCombo.SetVisible(false);

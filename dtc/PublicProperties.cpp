@@ -16,7 +16,7 @@ namespace dtc {
 class PropertyTable {
  public:
   static void SetScriptCount(HeaderDTC& control, std::int16_t count) {
-    control.nrOfUserDefinedScripts_ = count;
+    control.context_.nrOfUserDefinedScripts = count;
   }
 };
 
