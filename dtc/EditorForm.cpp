@@ -204,6 +204,10 @@ EditorForm::EditorForm(platform::FileDialogs* fileDialogs)
   LayOut(*this);
 }
 
+bool ScrollBarShown(const platform::FlexGrid& grid) {
+  return static_cast<std::int64_t>(grid.Rows()) * grid.RowHeightMin() >= grid.Height();
+}
+
 ProviderControls& EditorForm::Side(ProviderKind kind) {
   return IsDRAVSide(kind) ? DRAV : EAI;
 }

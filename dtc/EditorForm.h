@@ -28,6 +28,9 @@ enum EditorTab : std::int16_t {
 };
 inline constexpr std::int32_t kEditorTabs = 6;
 
+// True when the grid's rows no longer fit its height (it shows a vertical scroll bar).
+bool ScrollBarShown(const platform::FlexGrid& grid);
+
 struct ProviderControls {
   ProviderKind kind;
   std::string prefix;  // "DRAV" or "EAI"

@@ -21,14 +21,6 @@ using platform::IProviderMetadata;
 // Where the "Save" button writes the page text.
 constexpr std::string_view kDebugTextFile = "c:\\temp\\DTC.TXT";
 
-void LayOutCriteriaGrid(platform::FlexGrid& grid) {
-  grid.SetRowHeightMin(323);
-  const std::int32_t widths[kCriteriaColumns] = {200, 1800, 550, 2052, 255};
-  for (std::int32_t c = 0; c < kCriteriaColumns; ++c) grid.SetColWidth(c, widths[c]);
-  grid.SetTextMatrix(0, 1, "Key");
-  grid.SetTextMatrix(0, 3, "Value");
-}
-
 // The links grids take the criteria grids' minimum row height: their scroll bar, and the room
 // column 2 leaves for it, come at the sixth row, as on the criteria grids.
 void LayOutLinksGrid(platform::FlexGrid& grid) {
@@ -52,7 +44,6 @@ void HeaderDTC::ConnectEditorEvents() {
   context_.ui.IncludeASPList.Click.Connect([this] { IncludeASPList_Click(); });
   context_.ui.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
   context_.ui.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
-  ConnectProviderTabEvents();
   ConnectLinkTabEvents();
   ConnectI18NEvents();
 }
@@ -62,19 +53,11 @@ void HeaderDTC::ConnectEditorEvents() {
 
 void HeaderDTC::UserControl_Initialize() {
   RunTrapped(MessageBoxes(), "Initialize", [&] {
-    dravEditors_ = GridEditorState{};
-    eaiEditors_ = GridEditorState{};
+    linksMarks_ = PerKind<LinksMarks>{};
     context_.ui.SSTab1.SetTab(kGeneralTab);
-    for (ProviderKind kind : kProviderKinds) {
-      ProviderControls& side = context_.ui.Side(kind);
-      side.OperatorsCombo.Clear();
-      for (const char* op : {"==", "<=", ">="}) side.OperatorsCombo.AddItem(op);
-    }
-    for (ProviderKind kind : kProviderKinds) LayOutCriteriaGrid(context_.ui.Side(kind).CriteriaGrid);
+    for (ProviderKind kind : kProviderKinds) providerTabs_[kind].Start();
     for (ProviderKind kind : kProviderKinds) LayOutLinksGrid(context_.ui.Side(kind).LinksGrid);
     context_.userDefinedScripts = std::make_shared<platform::Dictionary>();
-    dravCriteriaTypes_.RemoveAll();
-    eaiCriteriaTypes_.RemoveAll();
     context_.ui.XSLFilenameText.SetText("xsl/Generic.xsl");
     PrepareGeneralTab();
   });
@@ -144,10 +127,10 @@ void HeaderDTC::SaveGeneralState() {
              [&] { context_.currentDataProvider = context_.ui.DataProvidersCombo.Text(); });
 }
 void HeaderDTC::SaveEAIState() {
-  RunTrapped(MessageBoxes(), "SaveEAIState", [] {});
+  providerTabs_.eai.SaveState();
 }
 void HeaderDTC::SaveDRAVState() {
-  RunTrapped(MessageBoxes(), "SaveDRAVState", [] {});
+  providerTabs_.drav.SaveState();
 }
 void HeaderDTC::SaveI18NState() {
   RunTrapped(MessageBoxes(), "SaveI18NState", [] {});
@@ -184,38 +167,10 @@ void HeaderDTC::PrepareGeneralTab() {
 }
 
 void HeaderDTC::PrepareEAITab() {
-  PrepareProviderTab(ProviderKind::EAI);
+  providerTabs_.eai.Prepare();
 }
 void HeaderDTC::PrepareDRAVTab() {
-  PrepareProviderTab(ProviderKind::DRAV);
-}
-
-void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
-  const std::string procedure = "Prepare" + std::string(KindPrefix(kind)) + "Tab";
-  RunTrapped(MessageBoxes(), procedure, [&] {
-    ProviderControls& side = context_.ui.Side(kind);
-    if (side.DataProviderText.Text() != context_.currentDataProvider) {
-      side.DataProviderText.SetText(context_.currentDataProvider);
-      side.I18NFieldnamesList.Clear();
-      side.I18NFieldValuesList.Clear();
-      side.FieldsList.Clear();
-      side.SelectedFieldsList.Clear();
-      side.CriteriaGrid.Clear();
-      side.CriteriaGrid.SetTextMatrix(0, 1, "Key");
-      side.CriteriaGrid.SetTextMatrix(0, 3, "Value");
-      const KindVariation& variation = Variation(kind);
-      ComPtr<IProviderMetadata> metadata = variation.newMetadata(context_.services.components);
-      // The EAI fields are read for the provider combo's text, the key fields below for the current
-      // provider; leaving the General tab makes the two the same.
-      const std::string fieldsOf = variation.fieldsOfProviderComboText ? context_.ui.DataProvidersCombo.Text()
-                                                                       : context_.currentDataProvider;
-      variation.addFieldItems(*metadata.Get(), fieldsOf, side.FieldsList);
-      side.KeyFieldsCombo.Clear();
-      side.KeyFieldValueText.SetText("");
-      AddKeyFields(*metadata.Get(), context_.currentDataProvider, side.KeyFieldsCombo);
-    }
-    ApplyFieldButtonRule(kind);
-  });
+  providerTabs_.drav.Prepare();
 }
 
 void HeaderDTC::PrepareI18NTab() {
@@ -273,12 +228,6 @@ void HeaderDTC::UpdateLinkTab(ProviderKind kind) {
     AddKeyFields(*metadata.Get(), context_.linkedProviderName, side.ToLinkFieldsCombo);
     ApplyLinkedFieldButtonRule(kind);
   });
-}
-
-void HeaderDTC::ApplyFieldButtonRule(ProviderKind kind) {
-  ProviderControls& side = context_.ui.Side(kind);
-  side.RemoveField.SetEnabled(side.SelectedFieldsList.ListCount() > 0);
-  side.AddField.SetEnabled(side.FieldsList.ListCount() > 0);
 }
 
 void HeaderDTC::ApplyLinkedFieldButtonRule(ProviderKind kind) {

@@ -43,8 +43,7 @@ std::optional<std::string> SiteRelativePath(std::string_view path, std::string_v
 }
 
 void HeaderDTC::EnableExtraFiltersCheck_Click() {
-  RunTrapped(MessageBoxes(), "EnableExtraFiltersCheck_Click",
-             [&] { ApplyFieldButtonRule(ProviderKind::EAI); });
+  RunTrapped(MessageBoxes(), "EnableExtraFiltersCheck_Click", [&] { ApplyFieldButtonRule(context_.ui.EAI); });
 }
 
 void HeaderDTC::IncludeASPAddCommand_Click() {

@@ -4,8 +4,22 @@
 #include "dtc/TextFunctions.h"
 
 namespace dtc {
+namespace {
 
-HeaderDTC::HeaderDTC(HeaderDTCServices services) : context_(services) {
+// Opens the criterion dialog for a row of the kind's criteria grid.
+ProviderTab::CriteriumDialogOpener CriteriumDialogOpener(HeaderDTC& control, ProviderKind kind) {
+  return [&control, kind](std::int16_t row, const std::string& value, const std::string& body,
+                          const platform::Variant& valueKind) {
+    control.ShowCriteriumDialog(static_cast<std::int16_t>(kind), row, value, body, valueKind);
+  };
+}
+
+}  // namespace
+
+HeaderDTC::HeaderDTC(HeaderDTCServices services)
+    : context_(services),
+      providerTabs_{{context_, ProviderKind::DRAV, CriteriumDialogOpener(*this, ProviderKind::DRAV)},
+                    {context_, ProviderKind::EAI, CriteriumDialogOpener(*this, ProviderKind::EAI)}} {
   ConnectEditorEvents();
   UserControl_Initialize();
 }
@@ -49,16 +63,15 @@ void HeaderDTC::SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string&
   if (eai || drav) {
     const ProviderKind kind = eai ? ProviderKind::EAI : ProviderKind::DRAV;
     context_.ui.Side(kind).CriteriaGrid.SetTextArray(CriteriaCellIndex(iRow, 3), iRepresentation);
-    PrepareProviderTab(kind);
+    providerTabs_[kind].Prepare();
   }
 }
 
-platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) {
-  return IsDRAVSide(kind) ? dravCriteriaTypes_ : eaiCriteriaTypes_;
-}
-
-const platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) const {
-  return IsDRAVSide(kind) ? dravCriteriaTypes_ : eaiCriteriaTypes_;
+HeaderDTC::GridEditorState HeaderDTC::GridEditors(ProviderKind kind) {
+  ProviderTab::CriteriaMarks& criteria = providerTabs_[kind].Marks();
+  LinksMarks& links = linksMarks_[kind];
+  return {criteria.markedRow, criteria.editRow, criteria.valueWarningArmed, links.markedRow, links.editRow,
+          links.fromOpenRow,  links.toOpenRow};
 }
 
 void HeaderDTC::DataProvidersCombo_Click() {

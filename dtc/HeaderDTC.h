@@ -39,6 +39,8 @@
 
 #include "dtc/ControlContext.h"
 #include "dtc/EditorForm.h"
+#include "dtc/LinkTabs.h"
+#include "dtc/ProviderTab.h"
 #include "dtc/Types.h"
 #include "platform/Ado.h"
 #include "platform/Com.h"
@@ -115,8 +117,10 @@ class HeaderDTC {
   const std::string& CurrentDataProvider() const noexcept { return context_.currentDataProvider; }
   const std::string& LinkedProviderName() const noexcept { return context_.linkedProviderName; }
   std::int16_t NrOfUserDefinedScripts() const noexcept { return context_.nrOfUserDefinedScripts; }
-  platform::Dictionary& CriteriaTypes(ProviderKind kind);
-  const platform::Dictionary& CriteriaTypes(ProviderKind kind) const;
+  platform::Dictionary& CriteriaTypes(ProviderKind kind) { return providerTabs_[kind].CriteriaTypes(); }
+  const platform::Dictionary& CriteriaTypes(ProviderKind kind) const {
+    return providerTabs_[kind].CriteriaTypes();
+  }
 
   // ---- procedures of the editor ----
   void DataProvidersCombo_Click();
@@ -148,18 +152,19 @@ class HeaderDTC {
   // A key typed on the control's own surface.
   void UserControl_KeyPress(std::int16_t& KeyAscii);
 
-  // The editing state of one kind's grid editors, reset at start-up.
+  // The editing state of one kind's grid editors, reset at start-up: a view of what the kind's
+  // provider tab (criteria) and link tab (links) hold.
   struct GridEditorState {
-    std::int16_t criteriaMarkedRow = -1;
-    std::int16_t criteriaEditRow = -1;
-    bool valueWarningArmed = true;
-    std::int16_t linksMarkedRow = -1;
-    std::int16_t linksEditRow = -1;
+    std::int16_t& criteriaMarkedRow;
+    std::int16_t& criteriaEditRow;
+    bool& valueWarningArmed;
+    std::int16_t& linksMarkedRow;
+    std::int16_t& linksEditRow;
     // Link tabs: the rows the From and To combos were last opened in; their write-backs go there.
-    std::int32_t linksFromOpenRow = -1;
-    std::int32_t linksToOpenRow = -1;
+    std::int32_t& linksFromOpenRow;
+    std::int32_t& linksToOpenRow;
   };
-  GridEditorState& GridEditors(ProviderKind kind) { return IsDRAVSide(kind) ? dravEditors_ : eaiEditors_; }
+  GridEditorState GridEditors(ProviderKind kind);
 
   // ==== General tab (dtc/GeneralTab.cpp) ====
   void EnableExtraFiltersCheck_Click();
@@ -205,16 +210,12 @@ class HeaderDTC {
   // ==== end of link tabs ====
 
  private:
-  void PrepareProviderTab(ProviderKind kind);
   void PrepareLinkTab(ProviderKind kind);
   void UpdateLinkTab(ProviderKind kind);
-  // Enables the add / remove buttons of one kind's field lists by whether the lists hold items.
-  void ApplyFieldButtonRule(ProviderKind kind);
   void ApplyLinkedFieldButtonRule(ProviderKind kind);
   void ConnectEditorEvents();
 
-  GridEditorState dravEditors_;
-  GridEditorState eaiEditors_;
+  PerKind<LinksMarks> linksMarks_;
   // Created by the first PrepareGeneralTab that succeeds in creating it; kept for the control's life.
   platform::ComPtr<platform::IDataProviderCatalog> dataProviderCatalog_;
   // ==== end of host integration and General tab ====
@@ -227,8 +228,6 @@ class HeaderDTC {
   void LoadConfiguration(platform::PropertyBag& bag);
 
   ControlContext context_;
-  platform::Dictionary dravCriteriaTypes_;
-  platform::Dictionary eaiCriteriaTypes_;
 
   // ==== Page text generation and the design-time control site (dtc/PageText.cpp) ====
  public:
@@ -301,58 +300,54 @@ class HeaderDTC {
 
   std::shared_ptr<i18n::TranslationDialogs> translationDialogs_;
   // ==== end of translation maintenance ====
-  // ==== Provider tabs and the criterion dialog (dtc/ProviderTabs.cpp, dtc/CriteriumDialog.cpp) ====
+  // ==== Provider tabs (dtc/ProviderTab.cpp) and the criterion dialog (dtc/CriteriumDialog.cpp) ====
  public:
-  // The handlers of the DRAV and EAI tabs, one implementation for both kinds (ProviderKind DRAV or
-  // EAI); the trap shows them under their kind's procedure names ("DRAVAddField_Click", ...).
-  void AddField_Click(ProviderKind kind);
-  void FieldsList_DblClick(ProviderKind kind);
-  void RemoveField_Click(ProviderKind kind);
-  void MoveUpCommand_Click(ProviderKind kind);
-  void MoveDownCommand_Click(ProviderKind kind);
-  void AddCriteriumCommand_Click(ProviderKind kind);
-  void RemoveCriteriumCommand_Click(ProviderKind kind);
-  void CriteriaGrid_Click(ProviderKind kind);
-  void CriteriaGrid_DblClick(ProviderKind kind);
-  void CriteriaGrid_EnterCell(ProviderKind kind);
-  void CriteriaGrid_GotFocus(ProviderKind kind);
-  void CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
-  void CriteriaGrid_Scroll(ProviderKind kind);
-  void KeyFieldsCombo_LostFocus(ProviderKind kind);
-  void OperatorsCombo_LostFocus(ProviderKind kind);
-  void KeyFieldValueText_KeyDown(ProviderKind kind, std::int16_t& KeyCode, std::int16_t Shift);
-  void KeyFieldValueText_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
-  void KeyFieldValueText_LostFocus(ProviderKind kind);
-
-  // Marks `row` of the kind's criteria grid ("*", "..."); the row marked before becomes the edit row.
-  void MoveCriteriaAsterisk(ProviderKind kind, std::int16_t row);
-  // Opens the in-place editor of the grid's current cell; KeyAscii 13 opens it on the cell's text.
-  void CriteriaGridEdit(ProviderKind kind, std::int16_t row, std::int16_t column, std::int16_t KeyAscii);
-  // True when the grid's rows no longer fit its height (it shows a vertical scroll bar).
-  static bool ScrollBarShown(const platform::FlexGrid& grid);
+  // The handlers of the DRAV and EAI tabs, by kind (ProviderKind DRAV or EAI); the trap shows them
+  // under their kind's procedure names ("DRAVAddField_Click", ...).
+  void AddField_Click(ProviderKind kind) { providerTabs_[kind].AddField_Click(); }
+  void FieldsList_DblClick(ProviderKind kind) { providerTabs_[kind].FieldsList_DblClick(); }
+  void RemoveField_Click(ProviderKind kind) { providerTabs_[kind].RemoveField_Click(); }
+  void MoveUpCommand_Click(ProviderKind kind) { providerTabs_[kind].MoveUpCommand_Click(); }
+  void MoveDownCommand_Click(ProviderKind kind) { providerTabs_[kind].MoveDownCommand_Click(); }
+  void AddCriteriumCommand_Click(ProviderKind kind) { providerTabs_[kind].AddCriteriumCommand_Click(); }
+  void RemoveCriteriumCommand_Click(ProviderKind kind) { providerTabs_[kind].RemoveCriteriumCommand_Click(); }
+  void CriteriaGrid_Click(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_Click(); }
+  void CriteriaGrid_DblClick(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_DblClick(); }
+  void CriteriaGrid_EnterCell(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_EnterCell(); }
+  void CriteriaGrid_GotFocus(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_GotFocus(); }
+  void CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    providerTabs_[kind].CriteriaGrid_KeyPress(KeyAscii);
+  }
+  void CriteriaGrid_Scroll(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_Scroll(); }
+  void KeyFieldsCombo_LostFocus(ProviderKind kind) { providerTabs_[kind].KeyFieldsCombo_LostFocus(); }
+  void OperatorsCombo_LostFocus(ProviderKind kind) { providerTabs_[kind].OperatorsCombo_LostFocus(); }
+  void KeyFieldValueText_KeyDown(ProviderKind kind, std::int16_t& KeyCode, std::int16_t Shift) {
+    providerTabs_[kind].KeyFieldValueText_KeyDown(KeyCode, Shift);
+  }
+  void KeyFieldValueText_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    providerTabs_[kind].KeyFieldValueText_KeyPress(KeyAscii);
+  }
+  void KeyFieldValueText_LostFocus(ProviderKind kind) { providerTabs_[kind].KeyFieldValueText_LostFocus(); }
+  void MoveCriteriaAsterisk(ProviderKind kind, std::int16_t row) {
+    providerTabs_[kind].MoveCriteriaAsterisk(row);
+  }
+  void CriteriaGridEdit(ProviderKind kind, std::int16_t row, std::int16_t column, std::int16_t KeyAscii) {
+    providerTabs_[kind].CriteriaGridEdit(row, column, KeyAscii);
+  }
+  static bool ScrollBarShown(const platform::FlexGrid& grid) { return dtc::ScrollBarShown(grid); }
 
   // Opens the criterion dialog for `row` of the kind's grid (kind 1 EAI, 2 DRAV) and waits until it
   // closes; OK reports through SetKeyValue. `valueKind` Empty counts as CONSTANT.
   void ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const std::string& value,
                            const std::string& body, const platform::Variant& valueKind);
 
-  // The row each in-place editor was opened in; its write-back goes there (-1: not opened).
-  struct CriteriaEditorRows {
-    std::int16_t key = -1;
-    std::int16_t op = -1;
-    std::int16_t value = -1;
-  };
+  using CriteriaEditorRows = ProviderTab::CriteriaEditorRows;
   const CriteriaEditorRows& CriteriaEditors(ProviderKind kind) const {
-    return IsDRAVSide(kind) ? dravCriteriaEditors_ : eaiCriteriaEditors_;
+    return providerTabs_[kind].EditorRows();
   }
 
  private:
-  void ConnectProviderTabEvents();
-  CriteriaEditorRows& CriteriaEditorsOf(ProviderKind kind) {
-    return IsDRAVSide(kind) ? dravCriteriaEditors_ : eaiCriteriaEditors_;
-  }
-  CriteriaEditorRows dravCriteriaEditors_;
-  CriteriaEditorRows eaiCriteriaEditors_;
+  PerKind<ProviderTab> providerTabs_;
   // ==== end of provider tabs and the criterion dialog ====
 };
 

@@ -245,7 +245,7 @@ void HeaderDTC::MoveDownLinkedField_Click(ProviderKind kind) {
 void HeaderDTC::MoveLinksAsterisk(ProviderKind kind) {
   RunTrapped(MessageBoxes(), "MoveLinksAsterisk", [&] {
     FlexGrid& grid = context_.ui.Side(kind).LinksGrid;
-    GridEditorState& state = GridEditors(kind);
+    GridEditorState state = GridEditors(kind);
     state.linksEditRow = state.linksMarkedRow;
     state.linksMarkedRow = Row16(grid.Row());
     if (state.linksEditRow > 0 && state.linksEditRow < grid.Rows())
