@@ -15,21 +15,8 @@
 namespace dtc {
 namespace {
 
-using platform::ComPtr;
-using platform::IProviderMetadata;
-
 // Where the "Save" button writes the page text.
 constexpr std::string_view kDebugTextFile = "c:\\temp\\DTC.TXT";
-
-// The links grids take the criteria grids' minimum row height: their scroll bar, and the room
-// column 2 leaves for it, come at the sixth row, as on the criteria grids.
-void LayOutLinksGrid(platform::FlexGrid& grid) {
-  grid.SetRowHeightMin(323);
-  const std::int32_t widths[kLinksColumns] = {200, 2315, 2315};
-  for (std::int32_t c = 0; c < kLinksColumns; ++c) grid.SetColWidth(c, widths[c]);
-  grid.SetTextMatrix(0, 1, "From");
-  grid.SetTextMatrix(0, 2, "To");
-}
 
 }  // namespace
 
@@ -44,7 +31,6 @@ void HeaderDTC::ConnectEditorEvents() {
   context_.ui.IncludeASPList.Click.Connect([this] { IncludeASPList_Click(); });
   context_.ui.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
   context_.ui.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
-  ConnectLinkTabEvents();
   ConnectI18NEvents();
 }
 
@@ -53,10 +39,9 @@ void HeaderDTC::ConnectEditorEvents() {
 
 void HeaderDTC::UserControl_Initialize() {
   RunTrapped(MessageBoxes(), "Initialize", [&] {
-    linksMarks_ = PerKind<LinksMarks>{};
     context_.ui.SSTab1.SetTab(kGeneralTab);
     for (ProviderKind kind : kProviderKinds) providerTabs_[kind].Start();
-    for (ProviderKind kind : kProviderKinds) LayOutLinksGrid(context_.ui.Side(kind).LinksGrid);
+    for (ProviderKind kind : kProviderKinds) linkTabs_[kind].Start();
     context_.userDefinedScripts = std::make_shared<platform::Dictionary>();
     context_.ui.XSLFilenameText.SetText("xsl/Generic.xsl");
     PrepareGeneralTab();
@@ -136,10 +121,10 @@ void HeaderDTC::SaveI18NState() {
   RunTrapped(MessageBoxes(), "SaveI18NState", [] {});
 }
 void HeaderDTC::SaveEAILinkState() {
-  RunTrapped(MessageBoxes(), "SaveEAILinkState", [] {});
+  linkTabs_.eai.SaveState();
 }
 void HeaderDTC::SaveDRAVLinkState() {
-  RunTrapped(MessageBoxes(), "SaveDRAVLinkState", [] {});
+  linkTabs_.drav.SaveState();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -189,51 +174,17 @@ void HeaderDTC::PrepareI18NTab() {
 }
 
 void HeaderDTC::PrepareEAILinkTab() {
-  PrepareLinkTab(ProviderKind::EAI);
+  linkTabs_.eai.Prepare();
 }
 void HeaderDTC::PrepareDRAVLinkTab() {
-  PrepareLinkTab(ProviderKind::DRAV);
-}
-
-// No trap of its own: a failure reaches SSTab1_Click's.
-void HeaderDTC::PrepareLinkTab(ProviderKind kind) {
-  platform::ComboBox& combo = context_.ui.Side(kind).LinkedDataProvidersCombo;
-  if (combo.Text() == context_.linkedProviderName) return;
-  // Every equal item is selected in turn, so the last one stays selected; each selection runs the
-  // combo's own click handling, which finds the provider already in effect.
-  for (std::int32_t i = 0; i < combo.ListCount(); ++i) {
-    if (combo.List(i) == context_.linkedProviderName) combo.SetListIndex(i);
-  }
-  UpdateLinkTab(kind);
+  linkTabs_.drav.Prepare();
 }
 
 void HeaderDTC::UpdateEAILinkTab() {
-  UpdateLinkTab(ProviderKind::EAI);
+  linkTabs_.eai.Update();
 }
 void HeaderDTC::UpdateDRAVLinkTab() {
-  UpdateLinkTab(ProviderKind::DRAV);
-}
-
-void HeaderDTC::UpdateLinkTab(ProviderKind kind) {
-  const std::string procedure = "Update" + std::string(KindPrefix(kind)) + "LinkTab";
-  RunTrapped(MessageBoxes(), procedure, [&] {
-    if (context_.linkedProviderName.empty()) return;
-    ProviderControls& side = context_.ui.Side(kind);
-    side.LinkedFieldsList.Clear();
-    side.SelectedLinkedFieldsList.Clear();
-    side.ToLinkFieldsCombo.Clear();
-    const KindVariation& variation = Variation(kind);
-    ComPtr<IProviderMetadata> metadata = variation.newMetadata(context_.services.components);
-    variation.addFieldItems(*metadata.Get(), context_.linkedProviderName, side.LinkedFieldsList);
-    AddKeyFields(*metadata.Get(), context_.linkedProviderName, side.ToLinkFieldsCombo);
-    ApplyLinkedFieldButtonRule(kind);
-  });
-}
-
-void HeaderDTC::ApplyLinkedFieldButtonRule(ProviderKind kind) {
-  ProviderControls& side = context_.ui.Side(kind);
-  side.RemoveLinkedField.SetEnabled(side.SelectedLinkedFieldsList.ListCount() > 0);
-  side.AddLinkedField.SetEnabled(side.LinkedFieldsList.ListCount() > 0);
+  linkTabs_.drav.Update();
 }
 
 // ---------------------------------------------------------------------------------------------------

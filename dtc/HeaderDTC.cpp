@@ -19,7 +19,9 @@ ProviderTab::CriteriumDialogOpener CriteriumDialogOpener(HeaderDTC& control, Pro
 HeaderDTC::HeaderDTC(HeaderDTCServices services)
     : context_(services),
       providerTabs_{{context_, ProviderKind::DRAV, CriteriumDialogOpener(*this, ProviderKind::DRAV)},
-                    {context_, ProviderKind::EAI, CriteriumDialogOpener(*this, ProviderKind::EAI)}} {
+                    {context_, ProviderKind::EAI, CriteriumDialogOpener(*this, ProviderKind::EAI)}},
+      linkTabs_{{context_, ProviderKind::DRAV}, {context_, ProviderKind::EAI}} {
+  linkTabs_.drav.PairWith(linkTabs_.eai);
   ConnectEditorEvents();
   UserControl_Initialize();
 }
@@ -69,7 +71,7 @@ void HeaderDTC::SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string&
 
 HeaderDTC::GridEditorState HeaderDTC::GridEditors(ProviderKind kind) {
   ProviderTab::CriteriaMarks& criteria = providerTabs_[kind].Marks();
-  LinksMarks& links = linksMarks_[kind];
+  LinksMarks& links = linkTabs_[kind].Marks();
   return {criteria.markedRow, criteria.editRow, criteria.valueWarningArmed, links.markedRow, links.editRow,
           links.fromOpenRow,  links.toOpenRow};
 }

@@ -39,7 +39,7 @@
 
 #include "dtc/ControlContext.h"
 #include "dtc/EditorForm.h"
-#include "dtc/LinkTabs.h"
+#include "dtc/LinkTab.h"
 #include "dtc/ProviderTab.h"
 #include "dtc/Types.h"
 #include "platform/Ado.h"
@@ -125,7 +125,7 @@ class HeaderDTC {
   // ---- procedures of the editor ----
   void DataProvidersCombo_Click();
   // Choosing the linked provider on the DRAV or EAI link tab.
-  void LinkedDataProvidersCombo_Click(ProviderKind kind);
+  void LinkedDataProvidersCombo_Click(ProviderKind kind) { linkTabs_[kind].LinkedDataProvidersCombo_Click(); }
 
   // ==== Host integration and editor lifecycle (dtc/EditorLifecycle.cpp) ====
   // Start-up: the editor laid out on tab 0, the maps created, the provider combos filled.
@@ -174,48 +174,36 @@ class HeaderDTC {
   void IncludeASPList_Click();
   void BrowseForXSLFileCommand_Click();
 
-  // ==== Link tabs (dtc/LinkTabs.cpp) ====
-  // One implementation serves both link tabs: `kind` names the tab (DRAV or EAI; the link codes 5
-  // and 4 name the same tabs), and the trap names each procedure as that tab's own
-  // ("DRAVAddLink_Click", "EAIMoveUpLinkedField_Click", ...). The kind table (dtc/ProviderKinds.h)
-  // lists where the EAI tab differs. LinkedDataProvidersCombo_Click is declared above.
+  // ==== Link tabs (dtc/LinkTab.cpp) ====
+  // The handlers of the DRAV Link and EAI Link tabs, by kind: `kind` names the tab (DRAV or EAI; the
+  // link codes 5 and 4 name the same tabs). LinkedDataProvidersCombo_Click is declared above.
   bool DeletingLink() const noexcept { return context_.deletingLink; }
-  void DeleteLinkCommand_Click(ProviderKind kind);
-  void AddLinkedField_Click(ProviderKind kind);
-  void LinkedFieldsList_DblClick(ProviderKind kind);
-  void RemoveLinkedField_Click(ProviderKind kind);
-  void MoveUpLinkedField_Click(ProviderKind kind);
-  void MoveDownLinkedField_Click(ProviderKind kind);
-  void AddLink_Click(ProviderKind kind);
-  void RemoveLink_Click(ProviderKind kind);
-  void LinksGrid_Click(ProviderKind kind);
-  void LinksGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
-  void LinksGrid_EnterCell(ProviderKind kind);
-  void LinksGrid_GotFocus(ProviderKind kind);
-  void FromLinkFieldsCombo_Click(ProviderKind kind);  // connected where the variation asks for it
-  void FromLinkFieldsCombo_LostFocus(ProviderKind kind);
-  void ToLinkFieldsCombo_Click(ProviderKind kind);
-  void ToLinkFieldsCombo_LostFocus(ProviderKind kind);
-  void ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);  // as above
-
- private:
-  void MoveLinksAsterisk(ProviderKind kind);
-  void LinksGridEdit(ProviderKind kind, std::int16_t KeyAscii);
-  void WriteBackFromCombo(ProviderKind kind);
-  void WriteBackToCombo(ProviderKind kind);
-  void ShowLinkedProvider(ProviderKind kind);
-  void ConnectLinkTabEvents();
-
- public:
+  void DeleteLinkCommand_Click(ProviderKind kind) { linkTabs_[kind].DeleteLinkCommand_Click(); }
+  void AddLinkedField_Click(ProviderKind kind) { linkTabs_[kind].AddLinkedField_Click(); }
+  void LinkedFieldsList_DblClick(ProviderKind kind) { linkTabs_[kind].LinkedFieldsList_DblClick(); }
+  void RemoveLinkedField_Click(ProviderKind kind) { linkTabs_[kind].RemoveLinkedField_Click(); }
+  void MoveUpLinkedField_Click(ProviderKind kind) { linkTabs_[kind].MoveUpLinkedField_Click(); }
+  void MoveDownLinkedField_Click(ProviderKind kind) { linkTabs_[kind].MoveDownLinkedField_Click(); }
+  void AddLink_Click(ProviderKind kind) { linkTabs_[kind].AddLink_Click(); }
+  void RemoveLink_Click(ProviderKind kind) { linkTabs_[kind].RemoveLink_Click(); }
+  void LinksGrid_Click(ProviderKind kind) { linkTabs_[kind].LinksGrid_Click(); }
+  void LinksGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    linkTabs_[kind].LinksGrid_KeyPress(KeyAscii);
+  }
+  void LinksGrid_EnterCell(ProviderKind kind) { linkTabs_[kind].LinksGrid_EnterCell(); }
+  void LinksGrid_GotFocus(ProviderKind kind) { linkTabs_[kind].LinksGrid_GotFocus(); }
+  void FromLinkFieldsCombo_Click(ProviderKind kind) { linkTabs_[kind].FromLinkFieldsCombo_Click(); }
+  void FromLinkFieldsCombo_LostFocus(ProviderKind kind) { linkTabs_[kind].FromLinkFieldsCombo_LostFocus(); }
+  void ToLinkFieldsCombo_Click(ProviderKind kind) { linkTabs_[kind].ToLinkFieldsCombo_Click(); }
+  void ToLinkFieldsCombo_LostFocus(ProviderKind kind) { linkTabs_[kind].ToLinkFieldsCombo_LostFocus(); }
+  void ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    linkTabs_[kind].ToLinkFieldsCombo_KeyPress(KeyAscii);
+  }
   // ==== end of link tabs ====
 
  private:
-  void PrepareLinkTab(ProviderKind kind);
-  void UpdateLinkTab(ProviderKind kind);
-  void ApplyLinkedFieldButtonRule(ProviderKind kind);
   void ConnectEditorEvents();
 
-  PerKind<LinksMarks> linksMarks_;
   // Created by the first PrepareGeneralTab that succeeds in creating it; kept for the control's life.
   platform::ComPtr<platform::IDataProviderCatalog> dataProviderCatalog_;
   // ==== end of host integration and General tab ====
@@ -348,6 +336,7 @@ class HeaderDTC {
 
  private:
   PerKind<ProviderTab> providerTabs_;
+  PerKind<LinkTab> linkTabs_;
   // ==== end of provider tabs and the criterion dialog ====
 };
 
