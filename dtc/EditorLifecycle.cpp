@@ -31,7 +31,6 @@ void HeaderDTC::ConnectEditorEvents() {
   context_.ui.IncludeASPList.Click.Connect([this] { IncludeASPList_Click(); });
   context_.ui.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
   context_.ui.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
-  ConnectI18NEvents();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -118,7 +117,7 @@ void HeaderDTC::SaveDRAVState() {
   providerTabs_.drav.SaveState();
 }
 void HeaderDTC::SaveI18NState() {
-  RunTrapped(MessageBoxes(), "SaveI18NState", [] {});
+  i18nTab_.SaveState();
 }
 void HeaderDTC::SaveEAILinkState() {
   linkTabs_.eai.SaveState();
@@ -159,18 +158,7 @@ void HeaderDTC::PrepareDRAVTab() {
 }
 
 void HeaderDTC::PrepareI18NTab() {
-  RunTrapped(MessageBoxes(), "PrepareI18NTab", [&] {
-    for (ProviderKind kind : {ProviderKind::EAI, ProviderKind::DRAV}) {
-      ProviderControls& side = context_.ui.Side(kind);
-      if (side.DataProviderText.Text() != context_.currentDataProvider) {
-        side.I18NFieldnamesList.Clear();
-        side.I18NFieldValuesList.Clear();
-      }
-    }
-    if (context_.ui.I18NDataProviderText.Text() != context_.currentDataProvider) {
-      context_.ui.I18NDataProviderText.SetText(context_.currentDataProvider);
-    }
-  });
+  i18nTab_.Prepare();
 }
 
 void HeaderDTC::PrepareEAILinkTab() {

@@ -20,7 +20,8 @@ HeaderDTC::HeaderDTC(HeaderDTCServices services)
     : context_(services),
       providerTabs_{{context_, ProviderKind::DRAV, CriteriumDialogOpener(*this, ProviderKind::DRAV)},
                     {context_, ProviderKind::EAI, CriteriumDialogOpener(*this, ProviderKind::EAI)}},
-      linkTabs_{{context_, ProviderKind::DRAV}, {context_, ProviderKind::EAI}} {
+      linkTabs_{{context_, ProviderKind::DRAV}, {context_, ProviderKind::EAI}},
+      i18nTab_(context_) {
   linkTabs_.drav.PairWith(linkTabs_.eai);
   ConnectEditorEvents();
   UserControl_Initialize();

@@ -39,6 +39,7 @@
 
 #include "dtc/ControlContext.h"
 #include "dtc/EditorForm.h"
+#include "dtc/I18NTab.h"
 #include "dtc/LinkTab.h"
 #include "dtc/ProviderTab.h"
 #include "dtc/Types.h"
@@ -53,10 +54,6 @@
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
 #include "platform/Variant.h"
-
-namespace i18n {
-class TranslationDialogs;
-}  // namespace i18n
 
 namespace dtc {
 
@@ -262,31 +259,23 @@ class HeaderDTC {
 
   // ==== Translation maintenance: the I18N lists and their dialogs (dtc/I18NTab.cpp) ====
  public:
-  // A click on an I18N list: the ticked entry's field name (the piece after " - " for DRAV, after "."
-  // for EAI) gets its translation checked or maintained; afterwards the kind's return fields are
-  // reported as changed. Nothing but the report happens while the list is hidden.
-  void DRAVI18NFieldnamesList_Click();
-  void EAII18NFieldnamesList_Click();
-  void DRAVI18NFieldValuesList_Click();
-  void EAII18NFieldValuesList_Click();
-  // S1 finds a row. After an error (its message shown) the answer is false and `failed` is set.
+  void DRAVI18NFieldnamesList_Click() { i18nTab_.FieldnamesList_Click(ProviderKind::DRAV); }
+  void EAII18NFieldnamesList_Click() { i18nTab_.FieldnamesList_Click(ProviderKind::EAI); }
+  void DRAVI18NFieldValuesList_Click() { i18nTab_.FieldValuesList_Click(ProviderKind::DRAV); }
+  void EAII18NFieldValuesList_Click() { i18nTab_.FieldValuesList_Click(ProviderKind::EAI); }
   bool FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
-                                  const std::string& fieldName, bool* failed = nullptr);
-  // The question, and on "Yes" the field-name dialog.
+                                  const std::string& fieldName, bool* failed = nullptr) {
+    return i18nTab_.FieldnameTranslationExists(providerName, kind, fieldName, failed);
+  }
   void AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
-                               const std::string& fieldName);
-  // The field-value dialog for one field, filled from the database and shown modally.
+                               const std::string& fieldName) {
+    i18nTab_.AddFieldnameTranslation(providerName, kind, fieldName);
+  }
   void ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
-                                  const std::string& fieldName);
-  // The single instances of the translation dialogs, created on first use.
-  i18n::TranslationDialogs& TranslationDialogs();
-
- private:
-  void I18NFieldnamesList_Click(ProviderKind kind);
-  void I18NFieldValuesList_Click(ProviderKind kind);
-  void ConnectI18NEvents();
-
-  std::shared_ptr<i18n::TranslationDialogs> translationDialogs_;
+                                  const std::string& fieldName) {
+    i18nTab_.ShowFieldValueTranslations(providerName, kind, fieldName);
+  }
+  i18n::TranslationDialogs& TranslationDialogs() { return i18nTab_.TranslationDialogs(); }
   // ==== end of translation maintenance ====
   // ==== Provider tabs (dtc/ProviderTab.cpp) and the criterion dialog (dtc/CriteriumDialog.cpp) ====
  public:
@@ -337,6 +326,7 @@ class HeaderDTC {
  private:
   PerKind<ProviderTab> providerTabs_;
   PerKind<LinkTab> linkTabs_;
+  I18NTab i18nTab_;
   // ==== end of provider tabs and the criterion dialog ====
 };
 

@@ -3,11 +3,13 @@
 //
 // The kind's return fields are reported as changed after every click, also after one that an error
 // ended: the click has changed the selection, which is the configuration, whatever happened next.
+#include "dtc/I18NTab.h"
+
 #include <string>
 #include <string_view>
 
 #include "dtc/ErrorTrap.h"
-#include "dtc/HeaderDTC.h"
+#include "dtc/TextFunctions.h"
 #include "i18n/TranslationDialogs.h"
 
 namespace dtc {
@@ -20,11 +22,7 @@ std::string BISType(ProviderKind kind) {
 // The field name of a list entry: the second piece of the entry split at the kind's separator.
 // An entry without the separator has no second piece: Subscript out of range.
 std::string FieldnameOf(std::string_view entry, ProviderKind kind) {
-  const std::string_view separator = Variation(kind).fieldSeparator;
-  const std::size_t first = entry.find(separator);
-  if (first == std::string_view::npos) platform::Raise(platform::err::SubscriptOutOfRange);
-  const std::string_view rest = entry.substr(first + separator.size());
-  return std::string(rest.substr(0, rest.find(separator)));
+  return std::string(SplitPiece(entry, Variation(kind).fieldSeparator, 1));
 }
 
 // The ticked entry at the list's current index, if it is ticked.
@@ -36,72 +34,82 @@ const std::string* TickedEntry(const platform::ListBox& list) {
 
 }  // namespace
 
-void HeaderDTC::ConnectI18NEvents() {
-  context_.ui.DRAV.I18NFieldnamesList.Click.Connect([this] { DRAVI18NFieldnamesList_Click(); });
-  context_.ui.EAI.I18NFieldnamesList.Click.Connect([this] { EAII18NFieldnamesList_Click(); });
-  context_.ui.DRAV.I18NFieldValuesList.Click.Connect([this] { DRAVI18NFieldValuesList_Click(); });
-  context_.ui.EAI.I18NFieldValuesList.Click.Connect([this] { EAII18NFieldValuesList_Click(); });
+I18NTab::I18NTab(ControlContext& control) : control_(control) {
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& side = control_.ui.Side(kind);
+    side.I18NFieldnamesList.Click.Connect([this, kind] { FieldnamesList_Click(kind); });
+    side.I18NFieldValuesList.Click.Connect([this, kind] { FieldValuesList_Click(kind); });
+  }
 }
 
-i18n::TranslationDialogs& HeaderDTC::TranslationDialogs() {
-  if (!translationDialogs_) {
-    translationDialogs_ = std::make_shared<i18n::TranslationDialogs>(i18n::TranslationServices{
-        .messageBoxes = context_.services.messageBoxes,
-        .components = context_.services.components,
-        .dataAccess = context_.services.dataAccess,
-        .owner = &context_.ui.form,
+I18NTab::~I18NTab() = default;
+
+void I18NTab::Prepare() {
+  RunTrapped(control_.Boxes(), "PrepareI18NTab", [&] {
+    for (ProviderKind kind : {ProviderKind::EAI, ProviderKind::DRAV}) {
+      ProviderControls& side = control_.ui.Side(kind);
+      if (side.DataProviderText.Text() != control_.currentDataProvider) {
+        side.I18NFieldnamesList.Clear();
+        side.I18NFieldValuesList.Clear();
+      }
+    }
+    if (control_.ui.I18NDataProviderText.Text() != control_.currentDataProvider) {
+      control_.ui.I18NDataProviderText.SetText(control_.currentDataProvider);
+    }
+  });
+}
+
+// Nothing to save: the lists' selections are the configuration.
+void I18NTab::SaveState() {
+  RunTrapped(control_.Boxes(), "SaveI18NState", [] {});
+}
+
+i18n::TranslationDialogs& I18NTab::TranslationDialogs() {
+  if (!dialogs_) {
+    dialogs_ = std::make_shared<i18n::TranslationDialogs>(i18n::TranslationServices{
+        .messageBoxes = control_.services.messageBoxes,
+        .components = control_.services.components,
+        .dataAccess = control_.services.dataAccess,
+        .owner = &control_.ui.form,
         .today = {},
     });
   }
-  return *translationDialogs_;
+  return *dialogs_;
 }
 
-void HeaderDTC::DRAVI18NFieldnamesList_Click() {
-  I18NFieldnamesList_Click(ProviderKind::DRAV);
-}
-void HeaderDTC::EAII18NFieldnamesList_Click() {
-  I18NFieldnamesList_Click(ProviderKind::EAI);
-}
-void HeaderDTC::DRAVI18NFieldValuesList_Click() {
-  I18NFieldValuesList_Click(ProviderKind::DRAV);
-}
-void HeaderDTC::EAII18NFieldValuesList_Click() {
-  I18NFieldValuesList_Click(ProviderKind::EAI);
-}
-
-void HeaderDTC::I18NFieldnamesList_Click(ProviderKind kind) {
+void I18NTab::FieldnamesList_Click(ProviderKind kind) {
   const std::string prefix(KindPrefix(kind));
-  const platform::ListBox& list = context_.ui.Side(kind).I18NFieldnamesList;
-  RunTrapped(MessageBoxes(), prefix + "I18NFieldnamesList_Click", [&] {
+  const platform::ListBox& list = control_.ui.Side(kind).I18NFieldnamesList;
+  RunTrapped(control_.Boxes(), prefix + "I18NFieldnamesList_Click", [&] {
     if (!list.Visible()) return;
     const std::string* entry = TickedEntry(list);
     if (entry == nullptr) return;
     const std::string fieldName = FieldnameOf(*entry, kind);
     bool failed = false;
-    if (!FieldnameTranslationExists(context_.currentDataProvider, BISType(kind), fieldName, &failed) &&
+    if (!FieldnameTranslationExists(control_.currentDataProvider, BISType(kind), fieldName, &failed) &&
         !failed) {
-      AddFieldnameTranslation(context_.currentDataProvider, BISType(kind), fieldName);
+      AddFieldnameTranslation(control_.currentDataProvider, BISType(kind), fieldName);
     }
   });
-  NotifyChanged(prefix + "ReturnFields");
+  control_.NotifyChanged(prefix + "ReturnFields");
 }
 
-void HeaderDTC::I18NFieldValuesList_Click(ProviderKind kind) {
+void I18NTab::FieldValuesList_Click(ProviderKind kind) {
   const std::string prefix(KindPrefix(kind));
-  const platform::ListBox& list = context_.ui.Side(kind).I18NFieldValuesList;
-  RunTrapped(MessageBoxes(), prefix + "I18NFieldValuesList_Click", [&] {
+  const platform::ListBox& list = control_.ui.Side(kind).I18NFieldValuesList;
+  RunTrapped(control_.Boxes(), prefix + "I18NFieldValuesList_Click", [&] {
     if (!list.Visible()) return;
     const std::string* entry = TickedEntry(list);
     if (entry == nullptr) return;
-    ShowFieldValueTranslations(context_.currentDataProvider, BISType(kind), FieldnameOf(*entry, kind));
+    ShowFieldValueTranslations(control_.currentDataProvider, BISType(kind), FieldnameOf(*entry, kind));
   });
-  NotifyChanged(prefix + "ReturnFields");
+  control_.NotifyChanged(prefix + "ReturnFields");
 }
 
-bool HeaderDTC::FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
-                                           const std::string& fieldName, bool* failed) {
+bool I18NTab::FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
+                                         const std::string& fieldName, bool* failed) {
   bool exists = false;
-  const bool ran = RunTrapped(MessageBoxes(), "FieldnameTranslationExists", [&] {
+  const bool ran = RunTrapped(control_.Boxes(), "FieldnameTranslationExists", [&] {
     auto db = TranslationDialogs().ConnectThroughComponent();
     exists = db->FieldnameTranslationExists(providerName, kind, fieldName);
     db->Close();
@@ -110,9 +118,9 @@ bool HeaderDTC::FieldnameTranslationExists(const std::string& providerName, cons
   return exists;
 }
 
-void HeaderDTC::AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
-                                        const std::string& fieldName) {
-  RunTrapped(MessageBoxes(), "AddFieldnameTranslation", [&] {
+void I18NTab::AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
+                                      const std::string& fieldName) {
+  RunTrapped(control_.Boxes(), "AddFieldnameTranslation", [&] {
     i18n::AddI18NFieldQuestionDialog& question = TranslationDialogs().Question();
     question.SetFieldname(fieldName);
     question.ShowModal();
@@ -126,9 +134,9 @@ void HeaderDTC::AddFieldnameTranslation(const std::string& providerName, const s
   });
 }
 
-void HeaderDTC::ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
-                                           const std::string& fieldName) {
-  RunTrapped(MessageBoxes(), "ShowFieldValueTranslations", [&] {
+void I18NTab::ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
+                                         const std::string& fieldName) {
+  RunTrapped(control_.Boxes(), "ShowFieldValueTranslations", [&] {
     i18n::SpecifyI18NFieldValueDialog& dialog = TranslationDialogs().FieldValues();
     dialog.FieldNameText.SetText(fieldName);
     dialog.SetBISType(kind);
