@@ -21,7 +21,8 @@ HeaderDTC::HeaderDTC(HeaderDTCServices services)
       providerTabs_{{context_, ProviderKind::DRAV, CriteriumDialogOpener(*this, ProviderKind::DRAV)},
                     {context_, ProviderKind::EAI, CriteriumDialogOpener(*this, ProviderKind::EAI)}},
       linkTabs_{{context_, ProviderKind::DRAV}, {context_, ProviderKind::EAI}},
-      i18nTab_(context_) {
+      i18nTab_(context_),
+      pageText_(context_, providerTabs_) {
   linkTabs_.drav.PairWith(linkTabs_.eai);
   ConnectEditorEvents();
   UserControl_Initialize();

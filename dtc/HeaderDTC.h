@@ -41,6 +41,7 @@
 #include "dtc/EditorForm.h"
 #include "dtc/I18NTab.h"
 #include "dtc/LinkTab.h"
+#include "dtc/PageText.h"
 #include "dtc/ProviderTab.h"
 #include "dtc/Types.h"
 #include "platform/Ado.h"
@@ -216,45 +217,41 @@ class HeaderDTC {
 
   // ==== Page text generation and the design-time control site (dtc/PageText.cpp) ====
  public:
-  // IDesignTimeControl.DesignTimeControlSite: the host's site, used only to locate the edited page.
-  // An empty pointer (the host's nothing) leaves the control without a site.
   void SetDesignTimeControlSite(std::shared_ptr<platform::DesignTimeControlSite> site) {
-    site_ = std::move(site);
+    pageText_.SetDesignTimeControlSite(std::move(site));
   }
   const std::shared_ptr<platform::DesignTimeControlSite>& DesignTimeControlSite() const noexcept {
-    return site_;
+    return pageText_.DesignTimeControlSite();
   }
-
-  // IProvideRuntimeText.GetRuntimeText: the page template below the install directory with its
-  // placeholders replaced from the current configuration. A failure that ends the request is shown
-  // as "Error in 'IProvideRuntimeText_GetRuntimeText': <description>(<number>)" and the text holds
-  // what the working text was at that moment; the bool form then returns false.
-  std::string GetRuntimeText() const;
-  bool GetRuntimeText(std::string& text) const;
-
-  // "../" once per folder between the edited page and the site root; empty without a site.
-  std::string GetRelativePathRoot() const;
-  // The install directory from the registry, upper-cased and ending in "\"; empty after the message
-  // "Can not find REGKEY '...'" when it is not there.
-  std::string GetInstallDir() const;
-
-  // The fragments of the page text. Kinds 1 and 2 (EAI, DRAV) for the first five, 4 and 5 (EAI link,
-  // DRAV link) for the last two; another kind is Invalid procedure call or argument (5).
-  std::string GetKeyFieldsRuntimeText(ProviderKind kind) const;
-  std::string GetReturnFieldsRuntimeText(ProviderKind kind) const;
-  std::string GetCriteriaRuntimeText(ProviderKind kind) const;
-  std::string GetI18NFieldnamesRuntimeText(ProviderKind kind) const;
-  std::string GetI18NFieldValuesRuntimeText(ProviderKind kind) const;
-  std::string GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const;
-  std::string GetLinkedFieldsRuntimeText(ProviderKind kind) const;
-
- private:
-  void ReadPageTemplate(std::string& text) const;
-  std::string ExtraIncludesRuntimeText(const std::string& root) const;
-  std::string UserDefinedScriptsRuntimeText() const;
-  std::string I18NRuntimeText(ProviderKind kind, bool values) const;
-
-  std::shared_ptr<platform::DesignTimeControlSite> site_;
+  std::string GetRuntimeText() const {
+    std::string text;
+    pageText_.GetRuntimeText(text);
+    return text;
+  }
+  bool GetRuntimeText(std::string& text) const { return pageText_.GetRuntimeText(text); }
+  std::string GetRelativePathRoot() const { return pageText_.GetRelativePathRoot(); }
+  std::string GetInstallDir() const { return pageText_.GetInstallDir(); }
+  std::string GetKeyFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetKeyFieldsRuntimeText(kind);
+  }
+  std::string GetReturnFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetReturnFieldsRuntimeText(kind);
+  }
+  std::string GetCriteriaRuntimeText(ProviderKind kind) const {
+    return pageText_.GetCriteriaRuntimeText(kind);
+  }
+  std::string GetI18NFieldnamesRuntimeText(ProviderKind kind) const {
+    return pageText_.GetI18NFieldnamesRuntimeText(kind);
+  }
+  std::string GetI18NFieldValuesRuntimeText(ProviderKind kind) const {
+    return pageText_.GetI18NFieldValuesRuntimeText(kind);
+  }
+  std::string GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetLinkedReturnFieldsRuntimeText(kind);
+  }
+  std::string GetLinkedFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetLinkedFieldsRuntimeText(kind);
+  }
   // ==== end of page text generation ====
 
   // ==== Translation maintenance: the I18N lists and their dialogs (dtc/I18NTab.cpp) ====
@@ -327,6 +324,7 @@ class HeaderDTC {
   PerKind<ProviderTab> providerTabs_;
   PerKind<LinkTab> linkTabs_;
   I18NTab i18nTab_;
+  PageTextBuilder pageText_;
   // ==== end of provider tabs and the criterion dialog ====
 };
 
