@@ -22,9 +22,11 @@ HeaderDTC::HeaderDTC(HeaderDTCServices services)
                     {context_, ProviderKind::EAI, CriteriumDialogOpener(*this, ProviderKind::EAI)}},
       linkTabs_{{context_, ProviderKind::DRAV}, {context_, ProviderKind::EAI}},
       i18nTab_(context_),
-      pageText_(context_, providerTabs_) {
+      pageText_(context_, providerTabs_),
+      generalTab_(context_, pageText_) {
   linkTabs_.drav.PairWith(linkTabs_.eai);
-  ConnectEditorEvents();
+  context_.ui.SSTab1.Click.Connect([this](std::int16_t previousTab) { SSTab1_Click(previousTab); });
+  context_.ui.form.KeyPress.Connect([this](std::int16_t& key) { UserControl_KeyPress(key); });
   UserControl_Initialize();
 }
 
@@ -45,7 +47,7 @@ bool HeaderDTC::UserControl_WriteProperties(platform::PropertyBag& bag) {
 
 void HeaderDTC::LetUserDefinedScripts(platform::DictionaryPtr scripts) {
   context_.userDefinedScripts = std::move(scripts);
-  NotifyChanged("UserDefinedScripts");
+  context_.NotifyChanged("UserDefinedScripts");
 }
 
 void HeaderDTC::SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation,
@@ -76,17 +78,6 @@ HeaderDTC::GridEditorState HeaderDTC::GridEditors(ProviderKind kind) {
   LinksMarks& links = linkTabs_[kind].Marks();
   return {criteria.markedRow, criteria.editRow, criteria.valueWarningArmed, links.markedRow, links.editRow,
           links.fromOpenRow,  links.toOpenRow};
-}
-
-void HeaderDTC::DataProvidersCombo_Click() {
-  RunTrapped(MessageBoxes(), "DataProvidersCombo_Click", [&] {
-    const std::string chosen = context_.ui.DataProvidersCombo.Text();
-    if (chosen != context_.currentDataProvider) {
-      context_.ui.DRAV.FromLinkFieldsCombo.Clear();
-      context_.ui.EAI.FromLinkFieldsCombo.Clear();
-    }
-    context_.currentDataProvider = chosen;
-  });
 }
 
 }  // namespace dtc

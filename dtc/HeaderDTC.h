@@ -39,6 +39,7 @@
 
 #include "dtc/ControlContext.h"
 #include "dtc/EditorForm.h"
+#include "dtc/GeneralTab.h"
 #include "dtc/I18NTab.h"
 #include "dtc/LinkTab.h"
 #include "dtc/PageText.h"
@@ -75,7 +76,7 @@ class HeaderDTC {
   HeaderDTC& operator=(const HeaderDTC&) = delete;
   ~HeaderDTC();
 
-  // ---- persistence, called by the container ----
+  // ---- persistence, called by the container (dtc/Persistence.cpp) ----
   // A new control: the script map is created anew. Errors reach the caller.
   void UserControl_InitProperties();
   // Load and save walk the whole configuration; the first error stops them with the message
@@ -83,7 +84,7 @@ class HeaderDTC {
   bool UserControl_ReadProperties(platform::PropertyBag& bag);
   bool UserControl_WriteProperties(platform::PropertyBag& bag);
 
-  // ---- public interface ----
+  // ---- public interface (dtc/PublicProperties.cpp) ----
   static const std::vector<PublicProperty>& PublicProperties();
   // Error 438 for an unknown name, 450 for an index given to a property without one or missing,
   // 383 for a Let of a read-only property, 6 for an index outside its 16-bit range.
@@ -115,40 +116,12 @@ class HeaderDTC {
   const std::string& CurrentDataProvider() const noexcept { return context_.currentDataProvider; }
   const std::string& LinkedProviderName() const noexcept { return context_.linkedProviderName; }
   std::int16_t NrOfUserDefinedScripts() const noexcept { return context_.nrOfUserDefinedScripts; }
+  // DRAVCriteriaTypes / EAICriteriaTypes, held by the kind's provider tab.
   platform::Dictionary& CriteriaTypes(ProviderKind kind) { return providerTabs_[kind].CriteriaTypes(); }
   const platform::Dictionary& CriteriaTypes(ProviderKind kind) const {
     return providerTabs_[kind].CriteriaTypes();
   }
-
-  // ---- procedures of the editor ----
-  void DataProvidersCombo_Click();
-  // Choosing the linked provider on the DRAV or EAI link tab.
-  void LinkedDataProvidersCombo_Click(ProviderKind kind) { linkTabs_[kind].LinkedDataProvidersCombo_Click(); }
-
-  // ==== Host integration and editor lifecycle (dtc/EditorLifecycle.cpp) ====
-  // Start-up: the editor laid out on tab 0, the maps created, the provider combos filled.
-  void UserControl_Initialize();
-  // The tab protocol: the tab left (`previousTab`) is saved, the tab shown is prepared; nothing runs
-  // when the two are the same.
-  void SSTab1_Click(std::int16_t previousTab);
-  void SaveGeneralState();
-  void SaveEAIState();
-  void SaveDRAVState();
-  void SaveI18NState();
-  void SaveEAILinkState();
-  void SaveDRAVLinkState();
-  void PrepareGeneralTab();
-  void PrepareEAITab();
-  void PrepareDRAVTab();
-  void PrepareI18NTab();
-  void PrepareEAILinkTab();
-  void PrepareDRAVLinkTab();
-  void UpdateEAILinkTab();
-  void UpdateDRAVLinkTab();
-  // The "Save" button: the page text into "c:\temp\DTC.TXT", for looking at it; nothing is stored.
-  void SaveCommand_Click();
-  // A key typed on the control's own surface.
-  void UserControl_KeyPress(std::int16_t& KeyAscii);
+  bool DeletingLink() const noexcept { return context_.deletingLink; }
 
   // The editing state of one kind's grid editors, reset at start-up: a view of what the kind's
   // provider tab (criteria) and link tab (links) hold.
@@ -163,121 +136,51 @@ class HeaderDTC {
     std::int32_t& linksToOpenRow;
   };
   GridEditorState GridEditors(ProviderKind kind);
+  using CriteriaEditorRows = ProviderTab::CriteriaEditorRows;
+  const CriteriaEditorRows& CriteriaEditors(ProviderKind kind) const {
+    return providerTabs_[kind].EditorRows();
+  }
 
-  // ==== General tab (dtc/GeneralTab.cpp) ====
-  void EnableExtraFiltersCheck_Click();
-  void BrowseForIncludeASPCommand_Click();
-  void IncludeASPAddCommand_Click();
-  void IncludeASPDeleteCommand_Click();
-  void IncludeASPList_Click();
-  void BrowseForXSLFileCommand_Click();
+  // ==== The editor's procedures ====
+  // Each tab is a part of its own (the provider and link tabs one per kind); the procedures below
+  // are the editor's names for what the parts do. A procedure taking `kind` serves the tab of that
+  // kind (DRAV or EAI; the link codes 5 and 4 name the same tabs) and the trap shows it under the
+  // kind's name ("DRAVAddField_Click", "EAIMoveUpLinkedField_Click").
 
-  // ==== Link tabs (dtc/LinkTab.cpp) ====
-  // The handlers of the DRAV Link and EAI Link tabs, by kind: `kind` names the tab (DRAV or EAI; the
-  // link codes 5 and 4 name the same tabs). LinkedDataProvidersCombo_Click is declared above.
-  bool DeletingLink() const noexcept { return context_.deletingLink; }
-  void DeleteLinkCommand_Click(ProviderKind kind) { linkTabs_[kind].DeleteLinkCommand_Click(); }
-  void AddLinkedField_Click(ProviderKind kind) { linkTabs_[kind].AddLinkedField_Click(); }
-  void LinkedFieldsList_DblClick(ProviderKind kind) { linkTabs_[kind].LinkedFieldsList_DblClick(); }
-  void RemoveLinkedField_Click(ProviderKind kind) { linkTabs_[kind].RemoveLinkedField_Click(); }
-  void MoveUpLinkedField_Click(ProviderKind kind) { linkTabs_[kind].MoveUpLinkedField_Click(); }
-  void MoveDownLinkedField_Click(ProviderKind kind) { linkTabs_[kind].MoveDownLinkedField_Click(); }
-  void AddLink_Click(ProviderKind kind) { linkTabs_[kind].AddLink_Click(); }
-  void RemoveLink_Click(ProviderKind kind) { linkTabs_[kind].RemoveLink_Click(); }
-  void LinksGrid_Click(ProviderKind kind) { linkTabs_[kind].LinksGrid_Click(); }
-  void LinksGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
-    linkTabs_[kind].LinksGrid_KeyPress(KeyAscii);
-  }
-  void LinksGrid_EnterCell(ProviderKind kind) { linkTabs_[kind].LinksGrid_EnterCell(); }
-  void LinksGrid_GotFocus(ProviderKind kind) { linkTabs_[kind].LinksGrid_GotFocus(); }
-  void FromLinkFieldsCombo_Click(ProviderKind kind) { linkTabs_[kind].FromLinkFieldsCombo_Click(); }
-  void FromLinkFieldsCombo_LostFocus(ProviderKind kind) { linkTabs_[kind].FromLinkFieldsCombo_LostFocus(); }
-  void ToLinkFieldsCombo_Click(ProviderKind kind) { linkTabs_[kind].ToLinkFieldsCombo_Click(); }
-  void ToLinkFieldsCombo_LostFocus(ProviderKind kind) { linkTabs_[kind].ToLinkFieldsCombo_LostFocus(); }
-  void ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
-    linkTabs_[kind].ToLinkFieldsCombo_KeyPress(KeyAscii);
-  }
-  // ==== end of link tabs ====
+  // ---- start-up and the tab protocol (dtc/EditorLifecycle.cpp) ----
+  // Start-up: the editor laid out on tab 0, the maps created, the provider combos filled.
+  void UserControl_Initialize();
+  // The tab protocol: the tab left (`previousTab`) is saved, the tab shown is prepared; nothing runs
+  // when the two are the same. PrepareDRAVLinkTab and PrepareEAILinkTab have no trap of their own.
+  void SSTab1_Click(std::int16_t previousTab);
+  void SaveGeneralState() { generalTab_.SaveState(); }
+  void SaveEAIState() { providerTabs_.eai.SaveState(); }
+  void SaveDRAVState() { providerTabs_.drav.SaveState(); }
+  void SaveI18NState() { i18nTab_.SaveState(); }
+  void SaveEAILinkState() { linkTabs_.eai.SaveState(); }
+  void SaveDRAVLinkState() { linkTabs_.drav.SaveState(); }
+  void PrepareGeneralTab() { generalTab_.Prepare(); }
+  void PrepareEAITab() { providerTabs_.eai.Prepare(); }
+  void PrepareDRAVTab() { providerTabs_.drav.Prepare(); }
+  void PrepareI18NTab() { i18nTab_.Prepare(); }
+  void PrepareEAILinkTab() { linkTabs_.eai.Prepare(); }
+  void PrepareDRAVLinkTab() { linkTabs_.drav.Prepare(); }
+  void UpdateEAILinkTab() { linkTabs_.eai.Update(); }
+  void UpdateDRAVLinkTab() { linkTabs_.drav.Update(); }
+  // A key typed on the control's own surface.
+  void UserControl_KeyPress(std::int16_t& KeyAscii);
 
- private:
-  void ConnectEditorEvents();
+  // ---- General tab (dtc/GeneralTab.h) ----
+  void DataProvidersCombo_Click() { generalTab_.DataProvidersCombo_Click(); }
+  void EnableExtraFiltersCheck_Click() { generalTab_.EnableExtraFiltersCheck_Click(); }
+  void BrowseForIncludeASPCommand_Click() { generalTab_.BrowseForIncludeASPCommand_Click(); }
+  void IncludeASPAddCommand_Click() { generalTab_.IncludeASPAddCommand_Click(); }
+  void IncludeASPDeleteCommand_Click() { generalTab_.IncludeASPDeleteCommand_Click(); }
+  void IncludeASPList_Click() { generalTab_.IncludeASPList_Click(); }
+  void BrowseForXSLFileCommand_Click() { generalTab_.BrowseForXSLFileCommand_Click(); }
+  void SaveCommand_Click() { generalTab_.SaveCommand_Click(); }
 
-  // Created by the first PrepareGeneralTab that succeeds in creating it; kept for the control's life.
-  platform::ComPtr<platform::IDataProviderCatalog> dataProviderCatalog_;
-  // ==== end of host integration and General tab ====
-
- private:
-  friend class PropertyTable;
-
-  void NotifyChanged(std::string_view propertyName) { context_.NotifyChanged(propertyName); }
-  void SaveConfiguration(platform::PropertyBag& bag);
-  void LoadConfiguration(platform::PropertyBag& bag);
-
-  ControlContext context_;
-
-  // ==== Page text generation and the design-time control site (dtc/PageText.cpp) ====
- public:
-  void SetDesignTimeControlSite(std::shared_ptr<platform::DesignTimeControlSite> site) {
-    pageText_.SetDesignTimeControlSite(std::move(site));
-  }
-  const std::shared_ptr<platform::DesignTimeControlSite>& DesignTimeControlSite() const noexcept {
-    return pageText_.DesignTimeControlSite();
-  }
-  std::string GetRuntimeText() const {
-    std::string text;
-    pageText_.GetRuntimeText(text);
-    return text;
-  }
-  bool GetRuntimeText(std::string& text) const { return pageText_.GetRuntimeText(text); }
-  std::string GetRelativePathRoot() const { return pageText_.GetRelativePathRoot(); }
-  std::string GetInstallDir() const { return pageText_.GetInstallDir(); }
-  std::string GetKeyFieldsRuntimeText(ProviderKind kind) const {
-    return pageText_.GetKeyFieldsRuntimeText(kind);
-  }
-  std::string GetReturnFieldsRuntimeText(ProviderKind kind) const {
-    return pageText_.GetReturnFieldsRuntimeText(kind);
-  }
-  std::string GetCriteriaRuntimeText(ProviderKind kind) const {
-    return pageText_.GetCriteriaRuntimeText(kind);
-  }
-  std::string GetI18NFieldnamesRuntimeText(ProviderKind kind) const {
-    return pageText_.GetI18NFieldnamesRuntimeText(kind);
-  }
-  std::string GetI18NFieldValuesRuntimeText(ProviderKind kind) const {
-    return pageText_.GetI18NFieldValuesRuntimeText(kind);
-  }
-  std::string GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const {
-    return pageText_.GetLinkedReturnFieldsRuntimeText(kind);
-  }
-  std::string GetLinkedFieldsRuntimeText(ProviderKind kind) const {
-    return pageText_.GetLinkedFieldsRuntimeText(kind);
-  }
-  // ==== end of page text generation ====
-
-  // ==== Translation maintenance: the I18N lists and their dialogs (dtc/I18NTab.cpp) ====
- public:
-  void DRAVI18NFieldnamesList_Click() { i18nTab_.FieldnamesList_Click(ProviderKind::DRAV); }
-  void EAII18NFieldnamesList_Click() { i18nTab_.FieldnamesList_Click(ProviderKind::EAI); }
-  void DRAVI18NFieldValuesList_Click() { i18nTab_.FieldValuesList_Click(ProviderKind::DRAV); }
-  void EAII18NFieldValuesList_Click() { i18nTab_.FieldValuesList_Click(ProviderKind::EAI); }
-  bool FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
-                                  const std::string& fieldName, bool* failed = nullptr) {
-    return i18nTab_.FieldnameTranslationExists(providerName, kind, fieldName, failed);
-  }
-  void AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
-                               const std::string& fieldName) {
-    i18nTab_.AddFieldnameTranslation(providerName, kind, fieldName);
-  }
-  void ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
-                                  const std::string& fieldName) {
-    i18nTab_.ShowFieldValueTranslations(providerName, kind, fieldName);
-  }
-  i18n::TranslationDialogs& TranslationDialogs() { return i18nTab_.TranslationDialogs(); }
-  // ==== end of translation maintenance ====
-  // ==== Provider tabs (dtc/ProviderTab.cpp) and the criterion dialog (dtc/CriteriumDialog.cpp) ====
- public:
-  // The handlers of the DRAV and EAI tabs, by kind (ProviderKind DRAV or EAI); the trap shows them
-  // under their kind's procedure names ("DRAVAddField_Click", ...).
+  // ---- provider tabs (dtc/ProviderTab.h) and the criterion dialog (dtc/CriteriumDialog.h) ----
   void AddField_Click(ProviderKind kind) { providerTabs_[kind].AddField_Click(); }
   void FieldsList_DblClick(ProviderKind kind) { providerTabs_[kind].FieldsList_DblClick(); }
   void RemoveField_Click(ProviderKind kind) { providerTabs_[kind].RemoveField_Click(); }
@@ -309,23 +212,105 @@ class HeaderDTC {
     providerTabs_[kind].CriteriaGridEdit(row, column, KeyAscii);
   }
   static bool ScrollBarShown(const platform::FlexGrid& grid) { return dtc::ScrollBarShown(grid); }
-
   // Opens the criterion dialog for `row` of the kind's grid (kind 1 EAI, 2 DRAV) and waits until it
   // closes; OK reports through SetKeyValue. `valueKind` Empty counts as CONSTANT.
   void ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const std::string& value,
                            const std::string& body, const platform::Variant& valueKind);
 
-  using CriteriaEditorRows = ProviderTab::CriteriaEditorRows;
-  const CriteriaEditorRows& CriteriaEditors(ProviderKind kind) const {
-    return providerTabs_[kind].EditorRows();
+  // ---- link tabs (dtc/LinkTab.h) ----
+  void LinkedDataProvidersCombo_Click(ProviderKind kind) { linkTabs_[kind].LinkedDataProvidersCombo_Click(); }
+  void DeleteLinkCommand_Click(ProviderKind kind) { linkTabs_[kind].DeleteLinkCommand_Click(); }
+  void AddLinkedField_Click(ProviderKind kind) { linkTabs_[kind].AddLinkedField_Click(); }
+  void LinkedFieldsList_DblClick(ProviderKind kind) { linkTabs_[kind].LinkedFieldsList_DblClick(); }
+  void RemoveLinkedField_Click(ProviderKind kind) { linkTabs_[kind].RemoveLinkedField_Click(); }
+  void MoveUpLinkedField_Click(ProviderKind kind) { linkTabs_[kind].MoveUpLinkedField_Click(); }
+  void MoveDownLinkedField_Click(ProviderKind kind) { linkTabs_[kind].MoveDownLinkedField_Click(); }
+  void AddLink_Click(ProviderKind kind) { linkTabs_[kind].AddLink_Click(); }
+  void RemoveLink_Click(ProviderKind kind) { linkTabs_[kind].RemoveLink_Click(); }
+  void LinksGrid_Click(ProviderKind kind) { linkTabs_[kind].LinksGrid_Click(); }
+  void LinksGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    linkTabs_[kind].LinksGrid_KeyPress(KeyAscii);
+  }
+  void LinksGrid_EnterCell(ProviderKind kind) { linkTabs_[kind].LinksGrid_EnterCell(); }
+  void LinksGrid_GotFocus(ProviderKind kind) { linkTabs_[kind].LinksGrid_GotFocus(); }
+  void FromLinkFieldsCombo_Click(ProviderKind kind) { linkTabs_[kind].FromLinkFieldsCombo_Click(); }
+  void FromLinkFieldsCombo_LostFocus(ProviderKind kind) { linkTabs_[kind].FromLinkFieldsCombo_LostFocus(); }
+  void ToLinkFieldsCombo_Click(ProviderKind kind) { linkTabs_[kind].ToLinkFieldsCombo_Click(); }
+  void ToLinkFieldsCombo_LostFocus(ProviderKind kind) { linkTabs_[kind].ToLinkFieldsCombo_LostFocus(); }
+  void ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    linkTabs_[kind].ToLinkFieldsCombo_KeyPress(KeyAscii);
+  }
+
+  // ---- I18N tab and the translation dialogs (dtc/I18NTab.h) ----
+  void DRAVI18NFieldnamesList_Click() { i18nTab_.FieldnamesList_Click(ProviderKind::DRAV); }
+  void EAII18NFieldnamesList_Click() { i18nTab_.FieldnamesList_Click(ProviderKind::EAI); }
+  void DRAVI18NFieldValuesList_Click() { i18nTab_.FieldValuesList_Click(ProviderKind::DRAV); }
+  void EAII18NFieldValuesList_Click() { i18nTab_.FieldValuesList_Click(ProviderKind::EAI); }
+  bool FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
+                                  const std::string& fieldName, bool* failed = nullptr) {
+    return i18nTab_.FieldnameTranslationExists(providerName, kind, fieldName, failed);
+  }
+  void AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
+                               const std::string& fieldName) {
+    i18nTab_.AddFieldnameTranslation(providerName, kind, fieldName);
+  }
+  void ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
+                                  const std::string& fieldName) {
+    i18nTab_.ShowFieldValueTranslations(providerName, kind, fieldName);
+  }
+  i18n::TranslationDialogs& TranslationDialogs() { return i18nTab_.TranslationDialogs(); }
+
+  // ---- page text and the design-time control site (dtc/PageText.h) ----
+  void SetDesignTimeControlSite(std::shared_ptr<platform::DesignTimeControlSite> site) {
+    pageText_.SetDesignTimeControlSite(std::move(site));
+  }
+  const std::shared_ptr<platform::DesignTimeControlSite>& DesignTimeControlSite() const noexcept {
+    return pageText_.DesignTimeControlSite();
+  }
+  // The bool form returns false when a failure ended the request (the text is then incomplete).
+  std::string GetRuntimeText() const {
+    std::string text;
+    pageText_.GetRuntimeText(text);
+    return text;
+  }
+  bool GetRuntimeText(std::string& text) const { return pageText_.GetRuntimeText(text); }
+  std::string GetRelativePathRoot() const { return pageText_.GetRelativePathRoot(); }
+  std::string GetInstallDir() const { return pageText_.GetInstallDir(); }
+  std::string GetKeyFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetKeyFieldsRuntimeText(kind);
+  }
+  std::string GetReturnFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetReturnFieldsRuntimeText(kind);
+  }
+  std::string GetCriteriaRuntimeText(ProviderKind kind) const {
+    return pageText_.GetCriteriaRuntimeText(kind);
+  }
+  std::string GetI18NFieldnamesRuntimeText(ProviderKind kind) const {
+    return pageText_.GetI18NFieldnamesRuntimeText(kind);
+  }
+  std::string GetI18NFieldValuesRuntimeText(ProviderKind kind) const {
+    return pageText_.GetI18NFieldValuesRuntimeText(kind);
+  }
+  std::string GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetLinkedReturnFieldsRuntimeText(kind);
+  }
+  std::string GetLinkedFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetLinkedFieldsRuntimeText(kind);
   }
 
  private:
+  friend class PropertyTable;
+
+  void SaveConfiguration(platform::PropertyBag& bag);
+  void LoadConfiguration(platform::PropertyBag& bag);
+
+  // The parts, in the order they are made: each part's constructor connects its controls' events.
+  ControlContext context_;
   PerKind<ProviderTab> providerTabs_;
   PerKind<LinkTab> linkTabs_;
   I18NTab i18nTab_;
   PageTextBuilder pageText_;
-  // ==== end of provider tabs and the criterion dialog ====
+  GeneralTab generalTab_;
 };
 
 }  // namespace dtc
