@@ -78,32 +78,34 @@ i18n::TranslationDialogs& I18NTab::TranslationDialogs() {
 }
 
 void I18NTab::FieldnamesList_Click(ProviderKind kind) {
-  const std::string prefix(KindPrefix(kind));
-  const platform::ListBox& list = control_.ui.Side(kind).I18NFieldnamesList;
-  RunTrapped(control_.Boxes(), prefix + "I18NFieldnamesList_Click", [&] {
-    if (!list.Visible()) return;
-    const std::string* entry = TickedEntry(list);
-    if (entry == nullptr) return;
-    const std::string fieldName = FieldnameOf(*entry, kind);
-    bool failed = false;
-    if (!FieldnameTranslationExists(control_.currentDataProvider, BISType(kind), fieldName, &failed) &&
-        !failed) {
-      AddFieldnameTranslation(control_.currentDataProvider, BISType(kind), fieldName);
-    }
-  });
-  control_.NotifyChanged(prefix + "ReturnFields");
+  ListClick(
+      kind, control_.ui.Side(kind).I18NFieldnamesList, "I18NFieldnamesList_Click",
+      [&](const std::string& fieldName) {
+        bool failed = false;
+        if (!FieldnameTranslationExists(control_.currentDataProvider, BISType(kind), fieldName, &failed) &&
+            !failed) {
+          AddFieldnameTranslation(control_.currentDataProvider, BISType(kind), fieldName);
+        }
+      });
 }
 
 void I18NTab::FieldValuesList_Click(ProviderKind kind) {
-  const std::string prefix(KindPrefix(kind));
-  const platform::ListBox& list = control_.ui.Side(kind).I18NFieldValuesList;
-  RunTrapped(control_.Boxes(), prefix + "I18NFieldValuesList_Click", [&] {
+  ListClick(kind, control_.ui.Side(kind).I18NFieldValuesList, "I18NFieldValuesList_Click",
+            [&](const std::string& fieldName) {
+              ShowFieldValueTranslations(control_.currentDataProvider, BISType(kind), fieldName);
+            });
+}
+
+void I18NTab::ListClick(ProviderKind kind, const platform::ListBox& list, std::string_view procedure,
+                        const std::function<void(const std::string& fieldName)>& maintain) {
+  const KindVariation& variation = Variation(kind);
+  RunTrapped(control_.Boxes(), variation.Procedure(procedure), [&] {
     if (!list.Visible()) return;
     const std::string* entry = TickedEntry(list);
     if (entry == nullptr) return;
-    ShowFieldValueTranslations(control_.currentDataProvider, BISType(kind), FieldnameOf(*entry, kind));
+    maintain(FieldnameOf(*entry, kind));
   });
-  control_.NotifyChanged(prefix + "ReturnFields");
+  control_.NotifyChanged(std::string(variation.prefix) + "ReturnFields");
 }
 
 bool I18NTab::FieldnameTranslationExists(const std::string& providerName, const std::string& kind,

@@ -5,8 +5,10 @@
 // table (dtc/ProviderKinds.h) gives the field separator and the kind's name in the database.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "dtc/ControlContext.h"
 #include "dtc/ProviderKinds.h"
@@ -49,6 +51,11 @@ class I18NTab {
   i18n::TranslationDialogs& TranslationDialogs();
 
  private:
+  // A click on `list`, the kind's list: under the trap named `procedure` (after the kind's prefix),
+  // `maintain` gets the ticked entry's field name; the kind's return fields are reported as changed.
+  void ListClick(ProviderKind kind, const platform::ListBox& list, std::string_view procedure,
+                 const std::function<void(const std::string& fieldName)>& maintain);
+
   ControlContext& control_;
   std::shared_ptr<i18n::TranslationDialogs> dialogs_;
 };

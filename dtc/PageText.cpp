@@ -111,10 +111,6 @@ std::string ReturnFieldLines(const ListBox& list, ProviderKind kind, std::string
   return text;
 }
 
-bool OnlySpaces(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 }  // namespace
 
 bool PageTextBuilder::GetRuntimeText(std::string& text) const {
@@ -310,8 +306,9 @@ std::string PageTextBuilder::GetCriteriaRuntimeText(ProviderKind kind) const {
     } else if (op == ">=") {
       code = "2";
     } else {
-      control_.Boxes().Show(OnlySpaces(op) ? "Specify operator on criterion " + rowNumber
-                                           : "Unknown operator '" + op + "' on criterion " + rowNumber);
+      control_.Boxes().Show(TrimSpaces(op).empty()
+                                ? "Specify operator on criterion " + rowNumber
+                                : "Unknown operator '" + op + "' on criterion " + rowNumber);
       continue;  // no line: see the decision at the top of this file
     }
 
