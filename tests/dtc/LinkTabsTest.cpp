@@ -15,7 +15,7 @@ class LinkTabsTest : public ControlTest {
   LinkTabsTest() : control(NewControl()), ui(control->Editor()) {}
 
   static EditorTab TabOf(ProviderKind kind) {
-    return KindPrefix(kind) == "DRAV" ? kDRAVLinkTab : kEAILinkTab;
+    return IsDRAVSide(kind) ? kDRAVLinkTab : kEAILinkTab;
   }
 
   // The designer shows the link tab of `kind` and picks `provider` in its linked-provider combo.
