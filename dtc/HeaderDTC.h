@@ -27,6 +27,12 @@
 //
 // The public properties (the control's type library) are reached by name through GetProperty and
 // LetProperty; every Let reports the change to the container under the property's own name.
+//
+// The control is made of parts, each holding its own tab's state: the General tab, one provider tab
+// and one link tab per kind, the I18N tab and the page-text builder, which share a ControlContext
+// (the services, the editor and the members above). HeaderDTC keeps start-up and the tab protocol,
+// persistence, the public properties and SetKeyValue, and names every procedure of the editor, each
+// handing over to its part. Where DRAV and EAI differ, the kind table (dtc/ProviderKinds.h) says how.
 #pragma once
 
 #include <cstdint>
