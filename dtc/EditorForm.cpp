@@ -1,5 +1,7 @@
 #include "dtc/EditorForm.h"
 
+#include "dtc/ProviderKinds.h"
+
 namespace dtc {
 namespace {
 

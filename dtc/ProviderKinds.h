@@ -1,12 +1,13 @@
-// The two provider kinds, DRAV and EAI, and every way the control treats them differently.
+// The kind table: every way the control treats its two provider kinds, DRAV and EAI, differently.
 //
 // The control carries its provider-kind parts twice: per kind a provider tab, a link tab and two I18N
 // lists, whose controls, procedures, public properties and stored names carry the kind's prefix.
 // Each part is written once and reads its kind's row of the table below where the kinds differ;
 // no other code asks which kind it serves. The rows differ in:
 //
-//   names       the prefix "DRAV" / "EAI" of controls, procedures, properties and stored names; the
-//               link tabs' move buttons ("DRAVMoveUpLinkdFieldCommand" / "EAIMoveUpLinkedField")
+//   names       the prefix "DRAV" / "EAI" of controls, procedures, properties and stored names (the
+//               kind's name, dtc/Types.h, which hosts share); the link tabs' move buttons
+//               ("DRAVMoveUpLinkdFieldCommand" / "EAIMoveUpLinkedField")
 //   components  the data-provider source the kind's metadata comes from
 //   field items DRAV "<number> - <name>" (numbers padded to one width), EAI "<object>.<field>"; the
 //               provider tab reads EAI fields for the provider combo's text, DRAV ones for the
@@ -18,31 +19,20 @@
 //               write back
 //   layout      where the kind's lists sit on the I18N tab
 //
-// ProviderKind codes: 2 DRAV and 1 EAI name the provider tabs (and SetKeyValue's iTab), 5 DRAV Link
-// and 4 EAI Link the link tabs; each code is its tab's index on SSTab1, and a kind's row serves both
-// of its codes.
+// A kind's row serves both of its codes (the provider tab's and the link tab's). The rows name the
+// control's own functions, so this header is the control's alone: hosts include dtc/Types.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "dtc/Types.h"
 #include "platform/Com.h"
 #include "platform/DataProviders.h"
 #include "platform/Forms.h"
 
 namespace dtc {
-
-// The side an operation works on.
-enum class ProviderKind : std::int16_t { EAI = 1, DRAV = 2, EAILink = 4, DRAVLink = 5 };
-
-// The two provider kinds that own controls, in the order the control walks them.
-inline constexpr ProviderKind kProviderKinds[] = {ProviderKind::DRAV, ProviderKind::EAI};
-
-// True for the DRAV side's codes (2 and 5), false for the EAI side's (1 and 4).
-constexpr bool IsDRAVSide(ProviderKind kind) {
-  return kind == ProviderKind::DRAV || kind == ProviderKind::DRAVLink;
-}
 
 // The metadata object of a new data-provider source of the kind.
 using NewProviderMetadata = platform::ComPtr<platform::IProviderMetadata>(platform::ComponentCreator*);
@@ -100,7 +90,7 @@ inline constexpr KindVariation kDRAVKind{
     .kind = ProviderKind::DRAV,
     .linkKind = ProviderKind::DRAVLink,
     .twin = ProviderKind::EAI,
-    .prefix = "DRAV",
+    .prefix = KindPrefix(ProviderKind::DRAV),
     .newMetadata = &NewDRAVProviderMetadata,
     .addFieldItems = &AddDRAVFieldItems,
     .fieldSeparator = " - ",
@@ -122,7 +112,7 @@ inline constexpr KindVariation kEAIKind{
     .kind = ProviderKind::EAI,
     .linkKind = ProviderKind::EAILink,
     .twin = ProviderKind::DRAV,
-    .prefix = "EAI",
+    .prefix = KindPrefix(ProviderKind::EAI),
     .newMetadata = &NewEAIProviderMetadata,
     .addFieldItems = &AddEAIFieldItems,
     .fieldSeparator = ".",
@@ -143,11 +133,6 @@ inline constexpr KindVariation kEAIKind{
 // The row of `kind` (either of its codes).
 constexpr const KindVariation& Variation(ProviderKind kind) {
   return IsDRAVSide(kind) ? kDRAVKind : kEAIKind;
-}
-
-// "DRAV" for the DRAV sides (2 and 5), "EAI" for the EAI sides (1 and 4).
-constexpr std::string_view KindPrefix(ProviderKind kind) {
-  return Variation(kind).prefix;
 }
 
 // One T per kind, reached by either of the kind's codes.
