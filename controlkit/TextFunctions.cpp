@@ -1,10 +1,10 @@
-#include "dtc/TextFunctions.h"
+#include "controlkit/TextFunctions.h"
 
 #include <cstring>
 
 #include "runtime/Error.h"
 
-namespace dtc {
+namespace controlkit {
 namespace {
 
 constexpr char UpperAscii(char c) {
@@ -106,4 +106,4 @@ void ReplaceNoCase(std::string& target, std::string_view find, std::string_view 
   target.swap(result);
 }
 
-}  // namespace dtc
+}  // namespace controlkit

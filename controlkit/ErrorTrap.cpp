@@ -1,8 +1,8 @@
-#include "dtc/ErrorTrap.h"
+#include "controlkit/ErrorTrap.h"
 
 #include <new>
 
-namespace dtc {
+namespace controlkit {
 
 std::string TrapMessage(std::string_view procedure, std::int32_t number, std::string_view description) {
   std::string text = "Error in '";
@@ -25,4 +25,4 @@ void ShowTrappedError(platform::MessageBoxes& boxes, std::string_view procedure)
   }
 }
 
-}  // namespace dtc
+}  // namespace controlkit

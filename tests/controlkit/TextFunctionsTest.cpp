@@ -2,11 +2,11 @@
 
 #include <random>
 
-#include "dtc/TextFunctions.h"
+#include "controlkit/TextFunctions.h"
 #include "support/ErrorNumber.h"
 #include "support/PlainReplace.h"
 
-namespace dtc {
+namespace controlkit {
 namespace {
 
 using testsupport::ErrorNumberOf;
@@ -58,4 +58,4 @@ TEST(TextFunctions, SplitPieceUcaseTrimAndRight) {
 }
 
 }  // namespace
-}  // namespace dtc
+}  // namespace controlkit
