@@ -27,10 +27,10 @@
 #include "Rounds.h"
 #include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTC.h"
-#include "platform/DataProviders.h"
-#include "platform/PropertyBag.h"
+#include "interfaces/DataProviders.h"
 #include "platform/Registry.h"
 #include "platform/testing/ComClassTable.h"
+#include "runtime/PropertyBag.h"
 
 namespace {
 

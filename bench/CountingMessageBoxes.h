@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/MessageBox.h"
+#include "runtime/MessageBox.h"
 
 namespace bench {
 

@@ -22,7 +22,7 @@
 
 #include "Rounds.h"
 #include "ServiceCycles.h"
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 #include "platform/testing/ComClassTable.h"
 #include "service/PaymentBatchWork.h"
 

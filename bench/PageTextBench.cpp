@@ -23,10 +23,10 @@
 #include "Rounds.h"
 #include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTC.h"
-#include "platform/DataProviders.h"
-#include "platform/DesignTimeControlSite.h"
+#include "interfaces/DataProviders.h"
 #include "platform/testing/ComClassTable.h"
 #include "platform/testing/MappedDrives.h"
+#include "runtime/DesignTimeControlSite.h"
 
 namespace {
 

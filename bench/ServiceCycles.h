@@ -22,12 +22,12 @@
 #include "platform/Registry.h"
 #include "platform/Threading.h"
 #include "platform/testing/RecordingEventLog.h"
-#include "platform/testing/RecordingMessageBoxes.h"
 #include "platform/testing/ScriptedConsoleControl.h"
 #include "platform/testing/ScriptedServiceManager.h"
 #include "platform/testing/TestComApartment.h"
 #include "platform/testing/TestMessaging.h"
 #include "platform/testing/VirtualClock.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 #include "service/ServiceModule.h"
 #include "support/TempFolder.h"
 

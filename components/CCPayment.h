@@ -23,8 +23,8 @@
 #include <string>
 #include <string_view>
 
+#include "interfaces/Payment.h"
 #include "platform/Ado.h"
-#include "platform/Payment.h"
 #include "platform/Registry.h"
 
 namespace components {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/DataProviders.h"
+#include "interfaces/DataProviders.h"
 #include "platform/DrivePaths.h"
 
 namespace components {

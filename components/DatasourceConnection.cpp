@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/DatasourceConnection.h"
+#include "interfaces/DatasourceConnection.h"
 #include "platform/Win32Error.h"
 
 namespace components {

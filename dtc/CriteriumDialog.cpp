@@ -11,15 +11,12 @@
 
 #include "dtc/ErrorTrap.h"
 #include "dtc/HeaderDTC.h"
+#include "dtc/TextFunctions.h"
 
 namespace dtc {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-
-bool Blank(std::string_view line) {
-  return line.find_first_not_of(' ') == std::string_view::npos;
-}
 
 }  // namespace
 
@@ -46,7 +43,7 @@ std::string UnpackScriptBody(std::string_view functionText) {
   }
   std::string body;
   for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-    if (!Blank(lines[i])) body.append(lines[i]).append(kCrLf);
+    if (!TrimSpaces(lines[i]).empty()) body.append(lines[i]).append(kCrLf);
   }
   return body;
 }
@@ -190,7 +187,7 @@ void HeaderDTC::ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const s
     dialog.SetValueName(value);
     dialog.SetScriptBody(body);
   }
-  dialog.form.ShowModal(ui_.form);
+  dialog.form.ShowModal(context_.ui.form);
 }
 
 }  // namespace dtc

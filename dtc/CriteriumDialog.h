@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Forms.h"
+#include "runtime/Forms.h"
 
 namespace dtc {
 

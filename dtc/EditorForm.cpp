@@ -1,6 +1,6 @@
 #include "dtc/EditorForm.h"
 
-#include "dtc/LinkTabs.h"
+#include "dtc/ProviderKinds.h"
 
 namespace dtc {
 namespace {
@@ -34,9 +34,10 @@ T& OnTab(T& control, TabControl& tabs, EditorTab tab) {
 }
 
 ProviderControls MakeProviderControls(platform::Form& form, TabControl& tabs, ProviderKind kind) {
-  const std::string p(KindPrefix(kind));
-  const EditorTab own = kind == ProviderKind::DRAV ? kDRAVTab : kEAITab;
-  const EditorTab link = kind == ProviderKind::DRAV ? kDRAVLinkTab : kEAILinkTab;
+  const KindVariation& variation = Variation(kind);
+  const std::string p(variation.prefix);
+  const auto own = static_cast<EditorTab>(variation.kind);
+  const auto link = static_cast<EditorTab>(variation.linkKind);
   auto onTab = [&](auto& control, EditorTab tab) -> decltype(auto) { return OnTab(control, tabs, tab); };
   ProviderControls controls{
       .kind = kind,
@@ -67,10 +68,9 @@ ProviderControls MakeProviderControls(platform::Form& form, TabControl& tabs, Pr
       .RemoveCriteriumCommand = onTab(form.Add<CommandButton>(p + "RemoveCriteriumCommand", "Delete"), own),
 
       .DeleteLinkCommand = onTab(form.Add<CommandButton>(p + "DeleteLinkCommand", "Delete"), link),
-      .MoveUpLinkedField =
-          onTab(form.Add<CommandButton>(p + std::string(LinkTabVariationOf(kind).moveUpName), "/\\"), link),
+      .MoveUpLinkedField = onTab(form.Add<CommandButton>(p + std::string(variation.moveUpName), "/\\"), link),
       .MoveDownLinkedField =
-          onTab(form.Add<CommandButton>(p + std::string(LinkTabVariationOf(kind).moveDownName), "\\/"), link),
+          onTab(form.Add<CommandButton>(p + std::string(variation.moveDownName), "\\/"), link),
       .AddLink = onTab(form.Add<CommandButton>(p + "AddLink", "Add"), link),
       .RemoveLink = onTab(form.Add<CommandButton>(p + "RemoveLink", "Delete"), link),
   };
@@ -109,9 +109,11 @@ void LayOutFieldLists(platform::ListBox& available, platform::CommandButton& add
   down.Move(4860, 1980, 375, kButtonHeight);
 }
 
-void LayOutSide(platform::Form& form, TabControl& tabs, ProviderControls& c, std::int32_t i18nTop) {
-  const EditorTab own = c.kind == ProviderKind::DRAV ? kDRAVTab : kEAITab;
-  const EditorTab link = c.kind == ProviderKind::DRAV ? kDRAVLinkTab : kEAILinkTab;
+void LayOutSide(platform::Form& form, TabControl& tabs, ProviderControls& c) {
+  const KindVariation& variation = Variation(c.kind);
+  const auto own = static_cast<EditorTab>(variation.kind);
+  const auto link = static_cast<EditorTab>(variation.linkKind);
+  const std::int32_t i18nTop = variation.i18nFrameTop;
   const std::string& p = c.prefix;
   Caption(form, tabs, own, p + "DataProviderLabel", "Data provider:", kLabelLeft, 645, 1500);
   c.DataProviderText.Move(kFieldLeft, 600, 3360, 285);
@@ -164,8 +166,8 @@ void LayOut(EditorForm& ui) {
   ui.SaveCommand.Move(4320, 5340, 900, kButtonHeight);
   Caption(form, tabs, kI18NTab, "I18NDataProviderLabel", "Data provider:", kLabelLeft, 645, 1500);
   ui.I18NDataProviderText.Move(kFieldLeft, 600, 3360, 285);
-  LayOutSide(form, tabs, ui.EAI, 1020);
-  LayOutSide(form, tabs, ui.DRAV, 3300);
+  LayOutSide(form, tabs, ui.EAI);
+  LayOutSide(form, tabs, ui.DRAV);
 }
 
 constexpr const char* kTabCaptions[kEditorTabs] = {"General", "EAI", "DRAV", "I18N", "EAI Link", "DRAV Link"};
@@ -204,12 +206,16 @@ EditorForm::EditorForm(platform::FileDialogs* fileDialogs)
   LayOut(*this);
 }
 
+bool ScrollBarShown(const platform::FlexGrid& grid) {
+  return static_cast<std::int64_t>(grid.Rows()) * grid.RowHeightMin() >= grid.Height();
+}
+
 ProviderControls& EditorForm::Side(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? DRAV : EAI;
+  return IsDRAVSide(kind) ? DRAV : EAI;
 }
 
 const ProviderControls& EditorForm::Side(ProviderKind kind) const {
-  return KindPrefix(kind) == "DRAV" ? DRAV : EAI;
+  return IsDRAVSide(kind) ? DRAV : EAI;
 }
 
 }  // namespace dtc

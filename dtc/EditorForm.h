@@ -8,8 +8,8 @@
 #include <string>
 
 #include "dtc/Types.h"
-#include "platform/FileDialog.h"
-#include "platform/Forms.h"
+#include "runtime/FileDialog.h"
+#include "runtime/Forms.h"
 
 namespace dtc {
 
@@ -17,7 +17,7 @@ namespace dtc {
 inline constexpr std::int32_t kCriteriaColumns = 5;  // marker, "Key", operator, "Value", extra
 inline constexpr std::int32_t kLinksColumns = 3;     // marker, "From", "To"
 
-// The tabs of SSTab1.
+// The tabs of SSTab1 (a provider or link tab's index is its ProviderKind code).
 enum EditorTab : std::int16_t {
   kGeneralTab = 0,
   kEAITab = 1,
@@ -27,6 +27,9 @@ enum EditorTab : std::int16_t {
   kDRAVLinkTab = 5,
 };
 inline constexpr std::int32_t kEditorTabs = 6;
+
+// True when the grid's rows no longer fit its height (it shows a vertical scroll bar).
+bool ScrollBarShown(const platform::FlexGrid& grid);
 
 struct ProviderControls {
   ProviderKind kind;

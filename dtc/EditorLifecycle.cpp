@@ -1,149 +1,28 @@
-// HeaderDTC inside the page editor: start-up, the six-tab editor with its save / prepare protocol,
-// and the field lists the tabs obtain from the product's data-provider components.
+// HeaderDTC inside the page editor: start-up and the six-tab editor's save / prepare protocol. The
+// Save and Prepare procedures are the tabs' own (dtc/GeneralTab.cpp, dtc/ProviderTab.cpp,
+// dtc/I18NTab.cpp, dtc/LinkTab.cpp).
 //
-// Every procedure here has the control's error trap except PrepareDRAVLinkTab and
+// Every procedure of the protocol has the control's error trap except PrepareDRAVLinkTab and
 // PrepareEAILinkTab, whose failures reach the trap of SSTab1_Click. A failure inside a Prepare
 // procedure therefore leaves its tab partly filled; PrepareDRAVTab and PrepareEAITab write the
 // provider text first, so they do not try again until the provider changes.
 #include <memory>
-#include <string>
 
 #include "dtc/ErrorTrap.h"
 #include "dtc/HeaderDTC.h"
 
 namespace dtc {
-namespace {
-
-using platform::ComPtr;
-using platform::DictionaryPtr;
-using platform::HRESULT;
-using platform::IProviderMetadata;
-
-// Component failures surface as run-time errors: a class that cannot be created as the platform's
-// error 429 (with the creation failure in the description), a failing call as its HRESULT.
-constexpr std::int32_t kCannotCreateObject = 429;
-
-// Where the "Save" button writes the page text.
-constexpr std::string_view kDebugTextFile = "c:\\temp\\DTC.TXT";
-
-void Check(HRESULT result) {
-  if (platform::Failed(result)) platform::Raise(result, platform::DataProviderResultText(result));
-}
-
-template <class Interface>
-ComPtr<Interface> CreateComponent(platform::ComponentCreator* creator, const platform::GUID& clsid) {
-  ComPtr<Interface> object;
-  const HRESULT result =
-      creator ? creator->CreateInstance(clsid, platform::CLSCTX_ALL, Interface::kIid, object.PutVoid())
-              : platform::hr::REGDB_E_CLASSNOTREG;
-  if (platform::Failed(result)) {
-    platform::Raise(kCannotCreateObject,
-                    "ActiveX component can't create object: " + platform::HResultText(result));
-  }
-  return object;
-}
-
-// The metadata object of a new source of the given kind.
-ComPtr<IProviderMetadata> NewProviderMetadata(platform::ComponentCreator* creator, ProviderKind kind) {
-  ComPtr<IProviderMetadata> metadata;
-  if (KindPrefix(kind) == "DRAV") {
-    Check(CreateComponent<platform::IDRAVProviderSource>(creator, platform::kDRAVProviderSourceClsid)
-              ->get_Metadata(metadata.Put()));
-  } else {
-    Check(CreateComponent<platform::IEAIProviderSource>(creator, platform::kEAIProviderSourceClsid)
-              ->get_Metadata(metadata.Put()));
-  }
-  if (!metadata) platform::Raise(platform::hr::E_POINTER, platform::HResultText(platform::hr::E_POINTER));
-  return metadata;
-}
-
-// DRAV items: the field number padded on the left with spaces to the width of the field count
-// written in decimal, " - ", the name.
-void AddDRAVFieldItems(IProviderMetadata& metadata, const std::string& provider, platform::ItemList& list) {
-  DictionaryPtr fields;
-  Check(metadata.GetFields(provider, std::nullopt, fields));
-  const std::size_t width = std::to_string(fields->Count()).size();
-  for (const auto& [key, name] : *fields) {
-    std::string item(key.size() < width ? width - key.size() : 0, ' ');
-    item.append(key).append(" - ").append(name.ToString());
-    list.AddItem(std::move(item));
-  }
-}
-
-// EAI items: object name, ".", field name, object by object in the map's order.
-void AddEAIFieldItems(IProviderMetadata& metadata, const std::string& objectsOf, const std::string& fieldsOf,
-                      platform::ItemList& list) {
-  DictionaryPtr objects;
-  Check(metadata.GetObjects(objectsOf, objects));
-  for (const auto& entry : *objects) {
-    const std::string object = entry.item.ToString();
-    DictionaryPtr fields;
-    Check(metadata.GetFields(fieldsOf, object, fields));
-    for (const auto& field : *fields) list.AddItem(object + "." + field.item.ToString());
-  }
-}
-
-void AddKeyFields(IProviderMetadata& metadata, const std::string& provider, platform::ItemList& list) {
-  DictionaryPtr keys;
-  Check(metadata.GetKeyFields(provider, keys));
-  for (const auto& entry : *keys) list.AddItem(entry.item.ToString());
-}
-
-void LayOutCriteriaGrid(platform::FlexGrid& grid) {
-  grid.SetRowHeightMin(323);
-  const std::int32_t widths[kCriteriaColumns] = {200, 1800, 550, 2052, 255};
-  for (std::int32_t c = 0; c < kCriteriaColumns; ++c) grid.SetColWidth(c, widths[c]);
-  grid.SetTextMatrix(0, 1, "Key");
-  grid.SetTextMatrix(0, 3, "Value");
-}
-
-// The links grids take the criteria grids' minimum row height: their scroll bar, and the room
-// column 2 leaves for it, come at the sixth row, as on the criteria grids.
-void LayOutLinksGrid(platform::FlexGrid& grid) {
-  grid.SetRowHeightMin(323);
-  const std::int32_t widths[kLinksColumns] = {200, 2315, 2315};
-  for (std::int32_t c = 0; c < kLinksColumns; ++c) grid.SetColWidth(c, widths[c]);
-  grid.SetTextMatrix(0, 1, "From");
-  grid.SetTextMatrix(0, 2, "To");
-}
-
-}  // namespace
-
-void HeaderDTC::ConnectEditorEvents() {
-  ui_.SSTab1.Click.Connect([this](std::int16_t previousTab) { SSTab1_Click(previousTab); });
-  ui_.form.KeyPress.Connect([this](std::int16_t& key) { UserControl_KeyPress(key); });
-  ui_.DataProvidersCombo.Click.Connect([this] { DataProvidersCombo_Click(); });
-  ui_.EnableExtraFiltersCheck.Click.Connect([this] { EnableExtraFiltersCheck_Click(); });
-  ui_.BrowseForIncludeASPCommand.Click.Connect([this] { BrowseForIncludeASPCommand_Click(); });
-  ui_.IncludeASPAddCommand.Click.Connect([this] { IncludeASPAddCommand_Click(); });
-  ui_.IncludeASPDeleteCommand.Click.Connect([this] { IncludeASPDeleteCommand_Click(); });
-  ui_.IncludeASPList.Click.Connect([this] { IncludeASPList_Click(); });
-  ui_.BrowseForXSLFileCommand.Click.Connect([this] { BrowseForXSLFileCommand_Click(); });
-  ui_.SaveCommand.Click.Connect([this] { SaveCommand_Click(); });
-  ConnectProviderTabEvents();
-  ConnectLinkTabEvents();
-  ConnectI18NEvents();
-}
 
 // ---------------------------------------------------------------------------------------------------
 // Start-up
 
 void HeaderDTC::UserControl_Initialize() {
   RunTrapped(MessageBoxes(), "Initialize", [&] {
-    dravEditors_ = GridEditorState{};
-    eaiEditors_ = GridEditorState{};
-    ui_.SSTab1.SetTab(kGeneralTab);
-    for (ProviderKind kind : kProviderKinds) {
-      ProviderControls& side = ui_.Side(kind);
-      side.OperatorsCombo.Clear();
-      for (const char* op : {"==", "<=", ">="}) side.OperatorsCombo.AddItem(op);
-    }
-    for (ProviderKind kind : kProviderKinds) LayOutCriteriaGrid(ui_.Side(kind).CriteriaGrid);
-    for (ProviderKind kind : kProviderKinds) LayOutLinksGrid(ui_.Side(kind).LinksGrid);
-    userDefinedScripts_ = std::make_shared<platform::Dictionary>();
-    dravCriteriaTypes_.RemoveAll();
-    eaiCriteriaTypes_.RemoveAll();
-    ui_.XSLFilenameText.SetText("xsl/Generic.xsl");
+    context_.ui.SSTab1.SetTab(kGeneralTab);
+    for (ProviderKind kind : kProviderKinds) providerTabs_[kind].Start();
+    for (ProviderKind kind : kProviderKinds) linkTabs_[kind].Start();
+    context_.userDefinedScripts = std::make_shared<platform::Dictionary>();
+    context_.ui.XSLFilenameText.SetText("xsl/Generic.xsl");
     PrepareGeneralTab();
   });
 }
@@ -153,7 +32,7 @@ void HeaderDTC::UserControl_Initialize() {
 
 void HeaderDTC::SSTab1_Click(std::int16_t previousTab) {
   RunTrapped(MessageBoxes(), "SSTab1_Click", [&] {
-    const std::int32_t current = ui_.SSTab1.Tab();
+    const std::int32_t current = context_.ui.SSTab1.Tab();
     if (previousTab == current) return;
     switch (previousTab) {
       case kGeneralTab:
@@ -202,179 +81,6 @@ void HeaderDTC::SSTab1_Click(std::int16_t previousTab) {
       default:
         break;
     }
-  });
-}
-
-// Only the General tab has something to save: its provider choice. The controls of the other tabs
-// are the configuration itself.
-void HeaderDTC::SaveGeneralState() {
-  RunTrapped(MessageBoxes(), "SaveGeneralState",
-             [&] { currentDataProvider_ = ui_.DataProvidersCombo.Text(); });
-}
-void HeaderDTC::SaveEAIState() {
-  RunTrapped(MessageBoxes(), "SaveEAIState", [] {});
-}
-void HeaderDTC::SaveDRAVState() {
-  RunTrapped(MessageBoxes(), "SaveDRAVState", [] {});
-}
-void HeaderDTC::SaveI18NState() {
-  RunTrapped(MessageBoxes(), "SaveI18NState", [] {});
-}
-void HeaderDTC::SaveEAILinkState() {
-  RunTrapped(MessageBoxes(), "SaveEAILinkState", [] {});
-}
-void HeaderDTC::SaveDRAVLinkState() {
-  RunTrapped(MessageBoxes(), "SaveDRAVLinkState", [] {});
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Preparing the tabs
-
-// Fills the provider combos once: the catalog is kept as soon as it exists, so only a failure to
-// create it leads to another attempt. Such a later attempt keeps the provider the combo shows (a
-// page's provider kept by load, or one the designer typed): emptying the list would empty the text.
-void HeaderDTC::PrepareGeneralTab() {
-  RunTrapped(MessageBoxes(), "PrepareGeneralTab", [&] {
-    if (dataProviderCatalog_) return;
-    dataProviderCatalog_ = CreateComponent<platform::IDataProviderCatalog>(
-        services_.components, platform::kDataProviderCatalogClsid);
-    std::vector<std::string> names;
-    Check(dataProviderCatalog_->GetDataProviderNames(names));
-    const std::string shown = ui_.DataProvidersCombo.Text();
-    ui_.DataProvidersCombo.Clear();
-    for (const std::string& name : names) {
-      ui_.DataProvidersCombo.AddItem(name);
-      ui_.DRAV.LinkedDataProvidersCombo.AddItem(name);
-      ui_.EAI.LinkedDataProvidersCombo.AddItem(name);
-    }
-    if (!shown.empty()) ui_.DataProvidersCombo.SetText(shown);
-  });
-}
-
-void HeaderDTC::PrepareEAITab() {
-  PrepareProviderTab(ProviderKind::EAI);
-}
-void HeaderDTC::PrepareDRAVTab() {
-  PrepareProviderTab(ProviderKind::DRAV);
-}
-
-void HeaderDTC::PrepareProviderTab(ProviderKind kind) {
-  const std::string procedure = "Prepare" + std::string(KindPrefix(kind)) + "Tab";
-  RunTrapped(MessageBoxes(), procedure, [&] {
-    ProviderControls& side = ui_.Side(kind);
-    if (side.DataProviderText.Text() != currentDataProvider_) {
-      side.DataProviderText.SetText(currentDataProvider_);
-      side.I18NFieldnamesList.Clear();
-      side.I18NFieldValuesList.Clear();
-      side.FieldsList.Clear();
-      side.SelectedFieldsList.Clear();
-      side.CriteriaGrid.Clear();
-      side.CriteriaGrid.SetTextMatrix(0, 1, "Key");
-      side.CriteriaGrid.SetTextMatrix(0, 3, "Value");
-      ComPtr<IProviderMetadata> metadata = NewProviderMetadata(services_.components, kind);
-      if (KindPrefix(kind) == "DRAV") {
-        AddDRAVFieldItems(*metadata.Get(), currentDataProvider_, side.FieldsList);
-      } else {
-        // The EAI fields are read for the provider combo's text, the key fields below for the
-        // current provider; leaving the General tab makes the two the same.
-        AddEAIFieldItems(*metadata.Get(), ui_.DataProvidersCombo.Text(), ui_.DataProvidersCombo.Text(),
-                         side.FieldsList);
-      }
-      side.KeyFieldsCombo.Clear();
-      side.KeyFieldValueText.SetText("");
-      AddKeyFields(*metadata.Get(), currentDataProvider_, side.KeyFieldsCombo);
-    }
-    ApplyFieldButtonRule(kind);
-  });
-}
-
-void HeaderDTC::PrepareI18NTab() {
-  RunTrapped(MessageBoxes(), "PrepareI18NTab", [&] {
-    for (ProviderKind kind : {ProviderKind::EAI, ProviderKind::DRAV}) {
-      ProviderControls& side = ui_.Side(kind);
-      if (side.DataProviderText.Text() != currentDataProvider_) {
-        side.I18NFieldnamesList.Clear();
-        side.I18NFieldValuesList.Clear();
-      }
-    }
-    if (ui_.I18NDataProviderText.Text() != currentDataProvider_) {
-      ui_.I18NDataProviderText.SetText(currentDataProvider_);
-    }
-  });
-}
-
-void HeaderDTC::PrepareEAILinkTab() {
-  PrepareLinkTab(ProviderKind::EAI);
-}
-void HeaderDTC::PrepareDRAVLinkTab() {
-  PrepareLinkTab(ProviderKind::DRAV);
-}
-
-// No trap of its own: a failure reaches SSTab1_Click's.
-void HeaderDTC::PrepareLinkTab(ProviderKind kind) {
-  platform::ComboBox& combo = ui_.Side(kind).LinkedDataProvidersCombo;
-  if (combo.Text() == linkedProviderName_) return;
-  // Every equal item is selected in turn, so the last one stays selected; each selection runs the
-  // combo's own click handling, which finds the provider already in effect.
-  for (std::int32_t i = 0; i < combo.ListCount(); ++i) {
-    if (combo.List(i) == linkedProviderName_) combo.SetListIndex(i);
-  }
-  if (KindPrefix(kind) == "DRAV") {
-    UpdateDRAVLinkTab();
-  } else {
-    UpdateEAILinkTab();
-  }
-}
-
-void HeaderDTC::UpdateEAILinkTab() {
-  UpdateLinkTab(ProviderKind::EAI);
-}
-void HeaderDTC::UpdateDRAVLinkTab() {
-  UpdateLinkTab(ProviderKind::DRAV);
-}
-
-void HeaderDTC::UpdateLinkTab(ProviderKind kind) {
-  const std::string procedure = "Update" + std::string(KindPrefix(kind)) + "LinkTab";
-  RunTrapped(MessageBoxes(), procedure, [&] {
-    if (linkedProviderName_.empty()) return;
-    ProviderControls& side = ui_.Side(kind);
-    side.LinkedFieldsList.Clear();
-    side.SelectedLinkedFieldsList.Clear();
-    side.ToLinkFieldsCombo.Clear();
-    ComPtr<IProviderMetadata> metadata = NewProviderMetadata(services_.components, kind);
-    if (KindPrefix(kind) == "DRAV") {
-      AddDRAVFieldItems(*metadata.Get(), linkedProviderName_, side.LinkedFieldsList);
-    } else {
-      AddEAIFieldItems(*metadata.Get(), linkedProviderName_, linkedProviderName_, side.LinkedFieldsList);
-    }
-    AddKeyFields(*metadata.Get(), linkedProviderName_, side.ToLinkFieldsCombo);
-    ApplyLinkedFieldButtonRule(kind);
-  });
-}
-
-void HeaderDTC::ApplyFieldButtonRule(ProviderKind kind) {
-  ProviderControls& side = ui_.Side(kind);
-  side.RemoveField.SetEnabled(side.SelectedFieldsList.ListCount() > 0);
-  side.AddField.SetEnabled(side.FieldsList.ListCount() > 0);
-}
-
-void HeaderDTC::ApplyLinkedFieldButtonRule(ProviderKind kind) {
-  ProviderControls& side = ui_.Side(kind);
-  side.RemoveLinkedField.SetEnabled(side.SelectedLinkedFieldsList.ListCount() > 0);
-  side.AddLinkedField.SetEnabled(side.LinkedFieldsList.ListCount() > 0);
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Debugging aids
-
-// The file is opened first, so a missing folder ends the click before any page text is made; the
-// text is written whatever the request's own messages said.
-void HeaderDTC::SaveCommand_Click() {
-  RunTrapped(MessageBoxes(), "SaveCommand_Click", [&] {
-    if (services_.files == nullptr) platform::Raise(platform::err::PathNotFound);
-    const std::unique_ptr<platform::TextOutput> file = services_.files->OpenForOutput(kDebugTextFile);
-    file->WriteLine(GetRuntimeText());
-    file->Close();
   });
 }
 

@@ -1,33 +1,40 @@
 #include "dtc/HeaderDTC.h"
 
 #include "dtc/ErrorTrap.h"
+#include "dtc/TextFunctions.h"
 
 namespace dtc {
 namespace {
 
-// Trims leading and trailing spaces (only spaces, as the platform's Trim does).
-std::string TrimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
+// Opens the criterion dialog for a row of the kind's criteria grid.
+ProviderTab::CriteriumDialogOpener CriteriumDialogOpener(HeaderDTC& control, ProviderKind kind) {
+  return [&control, kind](std::int16_t row, const std::string& value, const std::string& body,
+                          const platform::Variant& valueKind) {
+    control.ShowCriteriumDialog(static_cast<std::int16_t>(kind), row, value, body, valueKind);
+  };
 }
 
 }  // namespace
 
 HeaderDTC::HeaderDTC(HeaderDTCServices services)
-    : services_(services),
-      ui_(services.fileDialogs),
-      userDefinedScripts_(std::make_shared<platform::Dictionary>()) {
-  ConnectEditorEvents();
+    : context_(services),
+      providerTabs_{{context_, ProviderKind::DRAV, CriteriumDialogOpener(*this, ProviderKind::DRAV)},
+                    {context_, ProviderKind::EAI, CriteriumDialogOpener(*this, ProviderKind::EAI)}},
+      linkTabs_{{context_, ProviderKind::DRAV}, {context_, ProviderKind::EAI}},
+      i18nTab_(context_),
+      pageText_(context_, providerTabs_),
+      generalTab_(context_, pageText_) {
+  linkTabs_.drav.PairWith(linkTabs_.eai);
+  context_.ui.SSTab1.Click.Connect([this](std::int16_t previousTab) { SSTab1_Click(previousTab); });
+  context_.ui.form.KeyPress.Connect([this](std::int16_t& key) { UserControl_KeyPress(key); });
   UserControl_Initialize();
 }
 
 HeaderDTC::~HeaderDTC() = default;
 
 void HeaderDTC::UserControl_InitProperties() {
-  userDefinedScripts_ = std::make_shared<platform::Dictionary>();
-  nrOfUserDefinedScripts_ = 0;
+  context_.userDefinedScripts = std::make_shared<platform::Dictionary>();
+  context_.nrOfUserDefinedScripts = 0;
 }
 
 bool HeaderDTC::UserControl_ReadProperties(platform::PropertyBag& bag) {
@@ -39,13 +46,13 @@ bool HeaderDTC::UserControl_WriteProperties(platform::PropertyBag& bag) {
 }
 
 void HeaderDTC::LetUserDefinedScripts(platform::DictionaryPtr scripts) {
-  userDefinedScripts_ = std::move(scripts);
-  NotifyChanged("UserDefinedScripts");
+  context_.userDefinedScripts = std::move(scripts);
+  context_.NotifyChanged("UserDefinedScripts");
 }
 
 void HeaderDTC::SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation,
                             std::string& iValue, SpecificationType& iType) {
-  iRepresentation = TrimSpaces(iRepresentation);
+  iRepresentation = std::string(TrimSpaces(iRepresentation));
   const bool eai = iTab == static_cast<std::int16_t>(ProviderKind::EAI);
   const bool drav = iTab == static_cast<std::int16_t>(ProviderKind::DRAV);
 
@@ -55,45 +62,22 @@ void HeaderDTC::SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string&
     types.Add(iRepresentation, platform::Variant(static_cast<std::int32_t>(iType)));
   }
 
-  if (userDefinedScripts_->Exists(iRepresentation)) userDefinedScripts_->Remove(iRepresentation);
-  if (iType == USERSCRIPT) userDefinedScripts_->Add(iRepresentation, platform::Variant(iValue));
+  if (context_.userDefinedScripts->Exists(iRepresentation))
+    context_.userDefinedScripts->Remove(iRepresentation);
+  if (iType == USERSCRIPT) context_.userDefinedScripts->Add(iRepresentation, platform::Variant(iValue));
 
   if (eai || drav) {
     const ProviderKind kind = eai ? ProviderKind::EAI : ProviderKind::DRAV;
-    ui_.Side(kind).CriteriaGrid.SetTextArray(CriteriaCellIndex(iRow, 3), iRepresentation);
-    PrepareProviderTab(kind);
+    context_.ui.Side(kind).CriteriaGrid.SetTextArray(CriteriaCellIndex(iRow, 3), iRepresentation);
+    providerTabs_[kind].Prepare();
   }
 }
 
-std::int32_t HeaderDTC::CriteriaCellIndex(std::int32_t row, std::int32_t column) const {
-  return row * ui_.DRAV.CriteriaGrid.Cols() + column;
-}
-
-std::int32_t HeaderDTC::LinksCellIndex(std::int32_t row, std::int32_t column) const {
-  return row * ui_.DRAV.LinksGrid.Cols() + column;
-}
-
-platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? dravCriteriaTypes_ : eaiCriteriaTypes_;
-}
-
-const platform::Dictionary& HeaderDTC::CriteriaTypes(ProviderKind kind) const {
-  return KindPrefix(kind) == "DRAV" ? dravCriteriaTypes_ : eaiCriteriaTypes_;
-}
-
-void HeaderDTC::DataProvidersCombo_Click() {
-  RunTrapped(MessageBoxes(), "DataProvidersCombo_Click", [&] {
-    const std::string chosen = ui_.DataProvidersCombo.Text();
-    if (chosen != currentDataProvider_) {
-      ui_.DRAV.FromLinkFieldsCombo.Clear();
-      ui_.EAI.FromLinkFieldsCombo.Clear();
-    }
-    currentDataProvider_ = chosen;
-  });
-}
-
-void HeaderDTC::NotifyChanged(std::string_view propertyName) {
-  if (services_.container) services_.container->PropertyChanged(propertyName);
+HeaderDTC::GridEditorState HeaderDTC::GridEditors(ProviderKind kind) {
+  ProviderTab::CriteriaMarks& criteria = providerTabs_[kind].Marks();
+  LinksMarks& links = linkTabs_[kind].Marks();
+  return {criteria.markedRow, criteria.editRow, criteria.valueWarningArmed, links.markedRow, links.editRow,
+          links.fromOpenRow,  links.toOpenRow};
 }
 
 }  // namespace dtc

@@ -27,6 +27,12 @@
 //
 // The public properties (the control's type library) are reached by name through GetProperty and
 // LetProperty; every Let reports the change to the container under the property's own name.
+//
+// The control is made of parts, each holding its own tab's state: the General tab, one provider tab
+// and one link tab per kind, the I18N tab and the page-text builder, which share a ControlContext
+// (the services, the editor and the members above). HeaderDTC keeps start-up and the tab protocol,
+// persistence, the public properties and SetKeyValue, and names every procedure of the editor, each
+// handing over to its part. Where DRAV and EAI differ, the kind table (dtc/ProviderKinds.h) says how.
 #pragma once
 
 #include <cstdint>
@@ -37,42 +43,27 @@
 #include <utility>
 #include <vector>
 
+#include "dtc/ControlContext.h"
 #include "dtc/EditorForm.h"
+#include "dtc/GeneralTab.h"
+#include "dtc/I18NTab.h"
+#include "dtc/LinkTab.h"
+#include "dtc/PageText.h"
+#include "dtc/ProviderTab.h"
 #include "dtc/Types.h"
+#include "interfaces/DataProviders.h"
 #include "platform/Ado.h"
 #include "platform/Com.h"
-#include "platform/ControlContainer.h"
-#include "platform/DataProviders.h"
-#include "platform/DesignTimeControlSite.h"
-#include "platform/Dictionary.h"
-#include "platform/MessageBox.h"
-#include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
-#include "platform/Variant.h"
-
-namespace i18n {
-class TranslationDialogs;
-}  // namespace i18n
+#include "runtime/ControlContainer.h"
+#include "runtime/DesignTimeControlSite.h"
+#include "runtime/Dictionary.h"
+#include "runtime/MessageBox.h"
+#include "runtime/PropertyBag.h"
+#include "runtime/Variant.h"
 
 namespace dtc {
-
-// The platform services a control is created with.
-struct HeaderDTCServices {
-  platform::MessageBoxes& messageBoxes;
-  platform::ControlContainer* container = nullptr;  // none: change notifications go nowhere
-  // Creates the data-provider components (none: they cannot be created, and the tabs stay empty
-  // after the Prepare procedures' messages).
-  platform::ComponentCreator* components = nullptr;
-  platform::FileDialogs* fileDialogs = nullptr;  // none: every file dialog is cancelled
-  // Page text generation: the registry the scripting shell reads the install directory from (none:
-  // no shell object, so the install directory is unknown), and the file system the page template is
-  // read from (none: the template cannot be opened).
-  platform::Registry* registry = nullptr;
-  platform::TextFiles* files = nullptr;
-  // The translation dialogs' ADO objects (none: the ODBC backend, opened at the first I18N operation).
-  platform::ado::DataAccess* dataAccess = nullptr;
-};
 
 // One public property of the type library.
 struct PublicProperty {
@@ -91,7 +82,7 @@ class HeaderDTC {
   HeaderDTC& operator=(const HeaderDTC&) = delete;
   ~HeaderDTC();
 
-  // ---- persistence, called by the container ----
+  // ---- persistence, called by the container (dtc/Persistence.cpp) ----
   // A new control: the script map is created anew. Errors reach the caller.
   void UserControl_InitProperties();
   // Load and save walk the whole configuration; the first error stops them with the message
@@ -99,7 +90,7 @@ class HeaderDTC {
   bool UserControl_ReadProperties(platform::PropertyBag& bag);
   bool UserControl_WriteProperties(platform::PropertyBag& bag);
 
-  // ---- public interface ----
+  // ---- public interface (dtc/PublicProperties.cpp) ----
   static const std::vector<PublicProperty>& PublicProperties();
   // Error 438 for an unknown name, 450 for an index given to a property without one or missing,
   // 383 for a Let of a read-only property, 6 for an index outside its 16-bit range.
@@ -107,7 +98,7 @@ class HeaderDTC {
   void LetProperty(std::string_view name, std::optional<std::int32_t> index, const platform::Variant& value);
 
   // The script map itself (an object property); Let replaces the member by the given map.
-  platform::DictionaryPtr UserDefinedScripts() const { return userDefinedScripts_; }
+  platform::DictionaryPtr UserDefinedScripts() const { return context_.userDefinedScripts; }
   void LetUserDefinedScripts(platform::DictionaryPtr scripts);
 
   // Records a criterion value confirmed in the criterion dialog. `iTab` is a ProviderKind code,
@@ -116,265 +107,216 @@ class HeaderDTC {
                    SpecificationType& iType);
 
   // Linear cell index of a criteria / links grid cell (row * column count + column).
-  std::int32_t CriteriaCellIndex(std::int32_t row, std::int32_t column) const;
-  std::int32_t LinksCellIndex(std::int32_t row, std::int32_t column) const;
+  std::int32_t CriteriaCellIndex(std::int32_t row, std::int32_t column) const {
+    return context_.CriteriaCellIndex(row, column);
+  }
+  std::int32_t LinksCellIndex(std::int32_t row, std::int32_t column) const {
+    return context_.LinksCellIndex(row, column);
+  }
 
   // ---- members and controls ----
-  EditorForm& Editor() noexcept { return ui_; }
-  const EditorForm& Editor() const noexcept { return ui_; }
-  platform::MessageBoxes& MessageBoxes() const noexcept { return services_.messageBoxes; }
+  EditorForm& Editor() noexcept { return context_.ui; }
+  const EditorForm& Editor() const noexcept { return context_.ui; }
+  platform::MessageBoxes& MessageBoxes() const noexcept { return context_.Boxes(); }
 
-  const std::string& CurrentDataProvider() const noexcept { return currentDataProvider_; }
-  const std::string& LinkedProviderName() const noexcept { return linkedProviderName_; }
-  std::int16_t NrOfUserDefinedScripts() const noexcept { return nrOfUserDefinedScripts_; }
-  platform::Dictionary& CriteriaTypes(ProviderKind kind);
-  const platform::Dictionary& CriteriaTypes(ProviderKind kind) const;
+  const std::string& CurrentDataProvider() const noexcept { return context_.currentDataProvider; }
+  const std::string& LinkedProviderName() const noexcept { return context_.linkedProviderName; }
+  std::int16_t NrOfUserDefinedScripts() const noexcept { return context_.nrOfUserDefinedScripts; }
+  // DRAVCriteriaTypes / EAICriteriaTypes, held by the kind's provider tab.
+  platform::Dictionary& CriteriaTypes(ProviderKind kind) { return providerTabs_[kind].CriteriaTypes(); }
+  const platform::Dictionary& CriteriaTypes(ProviderKind kind) const {
+    return providerTabs_[kind].CriteriaTypes();
+  }
+  bool DeletingLink() const noexcept { return context_.deletingLink; }
 
-  // ---- procedures of the editor ----
-  void DataProvidersCombo_Click();
-  // Choosing the linked provider on the DRAV or EAI link tab.
-  void LinkedDataProvidersCombo_Click(ProviderKind kind);
+  // The editing state of one kind's grid editors, reset at start-up: a view of what the kind's
+  // provider tab (criteria) and link tab (links) hold.
+  struct GridEditorState {
+    std::int16_t& criteriaMarkedRow;
+    std::int16_t& criteriaEditRow;
+    bool& valueWarningArmed;
+    std::int16_t& linksMarkedRow;
+    std::int16_t& linksEditRow;
+    // Link tabs: the rows the From and To combos were last opened in; their write-backs go there.
+    std::int32_t& linksFromOpenRow;
+    std::int32_t& linksToOpenRow;
+  };
+  GridEditorState GridEditors(ProviderKind kind);
+  using CriteriaEditorRows = ProviderTab::CriteriaEditorRows;
+  const CriteriaEditorRows& CriteriaEditors(ProviderKind kind) const {
+    return providerTabs_[kind].EditorRows();
+  }
 
-  // ==== Host integration and editor lifecycle (dtc/EditorLifecycle.cpp) ====
+  // ==== The editor's procedures ====
+  // Each tab is a part of its own (the provider and link tabs one per kind); the procedures below
+  // are the editor's names for what the parts do. A procedure taking `kind` serves the tab of that
+  // kind (DRAV or EAI; the link codes 5 and 4 name the same tabs) and the trap shows it under the
+  // kind's name ("DRAVAddField_Click", "EAIMoveUpLinkedField_Click").
+
+  // ---- start-up and the tab protocol (dtc/EditorLifecycle.cpp) ----
   // Start-up: the editor laid out on tab 0, the maps created, the provider combos filled.
   void UserControl_Initialize();
   // The tab protocol: the tab left (`previousTab`) is saved, the tab shown is prepared; nothing runs
-  // when the two are the same.
+  // when the two are the same. PrepareDRAVLinkTab and PrepareEAILinkTab have no trap of their own.
   void SSTab1_Click(std::int16_t previousTab);
-  void SaveGeneralState();
-  void SaveEAIState();
-  void SaveDRAVState();
-  void SaveI18NState();
-  void SaveEAILinkState();
-  void SaveDRAVLinkState();
-  void PrepareGeneralTab();
-  void PrepareEAITab();
-  void PrepareDRAVTab();
-  void PrepareI18NTab();
-  void PrepareEAILinkTab();
-  void PrepareDRAVLinkTab();
-  void UpdateEAILinkTab();
-  void UpdateDRAVLinkTab();
-  // The "Save" button: the page text into "c:\temp\DTC.TXT", for looking at it; nothing is stored.
-  void SaveCommand_Click();
+  void SaveGeneralState() { generalTab_.SaveState(); }
+  void SaveEAIState() { providerTabs_.eai.SaveState(); }
+  void SaveDRAVState() { providerTabs_.drav.SaveState(); }
+  void SaveI18NState() { i18nTab_.SaveState(); }
+  void SaveEAILinkState() { linkTabs_.eai.SaveState(); }
+  void SaveDRAVLinkState() { linkTabs_.drav.SaveState(); }
+  void PrepareGeneralTab() { generalTab_.Prepare(); }
+  void PrepareEAITab() { providerTabs_.eai.Prepare(); }
+  void PrepareDRAVTab() { providerTabs_.drav.Prepare(); }
+  void PrepareI18NTab() { i18nTab_.Prepare(); }
+  void PrepareEAILinkTab() { linkTabs_.eai.Prepare(); }
+  void PrepareDRAVLinkTab() { linkTabs_.drav.Prepare(); }
+  void UpdateEAILinkTab() { linkTabs_.eai.Update(); }
+  void UpdateDRAVLinkTab() { linkTabs_.drav.Update(); }
   // A key typed on the control's own surface.
   void UserControl_KeyPress(std::int16_t& KeyAscii);
 
-  // The editing state of one kind's grid editors, reset at start-up.
-  struct GridEditorState {
-    std::int16_t criteriaMarkedRow = -1;
-    std::int16_t criteriaEditRow = -1;
-    bool valueWarningArmed = true;
-    std::int16_t linksMarkedRow = -1;
-    std::int16_t linksEditRow = -1;
-    // Link tabs: the rows the From and To combos were last opened in; their write-backs go there.
-    std::int32_t linksFromOpenRow = -1;
-    std::int32_t linksToOpenRow = -1;
-  };
-  GridEditorState& GridEditors(ProviderKind kind) {
-    return KindPrefix(kind) == "DRAV" ? dravEditors_ : eaiEditors_;
+  // ---- General tab (dtc/GeneralTab.h) ----
+  void DataProvidersCombo_Click() { generalTab_.DataProvidersCombo_Click(); }
+  void EnableExtraFiltersCheck_Click() { generalTab_.EnableExtraFiltersCheck_Click(); }
+  void BrowseForIncludeASPCommand_Click() { generalTab_.BrowseForIncludeASPCommand_Click(); }
+  void IncludeASPAddCommand_Click() { generalTab_.IncludeASPAddCommand_Click(); }
+  void IncludeASPDeleteCommand_Click() { generalTab_.IncludeASPDeleteCommand_Click(); }
+  void IncludeASPList_Click() { generalTab_.IncludeASPList_Click(); }
+  void BrowseForXSLFileCommand_Click() { generalTab_.BrowseForXSLFileCommand_Click(); }
+  void SaveCommand_Click() { generalTab_.SaveCommand_Click(); }
+
+  // ---- provider tabs (dtc/ProviderTab.h) and the criterion dialog (dtc/CriteriumDialog.h) ----
+  void AddField_Click(ProviderKind kind) { providerTabs_[kind].AddField_Click(); }
+  void FieldsList_DblClick(ProviderKind kind) { providerTabs_[kind].FieldsList_DblClick(); }
+  void RemoveField_Click(ProviderKind kind) { providerTabs_[kind].RemoveField_Click(); }
+  void MoveUpCommand_Click(ProviderKind kind) { providerTabs_[kind].MoveUpCommand_Click(); }
+  void MoveDownCommand_Click(ProviderKind kind) { providerTabs_[kind].MoveDownCommand_Click(); }
+  void AddCriteriumCommand_Click(ProviderKind kind) { providerTabs_[kind].AddCriteriumCommand_Click(); }
+  void RemoveCriteriumCommand_Click(ProviderKind kind) { providerTabs_[kind].RemoveCriteriumCommand_Click(); }
+  void CriteriaGrid_Click(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_Click(); }
+  void CriteriaGrid_DblClick(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_DblClick(); }
+  void CriteriaGrid_EnterCell(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_EnterCell(); }
+  void CriteriaGrid_GotFocus(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_GotFocus(); }
+  void CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    providerTabs_[kind].CriteriaGrid_KeyPress(KeyAscii);
   }
-
-  // ==== General tab (dtc/GeneralTab.cpp) ====
-  void EnableExtraFiltersCheck_Click();
-  void BrowseForIncludeASPCommand_Click();
-  void IncludeASPAddCommand_Click();
-  void IncludeASPDeleteCommand_Click();
-  void IncludeASPList_Click();
-  void BrowseForXSLFileCommand_Click();
-
-  // ==== Link tabs (dtc/LinkTabs.cpp) ====
-  // One implementation serves both link tabs: `kind` names the tab (DRAV or EAI; the link codes 5
-  // and 4 name the same tabs), and the trap names each procedure as that tab's own
-  // ("DRAVAddLink_Click", "EAIMoveUpLinkedField_Click", ...). LinkTabVariation (dtc/LinkTabs.h)
-  // lists where the EAI tab differs. LinkedDataProvidersCombo_Click is declared above.
-  bool DeletingLink() const noexcept { return deletingLink_; }
-  void DeleteLinkCommand_Click(ProviderKind kind);
-  void AddLinkedField_Click(ProviderKind kind);
-  void LinkedFieldsList_DblClick(ProviderKind kind);
-  void RemoveLinkedField_Click(ProviderKind kind);
-  void MoveUpLinkedField_Click(ProviderKind kind);
-  void MoveDownLinkedField_Click(ProviderKind kind);
-  void AddLink_Click(ProviderKind kind);
-  void RemoveLink_Click(ProviderKind kind);
-  void LinksGrid_Click(ProviderKind kind);
-  void LinksGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
-  void LinksGrid_EnterCell(ProviderKind kind);
-  void LinksGrid_GotFocus(ProviderKind kind);
-  void FromLinkFieldsCombo_Click(ProviderKind kind);  // connected where the variation asks for it
-  void FromLinkFieldsCombo_LostFocus(ProviderKind kind);
-  void ToLinkFieldsCombo_Click(ProviderKind kind);
-  void ToLinkFieldsCombo_LostFocus(ProviderKind kind);
-  void ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);  // as above
-
- private:
-  void MoveLinksAsterisk(ProviderKind kind);
-  void LinksGridEdit(ProviderKind kind, std::int16_t KeyAscii);
-  void WriteBackFromCombo(ProviderKind kind);
-  void WriteBackToCombo(ProviderKind kind);
-  void ShowLinkedProvider(ProviderKind kind);
-  void ConnectLinkTabEvents();
-
- public:
-  // ==== end of link tabs ====
-
- private:
-  void PrepareProviderTab(ProviderKind kind);
-  void PrepareLinkTab(ProviderKind kind);
-  void UpdateLinkTab(ProviderKind kind);
-  // Enables the add / remove buttons of one kind's field lists by whether the lists hold items.
-  void ApplyFieldButtonRule(ProviderKind kind);
-  void ApplyLinkedFieldButtonRule(ProviderKind kind);
-  void ConnectEditorEvents();
-
-  GridEditorState dravEditors_;
-  GridEditorState eaiEditors_;
-  // Created by the first PrepareGeneralTab that succeeds in creating it; kept for the control's life.
-  platform::ComPtr<platform::IDataProviderCatalog> dataProviderCatalog_;
-  // ==== end of host integration and General tab ====
-
- private:
-  friend class PropertyTable;
-
-  void NotifyChanged(std::string_view propertyName);
-  void SaveConfiguration(platform::PropertyBag& bag);
-  void LoadConfiguration(platform::PropertyBag& bag);
-
-  HeaderDTCServices services_;
-  EditorForm ui_;
-
-  std::string currentDataProvider_;
-  std::string linkedProviderName_;
-  platform::DictionaryPtr userDefinedScripts_;
-  platform::Dictionary dravCriteriaTypes_;
-  platform::Dictionary eaiCriteriaTypes_;
-  std::int16_t nrOfUserDefinedScripts_ = 0;
-  bool deletingLink_ = false;  // set while a removal of the link runs on both link tabs
-
-  // ==== Page text generation and the design-time control site (dtc/PageText.cpp) ====
- public:
-  // IDesignTimeControl.DesignTimeControlSite: the host's site, used only to locate the edited page.
-  // An empty pointer (the host's nothing) leaves the control without a site.
-  void SetDesignTimeControlSite(std::shared_ptr<platform::DesignTimeControlSite> site) {
-    site_ = std::move(site);
+  void CriteriaGrid_Scroll(ProviderKind kind) { providerTabs_[kind].CriteriaGrid_Scroll(); }
+  void KeyFieldsCombo_LostFocus(ProviderKind kind) { providerTabs_[kind].KeyFieldsCombo_LostFocus(); }
+  void OperatorsCombo_LostFocus(ProviderKind kind) { providerTabs_[kind].OperatorsCombo_LostFocus(); }
+  void KeyFieldValueText_KeyDown(ProviderKind kind, std::int16_t& KeyCode, std::int16_t Shift) {
+    providerTabs_[kind].KeyFieldValueText_KeyDown(KeyCode, Shift);
   }
-  const std::shared_ptr<platform::DesignTimeControlSite>& DesignTimeControlSite() const noexcept {
-    return site_;
+  void KeyFieldValueText_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    providerTabs_[kind].KeyFieldValueText_KeyPress(KeyAscii);
   }
-
-  // IProvideRuntimeText.GetRuntimeText: the page template below the install directory with its
-  // placeholders replaced from the current configuration. A failure that ends the request is shown
-  // as "Error in 'IProvideRuntimeText_GetRuntimeText': <description>(<number>)" and the text holds
-  // what the working text was at that moment; the bool form then returns false.
-  std::string GetRuntimeText() const;
-  bool GetRuntimeText(std::string& text) const;
-
-  // "../" once per folder between the edited page and the site root; empty without a site.
-  std::string GetRelativePathRoot() const;
-  // The install directory from the registry, upper-cased and ending in "\"; empty after the message
-  // "Can not find REGKEY '...'" when it is not there.
-  std::string GetInstallDir() const;
-
-  // The fragments of the page text. Kinds 1 and 2 (EAI, DRAV) for the first five, 4 and 5 (EAI link,
-  // DRAV link) for the last two; another kind is Invalid procedure call or argument (5).
-  std::string GetKeyFieldsRuntimeText(ProviderKind kind) const;
-  std::string GetReturnFieldsRuntimeText(ProviderKind kind) const;
-  std::string GetCriteriaRuntimeText(ProviderKind kind) const;
-  std::string GetI18NFieldnamesRuntimeText(ProviderKind kind) const;
-  std::string GetI18NFieldValuesRuntimeText(ProviderKind kind) const;
-  std::string GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const;
-  std::string GetLinkedFieldsRuntimeText(ProviderKind kind) const;
-
- private:
-  void ReadPageTemplate(std::string& text) const;
-  std::string ExtraIncludesRuntimeText(const std::string& root) const;
-  std::string UserDefinedScriptsRuntimeText() const;
-  std::string I18NRuntimeText(ProviderKind kind, bool values) const;
-
-  std::shared_ptr<platform::DesignTimeControlSite> site_;
-  // ==== end of page text generation ====
-
-  // ==== Translation maintenance: the I18N lists and their dialogs (dtc/I18NTab.cpp) ====
- public:
-  // A click on an I18N list: the ticked entry's field name (the piece after " - " for DRAV, after "."
-  // for EAI) gets its translation checked or maintained; afterwards the kind's return fields are
-  // reported as changed. Nothing but the report happens while the list is hidden.
-  void DRAVI18NFieldnamesList_Click();
-  void EAII18NFieldnamesList_Click();
-  void DRAVI18NFieldValuesList_Click();
-  void EAII18NFieldValuesList_Click();
-  // S1 finds a row. After an error (its message shown) the answer is false and `failed` is set.
-  bool FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
-                                  const std::string& fieldName, bool* failed = nullptr);
-  // The question, and on "Yes" the field-name dialog.
-  void AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
-                               const std::string& fieldName);
-  // The field-value dialog for one field, filled from the database and shown modally.
-  void ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
-                                  const std::string& fieldName);
-  // The single instances of the translation dialogs, created on first use.
-  i18n::TranslationDialogs& TranslationDialogs();
-
- private:
-  void I18NFieldnamesList_Click(ProviderKind kind);
-  void I18NFieldValuesList_Click(ProviderKind kind);
-  void ConnectI18NEvents();
-
-  std::shared_ptr<i18n::TranslationDialogs> translationDialogs_;
-  // ==== end of translation maintenance ====
-  // ==== Provider tabs and the criterion dialog (dtc/ProviderTabs.cpp, dtc/CriteriumDialog.cpp) ====
- public:
-  // The handlers of the DRAV and EAI tabs, one implementation for both kinds (ProviderKind DRAV or
-  // EAI); the trap shows them under their kind's procedure names ("DRAVAddField_Click", ...).
-  void AddField_Click(ProviderKind kind);
-  void FieldsList_DblClick(ProviderKind kind);
-  void RemoveField_Click(ProviderKind kind);
-  void MoveUpCommand_Click(ProviderKind kind);
-  void MoveDownCommand_Click(ProviderKind kind);
-  void AddCriteriumCommand_Click(ProviderKind kind);
-  void RemoveCriteriumCommand_Click(ProviderKind kind);
-  void CriteriaGrid_Click(ProviderKind kind);
-  void CriteriaGrid_DblClick(ProviderKind kind);
-  void CriteriaGrid_EnterCell(ProviderKind kind);
-  void CriteriaGrid_GotFocus(ProviderKind kind);
-  void CriteriaGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
-  void CriteriaGrid_Scroll(ProviderKind kind);
-  void KeyFieldsCombo_LostFocus(ProviderKind kind);
-  void OperatorsCombo_LostFocus(ProviderKind kind);
-  void KeyFieldValueText_KeyDown(ProviderKind kind, std::int16_t& KeyCode, std::int16_t Shift);
-  void KeyFieldValueText_KeyPress(ProviderKind kind, std::int16_t& KeyAscii);
-  void KeyFieldValueText_LostFocus(ProviderKind kind);
-
-  // Marks `row` of the kind's criteria grid ("*", "..."); the row marked before becomes the edit row.
-  void MoveCriteriaAsterisk(ProviderKind kind, std::int16_t row);
-  // Opens the in-place editor of the grid's current cell; KeyAscii 13 opens it on the cell's text.
-  void CriteriaGridEdit(ProviderKind kind, std::int16_t row, std::int16_t column, std::int16_t KeyAscii);
-  // True when the grid's rows no longer fit its height (it shows a vertical scroll bar).
-  static bool ScrollBarShown(const platform::FlexGrid& grid);
-
+  void KeyFieldValueText_LostFocus(ProviderKind kind) { providerTabs_[kind].KeyFieldValueText_LostFocus(); }
+  void MoveCriteriaAsterisk(ProviderKind kind, std::int16_t row) {
+    providerTabs_[kind].MoveCriteriaAsterisk(row);
+  }
+  void CriteriaGridEdit(ProviderKind kind, std::int16_t row, std::int16_t column, std::int16_t KeyAscii) {
+    providerTabs_[kind].CriteriaGridEdit(row, column, KeyAscii);
+  }
+  static bool ScrollBarShown(const platform::FlexGrid& grid) { return dtc::ScrollBarShown(grid); }
   // Opens the criterion dialog for `row` of the kind's grid (kind 1 EAI, 2 DRAV) and waits until it
   // closes; OK reports through SetKeyValue. `valueKind` Empty counts as CONSTANT.
   void ShowCriteriumDialog(std::int16_t kind, std::int16_t row, const std::string& value,
                            const std::string& body, const platform::Variant& valueKind);
 
-  // The row each in-place editor was opened in; its write-back goes there (-1: not opened).
-  struct CriteriaEditorRows {
-    std::int16_t key = -1;
-    std::int16_t op = -1;
-    std::int16_t value = -1;
-  };
-  const CriteriaEditorRows& CriteriaEditors(ProviderKind kind) const {
-    return KindPrefix(kind) == "DRAV" ? dravCriteriaEditors_ : eaiCriteriaEditors_;
+  // ---- link tabs (dtc/LinkTab.h) ----
+  void LinkedDataProvidersCombo_Click(ProviderKind kind) { linkTabs_[kind].LinkedDataProvidersCombo_Click(); }
+  void DeleteLinkCommand_Click(ProviderKind kind) { linkTabs_[kind].DeleteLinkCommand_Click(); }
+  void AddLinkedField_Click(ProviderKind kind) { linkTabs_[kind].AddLinkedField_Click(); }
+  void LinkedFieldsList_DblClick(ProviderKind kind) { linkTabs_[kind].LinkedFieldsList_DblClick(); }
+  void RemoveLinkedField_Click(ProviderKind kind) { linkTabs_[kind].RemoveLinkedField_Click(); }
+  void MoveUpLinkedField_Click(ProviderKind kind) { linkTabs_[kind].MoveUpLinkedField_Click(); }
+  void MoveDownLinkedField_Click(ProviderKind kind) { linkTabs_[kind].MoveDownLinkedField_Click(); }
+  void AddLink_Click(ProviderKind kind) { linkTabs_[kind].AddLink_Click(); }
+  void RemoveLink_Click(ProviderKind kind) { linkTabs_[kind].RemoveLink_Click(); }
+  void LinksGrid_Click(ProviderKind kind) { linkTabs_[kind].LinksGrid_Click(); }
+  void LinksGrid_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    linkTabs_[kind].LinksGrid_KeyPress(KeyAscii);
+  }
+  void LinksGrid_EnterCell(ProviderKind kind) { linkTabs_[kind].LinksGrid_EnterCell(); }
+  void LinksGrid_GotFocus(ProviderKind kind) { linkTabs_[kind].LinksGrid_GotFocus(); }
+  void FromLinkFieldsCombo_Click(ProviderKind kind) { linkTabs_[kind].FromLinkFieldsCombo_Click(); }
+  void FromLinkFieldsCombo_LostFocus(ProviderKind kind) { linkTabs_[kind].FromLinkFieldsCombo_LostFocus(); }
+  void ToLinkFieldsCombo_Click(ProviderKind kind) { linkTabs_[kind].ToLinkFieldsCombo_Click(); }
+  void ToLinkFieldsCombo_LostFocus(ProviderKind kind) { linkTabs_[kind].ToLinkFieldsCombo_LostFocus(); }
+  void ToLinkFieldsCombo_KeyPress(ProviderKind kind, std::int16_t& KeyAscii) {
+    linkTabs_[kind].ToLinkFieldsCombo_KeyPress(KeyAscii);
+  }
+
+  // ---- I18N tab and the translation dialogs (dtc/I18NTab.h) ----
+  void DRAVI18NFieldnamesList_Click() { i18nTab_.FieldnamesList_Click(ProviderKind::DRAV); }
+  void EAII18NFieldnamesList_Click() { i18nTab_.FieldnamesList_Click(ProviderKind::EAI); }
+  void DRAVI18NFieldValuesList_Click() { i18nTab_.FieldValuesList_Click(ProviderKind::DRAV); }
+  void EAII18NFieldValuesList_Click() { i18nTab_.FieldValuesList_Click(ProviderKind::EAI); }
+  bool FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
+                                  const std::string& fieldName, bool* failed = nullptr) {
+    return i18nTab_.FieldnameTranslationExists(providerName, kind, fieldName, failed);
+  }
+  void AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
+                               const std::string& fieldName) {
+    i18nTab_.AddFieldnameTranslation(providerName, kind, fieldName);
+  }
+  void ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
+                                  const std::string& fieldName) {
+    i18nTab_.ShowFieldValueTranslations(providerName, kind, fieldName);
+  }
+  i18n::TranslationDialogs& TranslationDialogs() { return i18nTab_.TranslationDialogs(); }
+
+  // ---- page text and the design-time control site (dtc/PageText.h) ----
+  void SetDesignTimeControlSite(std::shared_ptr<platform::DesignTimeControlSite> site) {
+    pageText_.SetDesignTimeControlSite(std::move(site));
+  }
+  const std::shared_ptr<platform::DesignTimeControlSite>& DesignTimeControlSite() const noexcept {
+    return pageText_.DesignTimeControlSite();
+  }
+  // The bool form returns false when a failure ended the request (the text is then incomplete).
+  std::string GetRuntimeText() const {
+    std::string text;
+    pageText_.GetRuntimeText(text);
+    return text;
+  }
+  bool GetRuntimeText(std::string& text) const { return pageText_.GetRuntimeText(text); }
+  std::string GetRelativePathRoot() const { return pageText_.GetRelativePathRoot(); }
+  std::string GetInstallDir() const { return pageText_.GetInstallDir(); }
+  std::string GetKeyFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetKeyFieldsRuntimeText(kind);
+  }
+  std::string GetReturnFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetReturnFieldsRuntimeText(kind);
+  }
+  std::string GetCriteriaRuntimeText(ProviderKind kind) const {
+    return pageText_.GetCriteriaRuntimeText(kind);
+  }
+  std::string GetI18NFieldnamesRuntimeText(ProviderKind kind) const {
+    return pageText_.GetI18NFieldnamesRuntimeText(kind);
+  }
+  std::string GetI18NFieldValuesRuntimeText(ProviderKind kind) const {
+    return pageText_.GetI18NFieldValuesRuntimeText(kind);
+  }
+  std::string GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetLinkedReturnFieldsRuntimeText(kind);
+  }
+  std::string GetLinkedFieldsRuntimeText(ProviderKind kind) const {
+    return pageText_.GetLinkedFieldsRuntimeText(kind);
   }
 
  private:
-  void ConnectProviderTabEvents();
-  CriteriaEditorRows& CriteriaEditorsOf(ProviderKind kind) {
-    return KindPrefix(kind) == "DRAV" ? dravCriteriaEditors_ : eaiCriteriaEditors_;
-  }
-  CriteriaEditorRows dravCriteriaEditors_;
-  CriteriaEditorRows eaiCriteriaEditors_;
-  // ==== end of provider tabs and the criterion dialog ====
+  friend class PropertyTable;
+
+  void SaveConfiguration(platform::PropertyBag& bag);
+  void LoadConfiguration(platform::PropertyBag& bag);
+
+  // The parts, in the order they are made: each part's constructor connects its controls' events.
+  ControlContext context_;
+  PerKind<ProviderTab> providerTabs_;
+  PerKind<LinkTab> linkTabs_;
+  I18NTab i18nTab_;
+  PageTextBuilder pageText_;
+  GeneralTab generalTab_;
 };
 
 }  // namespace dtc

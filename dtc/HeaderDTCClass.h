@@ -3,8 +3,8 @@
 // only this header and the platform's; they create the control through component creation, which
 // loads libVistelleDTC.so from the path the registry names.
 //
-// The object also answers IHostedControl and IPersistPropertyBag (platform/HostedControl.h), and
-// IDesignTimeControl and IProvideRuntimeText (platform/DesignTimeControl.h).
+// The object also answers IHostedControl and IPersistPropertyBag (interfaces/HostedControl.h), and
+// IDesignTimeControl and IProvideRuntimeText (interfaces/DesignTimeControl.h).
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@
 
 #include "dtc/Types.h"
 #include "platform/Com.h"
-#include "platform/Variant.h"
+#include "runtime/Variant.h"
 
 namespace dtc {
 

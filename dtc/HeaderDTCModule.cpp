@@ -7,8 +7,8 @@
 #include "dtc/ConfigurationDump.h"
 #include "dtc/HeaderDTC.h"
 #include "dtc/HeaderDTCClass.h"
-#include "platform/DesignTimeControl.h"
-#include "platform/HostedControl.h"
+#include "interfaces/DesignTimeControl.h"
+#include "interfaces/HostedControl.h"
 
 namespace dtc {
 namespace {

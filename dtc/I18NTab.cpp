@@ -3,28 +3,26 @@
 //
 // The kind's return fields are reported as changed after every click, also after one that an error
 // ended: the click has changed the selection, which is the configuration, whatever happened next.
+#include "dtc/I18NTab.h"
+
 #include <string>
 #include <string_view>
 
 #include "dtc/ErrorTrap.h"
-#include "dtc/HeaderDTC.h"
+#include "dtc/TextFunctions.h"
 #include "i18n/TranslationDialogs.h"
 
 namespace dtc {
 namespace {
 
 std::string BISType(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? "drav" : "eai";
+  return std::string(Variation(kind).bisType);
 }
 
 // The field name of a list entry: the second piece of the entry split at the kind's separator.
 // An entry without the separator has no second piece: Subscript out of range.
 std::string FieldnameOf(std::string_view entry, ProviderKind kind) {
-  const std::string_view separator = KindPrefix(kind) == "DRAV" ? " - " : ".";
-  const std::size_t first = entry.find(separator);
-  if (first == std::string_view::npos) platform::Raise(platform::err::SubscriptOutOfRange);
-  const std::string_view rest = entry.substr(first + separator.size());
-  return std::string(rest.substr(0, rest.find(separator)));
+  return std::string(SplitPiece(entry, Variation(kind).fieldSeparator, 1));
 }
 
 // The ticked entry at the list's current index, if it is ticked.
@@ -36,71 +34,84 @@ const std::string* TickedEntry(const platform::ListBox& list) {
 
 }  // namespace
 
-void HeaderDTC::ConnectI18NEvents() {
-  ui_.DRAV.I18NFieldnamesList.Click.Connect([this] { DRAVI18NFieldnamesList_Click(); });
-  ui_.EAI.I18NFieldnamesList.Click.Connect([this] { EAII18NFieldnamesList_Click(); });
-  ui_.DRAV.I18NFieldValuesList.Click.Connect([this] { DRAVI18NFieldValuesList_Click(); });
-  ui_.EAI.I18NFieldValuesList.Click.Connect([this] { EAII18NFieldValuesList_Click(); });
+I18NTab::I18NTab(ControlContext& control) : control_(control) {
+  for (ProviderKind kind : kProviderKinds) {
+    ProviderControls& side = control_.ui.Side(kind);
+    side.I18NFieldnamesList.Click.Connect([this, kind] { FieldnamesList_Click(kind); });
+    side.I18NFieldValuesList.Click.Connect([this, kind] { FieldValuesList_Click(kind); });
+  }
 }
 
-i18n::TranslationDialogs& HeaderDTC::TranslationDialogs() {
-  if (!translationDialogs_) {
-    translationDialogs_ = std::make_shared<i18n::TranslationDialogs>(i18n::TranslationServices{
-        .messageBoxes = services_.messageBoxes,
-        .components = services_.components,
-        .dataAccess = services_.dataAccess,
-        .owner = &ui_.form,
+I18NTab::~I18NTab() = default;
+
+void I18NTab::Prepare() {
+  RunTrapped(control_.Boxes(), "PrepareI18NTab", [&] {
+    for (ProviderKind kind : {ProviderKind::EAI, ProviderKind::DRAV}) {
+      ProviderControls& side = control_.ui.Side(kind);
+      if (side.DataProviderText.Text() != control_.currentDataProvider) {
+        side.I18NFieldnamesList.Clear();
+        side.I18NFieldValuesList.Clear();
+      }
+    }
+    if (control_.ui.I18NDataProviderText.Text() != control_.currentDataProvider) {
+      control_.ui.I18NDataProviderText.SetText(control_.currentDataProvider);
+    }
+  });
+}
+
+// Nothing to save: the lists' selections are the configuration.
+void I18NTab::SaveState() {
+  RunTrapped(control_.Boxes(), "SaveI18NState", [] {});
+}
+
+i18n::TranslationDialogs& I18NTab::TranslationDialogs() {
+  if (!dialogs_) {
+    dialogs_ = std::make_shared<i18n::TranslationDialogs>(i18n::TranslationServices{
+        .messageBoxes = control_.services.messageBoxes,
+        .components = control_.services.components,
+        .dataAccess = control_.services.dataAccess,
+        .owner = &control_.ui.form,
         .today = {},
     });
   }
-  return *translationDialogs_;
+  return *dialogs_;
 }
 
-void HeaderDTC::DRAVI18NFieldnamesList_Click() {
-  I18NFieldnamesList_Click(ProviderKind::DRAV);
-}
-void HeaderDTC::EAII18NFieldnamesList_Click() {
-  I18NFieldnamesList_Click(ProviderKind::EAI);
-}
-void HeaderDTC::DRAVI18NFieldValuesList_Click() {
-  I18NFieldValuesList_Click(ProviderKind::DRAV);
-}
-void HeaderDTC::EAII18NFieldValuesList_Click() {
-  I18NFieldValuesList_Click(ProviderKind::EAI);
+void I18NTab::FieldnamesList_Click(ProviderKind kind) {
+  ListClick(
+      kind, control_.ui.Side(kind).I18NFieldnamesList, "I18NFieldnamesList_Click",
+      [&](const std::string& fieldName) {
+        bool failed = false;
+        if (!FieldnameTranslationExists(control_.currentDataProvider, BISType(kind), fieldName, &failed) &&
+            !failed) {
+          AddFieldnameTranslation(control_.currentDataProvider, BISType(kind), fieldName);
+        }
+      });
 }
 
-void HeaderDTC::I18NFieldnamesList_Click(ProviderKind kind) {
-  const std::string prefix(KindPrefix(kind));
-  const platform::ListBox& list = ui_.Side(kind).I18NFieldnamesList;
-  RunTrapped(MessageBoxes(), prefix + "I18NFieldnamesList_Click", [&] {
+void I18NTab::FieldValuesList_Click(ProviderKind kind) {
+  ListClick(kind, control_.ui.Side(kind).I18NFieldValuesList, "I18NFieldValuesList_Click",
+            [&](const std::string& fieldName) {
+              ShowFieldValueTranslations(control_.currentDataProvider, BISType(kind), fieldName);
+            });
+}
+
+void I18NTab::ListClick(ProviderKind kind, const platform::ListBox& list, std::string_view procedure,
+                        const std::function<void(const std::string& fieldName)>& maintain) {
+  const KindVariation& variation = Variation(kind);
+  RunTrapped(control_.Boxes(), variation.Procedure(procedure), [&] {
     if (!list.Visible()) return;
     const std::string* entry = TickedEntry(list);
     if (entry == nullptr) return;
-    const std::string fieldName = FieldnameOf(*entry, kind);
-    bool failed = false;
-    if (!FieldnameTranslationExists(currentDataProvider_, BISType(kind), fieldName, &failed) && !failed) {
-      AddFieldnameTranslation(currentDataProvider_, BISType(kind), fieldName);
-    }
+    maintain(FieldnameOf(*entry, kind));
   });
-  NotifyChanged(prefix + "ReturnFields");
+  control_.NotifyChanged(std::string(variation.prefix) + "ReturnFields");
 }
 
-void HeaderDTC::I18NFieldValuesList_Click(ProviderKind kind) {
-  const std::string prefix(KindPrefix(kind));
-  const platform::ListBox& list = ui_.Side(kind).I18NFieldValuesList;
-  RunTrapped(MessageBoxes(), prefix + "I18NFieldValuesList_Click", [&] {
-    if (!list.Visible()) return;
-    const std::string* entry = TickedEntry(list);
-    if (entry == nullptr) return;
-    ShowFieldValueTranslations(currentDataProvider_, BISType(kind), FieldnameOf(*entry, kind));
-  });
-  NotifyChanged(prefix + "ReturnFields");
-}
-
-bool HeaderDTC::FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
-                                           const std::string& fieldName, bool* failed) {
+bool I18NTab::FieldnameTranslationExists(const std::string& providerName, const std::string& kind,
+                                         const std::string& fieldName, bool* failed) {
   bool exists = false;
-  const bool ran = RunTrapped(MessageBoxes(), "FieldnameTranslationExists", [&] {
+  const bool ran = RunTrapped(control_.Boxes(), "FieldnameTranslationExists", [&] {
     auto db = TranslationDialogs().ConnectThroughComponent();
     exists = db->FieldnameTranslationExists(providerName, kind, fieldName);
     db->Close();
@@ -109,9 +120,9 @@ bool HeaderDTC::FieldnameTranslationExists(const std::string& providerName, cons
   return exists;
 }
 
-void HeaderDTC::AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
-                                        const std::string& fieldName) {
-  RunTrapped(MessageBoxes(), "AddFieldnameTranslation", [&] {
+void I18NTab::AddFieldnameTranslation(const std::string& providerName, const std::string& kind,
+                                      const std::string& fieldName) {
+  RunTrapped(control_.Boxes(), "AddFieldnameTranslation", [&] {
     i18n::AddI18NFieldQuestionDialog& question = TranslationDialogs().Question();
     question.SetFieldname(fieldName);
     question.ShowModal();
@@ -125,9 +136,9 @@ void HeaderDTC::AddFieldnameTranslation(const std::string& providerName, const s
   });
 }
 
-void HeaderDTC::ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
-                                           const std::string& fieldName) {
-  RunTrapped(MessageBoxes(), "ShowFieldValueTranslations", [&] {
+void I18NTab::ShowFieldValueTranslations(const std::string& providerName, const std::string& kind,
+                                         const std::string& fieldName) {
+  RunTrapped(control_.Boxes(), "ShowFieldValueTranslations", [&] {
     i18n::SpecifyI18NFieldValueDialog& dialog = TranslationDialogs().FieldValues();
     dialog.FieldNameText.SetText(fieldName);
     dialog.SetBISType(kind);

@@ -27,10 +27,9 @@
 #include <string>
 #include <vector>
 
-#include "dtc/HeaderDTC.h"
 #include "dtc/TextFunctions.h"
-#include "platform/Error.h"
 #include "platform/ScriptingShell.h"
+#include "runtime/Error.h"
 
 namespace dtc {
 namespace {
@@ -82,7 +81,7 @@ std::string FirstItem(const ComboBox& combo) {
 }
 
 std::string_view FieldSeparator(ProviderKind kind) {
-  return KindPrefix(kind) == "DRAV" ? " - " : ".";
+  return Variation(kind).fieldSeparator;
 }
 
 void AppendQuoted(std::string& text, std::string_view piece) {
@@ -94,7 +93,7 @@ void AppendQuoted(std::string& text, std::string_view piece) {
 // Add lines of a return-field list: the EAI form uses the whole item as key and name, the DRAV form
 // the field number unquoted and the name quoted.
 std::string ReturnFieldLines(const ListBox& list, ProviderKind kind, std::string_view addCall) {
-  const bool dravForm = KindPrefix(kind) == "DRAV";
+  const bool dravForm = Variation(kind).numberedFields;
   std::string text;
   for (const std::string& item : list.Items()) {
     text += addCall;
@@ -112,24 +111,14 @@ std::string ReturnFieldLines(const ListBox& list, ProviderKind kind, std::string
   return text;
 }
 
-bool OnlySpaces(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 }  // namespace
 
-std::string HeaderDTC::GetRuntimeText() const {
-  std::string text;
-  GetRuntimeText(text);
-  return text;
-}
-
-bool HeaderDTC::GetRuntimeText(std::string& text) const {
+bool PageTextBuilder::GetRuntimeText(std::string& text) const {
   text.clear();
   try {
     ReadPageTemplate(text);
 
-    const EditorForm& ui = ui_;
+    const EditorForm& ui = control_.ui;
     const auto step = [&text](std::string_view placeholder, const std::string& replacement) {
       ReplaceNoCase(text, placeholder, replacement);
     };
@@ -159,23 +148,23 @@ bool HeaderDTC::GetRuntimeText(std::string& text) const {
     step("<RETURN_FIELDS_VARNAME>", "mReturnFields");
     step("<LINKED_RETURN_FIELDS_VARNAME>", "mReturnLinkedFields");
     step("<LINKED_FIELDS_VARNAME>", "mLinkedFields");
-    step("<LINKED_DATAPROVIDER>", linkedProviderName_);
+    step("<LINKED_DATAPROVIDER>", control_.linkedProviderName);
     step("<LINKED_DATAPROVIDER_VARNAME>", "lLinkedDataProvider");
     step("<DATAPROVIDER_VARNAME>", "mDataProvider");
     step("<ENABLE_EXTRA_FILTERS>", ui.EnableExtraFiltersCheck.Value() != 0 ? "true" : "false");
     return true;
   } catch (...) {
-    ShowGenerationError(MessageBoxes(), "IProvideRuntimeText_GetRuntimeText");
+    ShowGenerationError(control_.Boxes(), "IProvideRuntimeText_GetRuntimeText");
     return false;
   }
 }
 
 // Appends every line of the template to `text`, each ended by CR LF. The file is closed on every
 // way out; a failure reaches the caller with the lines read so far in `text`.
-void HeaderDTC::ReadPageTemplate(std::string& text) const {
+void PageTextBuilder::ReadPageTemplate(std::string& text) const {
   const std::string path = GetInstallDir() + std::string(kPageTemplatePath);
-  if (services_.files == nullptr) platform::Raise(platform::err::FileNotFound);
-  const std::unique_ptr<platform::TextInput> file = services_.files->OpenForInput(path);
+  if (control_.services.files == nullptr) platform::Raise(platform::err::FileNotFound);
+  const std::unique_ptr<platform::TextInput> file = control_.services.files->OpenForInput(path);
   try {
     while (!file->AtEnd()) {
       text += file->ReadLine();
@@ -192,11 +181,11 @@ void HeaderDTC::ReadPageTemplate(std::string& text) const {
   file->Close();
 }
 
-std::string HeaderDTC::GetInstallDir() const {
+std::string PageTextBuilder::GetInstallDir() const {
   std::string directory;
   try {
-    if (services_.registry != nullptr) {
-      const platform::ScriptingShell shell(*services_.registry);
+    if (control_.services.registry != nullptr) {
+      const platform::ScriptingShell shell(*control_.services.registry);
       directory = UCase(shell.RegRead(kInstallDirRegistryValue).ToString());
     }
   } catch (...) {
@@ -206,13 +195,13 @@ std::string HeaderDTC::GetInstallDir() const {
     if (directory.back() != '\\') directory += '\\';
     return directory;
   }
-  MessageBoxes().Show("Can not find REGKEY '" + std::string(kInstallDirRegistryValue) + "'");
+  control_.Boxes().Show("Can not find REGKEY '" + std::string(kInstallDirRegistryValue) + "'");
   return {};
 }
 
-std::string HeaderDTC::GetRelativePathRoot() const {
+std::string PageTextBuilder::GetRelativePathRoot() const {
   if (!site_) {
-    MessageBoxes().Show("Not running in DevStudio...");
+    control_.Boxes().Show("Not running in DevStudio...");
     return {};
   }
   try {
@@ -232,14 +221,14 @@ std::string HeaderDTC::GetRelativePathRoot() const {
     if (base.empty()) root += "../";
     return root;
   } catch (...) {
-    ShowGenerationError(MessageBoxes(), "GetRelativePathRoot");
+    ShowGenerationError(control_.Boxes(), "GetRelativePathRoot");
     return {};
   }
 }
 
-std::string HeaderDTC::ExtraIncludesRuntimeText(const std::string& root) const {
+std::string PageTextBuilder::ExtraIncludesRuntimeText(const std::string& root) const {
   std::string text;
-  for (const std::string& item : ui_.IncludeASPList.Items()) {
+  for (const std::string& item : control_.ui.IncludeASPList.Items()) {
     text += "<!--#INCLUDE file =\"";
     text += root;
     text += item;
@@ -249,10 +238,11 @@ std::string HeaderDTC::ExtraIncludesRuntimeText(const std::string& root) const {
   return text;
 }
 
-std::string HeaderDTC::UserDefinedScriptsRuntimeText() const {
-  if (!userDefinedScripts_) platform::Raise(kObjectNotSet, "Object variable or With block variable not set");
+std::string PageTextBuilder::UserDefinedScriptsRuntimeText() const {
+  if (!control_.userDefinedScripts)
+    platform::Raise(kObjectNotSet, "Object variable or With block variable not set");
   std::string text;
-  for (const platform::Dictionary::Entry& entry : *userDefinedScripts_) {
+  for (const platform::Dictionary::Entry& entry : *control_.userDefinedScripts) {
     text += entry.item.ToString();
     text += kCrLf;
     text += kCrLf;
@@ -260,12 +250,12 @@ std::string HeaderDTC::UserDefinedScriptsRuntimeText() const {
   return text;
 }
 
-std::string HeaderDTC::GetKeyFieldsRuntimeText(ProviderKind kind) const {
+std::string PageTextBuilder::GetKeyFieldsRuntimeText(ProviderKind kind) const {
   try {
     RequireKind(kind, ProviderKind::EAI, ProviderKind::DRAV);
     std::string text = "Array(";
     bool first = true;
-    for (const std::string& item : ui_.Side(kind).KeyFieldsCombo.Items()) {
+    for (const std::string& item : control_.ui.Side(kind).KeyFieldsCombo.Items()) {
       if (!first) text += ", ";
       first = false;
       AppendQuoted(text, item);
@@ -273,38 +263,38 @@ std::string HeaderDTC::GetKeyFieldsRuntimeText(ProviderKind kind) const {
     text += ")";
     return text;
   } catch (...) {
-    ShowGenerationError(MessageBoxes(), "GetKeyFieldsRuntimeText");
+    ShowGenerationError(control_.Boxes(), "GetKeyFieldsRuntimeText");
     return {};
   }
 }
 
-std::string HeaderDTC::GetReturnFieldsRuntimeText(ProviderKind kind) const {
+std::string PageTextBuilder::GetReturnFieldsRuntimeText(ProviderKind kind) const {
   RequireKind(kind, ProviderKind::EAI, ProviderKind::DRAV);
-  return ReturnFieldLines(ui_.Side(kind).SelectedFieldsList, kind, "<RETURN_FIELDS_VARNAME>.Add ");
+  return ReturnFieldLines(control_.ui.Side(kind).SelectedFieldsList, kind, "<RETURN_FIELDS_VARNAME>.Add ");
 }
 
-std::string HeaderDTC::GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const {
+std::string PageTextBuilder::GetLinkedReturnFieldsRuntimeText(ProviderKind kind) const {
   RequireKind(kind, ProviderKind::EAILink, ProviderKind::DRAVLink);
-  return ReturnFieldLines(ui_.Side(kind).SelectedLinkedFieldsList, kind,
+  return ReturnFieldLines(control_.ui.Side(kind).SelectedLinkedFieldsList, kind,
                           "<LINKED_RETURN_FIELDS_VARNAME>.Add ");
 }
 
-std::string HeaderDTC::GetCriteriaRuntimeText(ProviderKind kind) const {
+std::string PageTextBuilder::GetCriteriaRuntimeText(ProviderKind kind) const {
   RequireKind(kind, ProviderKind::EAI, ProviderKind::DRAV);
-  const FlexGrid& grid = ui_.Side(kind).CriteriaGrid;
-  const platform::Dictionary& valueKinds = CriteriaTypes(kind);
+  const FlexGrid& grid = control_.ui.Side(kind).CriteriaGrid;
+  const platform::Dictionary& valueKinds = providerTabs_[kind].CriteriaTypes();
   const std::string tabName = std::string(KindPrefix(kind)) + " tab";
 
   std::string text;
   for (std::int32_t row = 1; row < grid.Rows(); ++row) {
-    const std::string_view key = TrimSpaces(grid.TextArray(CriteriaCellIndex(row, 1)));
-    const std::string& op = grid.TextArray(CriteriaCellIndex(row, 2));
-    const std::string& value = grid.TextArray(CriteriaCellIndex(row, 3));
+    const std::string_view key = TrimSpaces(grid.TextArray(control_.CriteriaCellIndex(row, 1)));
+    const std::string& op = grid.TextArray(control_.CriteriaCellIndex(row, 2));
+    const std::string& value = grid.TextArray(control_.CriteriaCellIndex(row, 3));
     const std::string rowNumber = std::to_string(row);
 
     if (op.empty() || key.empty() || value.empty()) {
       if (!key.empty())
-        MessageBoxes().Show("Incomplete criterion on line " + rowNumber + " on the " + tabName);
+        control_.Boxes().Show("Incomplete criterion on line " + rowNumber + " on the " + tabName);
       continue;
     }
 
@@ -316,8 +306,9 @@ std::string HeaderDTC::GetCriteriaRuntimeText(ProviderKind kind) const {
     } else if (op == ">=") {
       code = "2";
     } else {
-      MessageBoxes().Show(OnlySpaces(op) ? "Specify operator on criterion " + rowNumber
-                                         : "Unknown operator '" + op + "' on criterion " + rowNumber);
+      control_.Boxes().Show(TrimSpaces(op).empty()
+                                ? "Specify operator on criterion " + rowNumber
+                                : "Unknown operator '" + op + "' on criterion " + rowNumber);
       continue;  // no line: see the decision at the top of this file
     }
 
@@ -342,17 +333,18 @@ std::string HeaderDTC::GetCriteriaRuntimeText(ProviderKind kind) const {
   return text;
 }
 
-std::string HeaderDTC::GetI18NFieldnamesRuntimeText(ProviderKind kind) const {
+std::string PageTextBuilder::GetI18NFieldnamesRuntimeText(ProviderKind kind) const {
   return I18NRuntimeText(kind, false);
 }
 
-std::string HeaderDTC::GetI18NFieldValuesRuntimeText(ProviderKind kind) const {
+std::string PageTextBuilder::GetI18NFieldValuesRuntimeText(ProviderKind kind) const {
   return I18NRuntimeText(kind, true);
 }
 
-std::string HeaderDTC::I18NRuntimeText(ProviderKind kind, bool values) const {
+std::string PageTextBuilder::I18NRuntimeText(ProviderKind kind, bool values) const {
   RequireKind(kind, ProviderKind::EAI, ProviderKind::DRAV);
-  const ListBox& list = values ? ui_.Side(kind).I18NFieldValuesList : ui_.Side(kind).I18NFieldnamesList;
+  const ListBox& list =
+      values ? control_.ui.Side(kind).I18NFieldValuesList : control_.ui.Side(kind).I18NFieldnamesList;
   std::vector<std::int32_t> selected;
   for (std::int32_t i = 0; i < list.ListCount(); ++i) {
     if (list.Selected(i)) selected.push_back(i);
@@ -373,14 +365,14 @@ std::string HeaderDTC::I18NRuntimeText(ProviderKind kind, bool values) const {
   return text;
 }
 
-std::string HeaderDTC::GetLinkedFieldsRuntimeText(ProviderKind kind) const {
+std::string PageTextBuilder::GetLinkedFieldsRuntimeText(ProviderKind kind) const {
   RequireKind(kind, ProviderKind::EAILink, ProviderKind::DRAVLink);
-  const FlexGrid& grid = ui_.Side(kind).LinksGrid;
+  const FlexGrid& grid = control_.ui.Side(kind).LinksGrid;
   std::string text;
   bool first = true;
   for (std::int32_t row = 1; row < grid.Rows(); ++row) {
-    const std::string& from = grid.TextArray(LinksCellIndex(row, 1));
-    const std::string& to = grid.TextArray(LinksCellIndex(row, 2));
+    const std::string& from = grid.TextArray(control_.LinksCellIndex(row, 1));
+    const std::string& to = grid.TextArray(control_.LinksCellIndex(row, 2));
     if (from.empty()) continue;
     text += "<LINKED_FIELDS_VARNAME>.Add ";
     AppendQuoted(text, SplitPiece(from, FieldSeparator(kind), 1));

@@ -238,14 +238,15 @@ const Variant kEmptyText("");
 }  // namespace
 
 void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
-  bag.WriteProperty("EnableExtraFilters", Variant(ui_.EnableExtraFiltersCheck.Value()), Variant(false));
+  bag.WriteProperty("EnableExtraFilters", Variant(context_.ui.EnableExtraFiltersCheck.Value()),
+                    Variant(false));
 
   for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
+    const ProviderControls& s = context_.ui.Side(kind);
     WriteList(bag, Name(s.prefix, "ReturnFields"), s.SelectedFieldsList, kEmptyText);
   }
   for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
+    const ProviderControls& s = context_.ui.Side(kind);
     const platform::FlexGrid& grid = s.CriteriaGrid;
     for (std::int32_t r = 1; r < grid.Rows(); ++r) {
       for (std::int32_t c = 1; c < grid.Cols(); ++c) {
@@ -256,56 +257,59 @@ void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
   }
 
   for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
+    const ProviderControls& s = context_.ui.Side(kind);
     bag.WriteProperty(Name(s.prefix, "CriteriaCount"), Variant(s.CriteriaGrid.Rows()), Variant(0));
   }
   for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
+    const ProviderControls& s = context_.ui.Side(kind);
     bag.WriteProperty(Name(s.prefix, "ReturnFieldCount"), Variant(Count16(s.SelectedFieldsList.ListCount())),
                       Variant(0));
   }
-  bag.WriteProperty("DataProvider", Variant(ui_.DataProvidersCombo.Text()), kEmptyText);
-  WriteCounts(bag, ui_, kAvailableFields, Variant(0));
+  bag.WriteProperty("DataProvider", Variant(context_.ui.DataProvidersCombo.Text()), kEmptyText);
+  WriteCounts(bag, context_.ui, kAvailableFields, Variant(0));
 
-  WriteItems(bag, ui_, kAvailableFields);
-  WriteCounts(bag, ui_, kKeyFields, Variant(0));
-  WriteItems(bag, ui_, kKeyFields);
+  WriteItems(bag, context_.ui, kAvailableFields);
+  WriteCounts(bag, context_.ui, kKeyFields, Variant(0));
+  WriteItems(bag, context_.ui, kKeyFields);
 
-  bag.WriteProperty("NrOfUserDefinedScripts", Variant(userDefinedScripts_->Count()), Variant(0));
-  bag.WriteProperty("NrOfExtraIncludes", Variant(Count16(ui_.IncludeASPList.ListCount())), Variant(0));
+  bag.WriteProperty("NrOfUserDefinedScripts", Variant(context_.userDefinedScripts->Count()), Variant(0));
+  bag.WriteProperty("NrOfExtraIncludes", Variant(Count16(context_.ui.IncludeASPList.ListCount())),
+                    Variant(0));
 
-  WriteMap(bag, "UserDefinedScript", *userDefinedScripts_, kEmptyText, userDefinedScripts_->Count());
+  WriteMap(bag, "UserDefinedScript", *context_.userDefinedScripts, kEmptyText,
+           context_.userDefinedScripts->Count());
   for (ProviderKind kind : kProviderKinds) {
     WriteMap(bag, Name(KindPrefix(kind), "CriteriaType"), CriteriaTypes(kind), Variant(0),
-             ui_.Side(kind).CriteriaGrid.Rows() - 1);
+             context_.ui.Side(kind).CriteriaGrid.Rows() - 1);
   }
 
-  WriteList(bag, "ExtraIncludes", ui_.IncludeASPList, kText0);
-  bag.WriteProperty("XSLFilename", Variant(ui_.XSLFilenameText.Text()), kText0);
+  WriteList(bag, "ExtraIncludes", context_.ui.IncludeASPList, kText0);
+  bag.WriteProperty("XSLFilename", Variant(context_.ui.XSLFilenameText.Text()), kText0);
 
   for (bool values : {false, true}) {
     for (ProviderKind kind : kProviderKinds) {
-      const ProviderControls& s = ui_.Side(kind);
+      const ProviderControls& s = context_.ui.Side(kind);
       bag.WriteProperty(Name("NrOf", s.prefix, TranslationName(values)),
                         Variant(Count16(TranslationList(s, values).SelCount())), kText0);
     }
     for (ProviderKind kind : kProviderKinds) {
-      const ProviderControls& s = ui_.Side(kind);
+      const ProviderControls& s = context_.ui.Side(kind);
       WriteSelection(bag, Name(s.prefix, TranslationName(values)), TranslationList(s, values));
     }
   }
 
-  bag.WriteProperty("LinkedDataProvider", Variant(ui_.DRAV.LinkedDataProvidersCombo.Text()), kEmptyText);
+  bag.WriteProperty("LinkedDataProvider", Variant(context_.ui.DRAV.LinkedDataProvidersCombo.Text()),
+                    kEmptyText);
 
-  WriteCounts(bag, ui_, kLinkedFields, kText0);
-  WriteItems(bag, ui_, kLinkedFields);
-  WriteCounts(bag, ui_, kSelectedLinkedFields, kText0);
-  WriteItems(bag, ui_, kSelectedLinkedFields, {ProviderKind::EAI, ProviderKind::DRAV});
-  WriteCounts(bag, ui_, kToLinkKeyFields, kText0);
-  WriteItems(bag, ui_, kToLinkKeyFields);
+  WriteCounts(bag, context_.ui, kLinkedFields, kText0);
+  WriteItems(bag, context_.ui, kLinkedFields);
+  WriteCounts(bag, context_.ui, kSelectedLinkedFields, kText0);
+  WriteItems(bag, context_.ui, kSelectedLinkedFields, {ProviderKind::EAI, ProviderKind::DRAV});
+  WriteCounts(bag, context_.ui, kToLinkKeyFields, kText0);
+  WriteItems(bag, context_.ui, kToLinkKeyFields);
 
   for (ProviderKind kind : kProviderKinds) {
-    const ProviderControls& s = ui_.Side(kind);
+    const ProviderControls& s = context_.ui.Side(kind);
     const std::int32_t links = s.LinksGrid.Rows() - 1;
     bag.WriteProperty(Name("NrOfLinked", s.prefix, "Fields"), Variant(links), Variant(1));
     // With the count at its write default nothing tells load how many rows there are; it reads
@@ -321,22 +325,23 @@ void HeaderDTC::SaveConfiguration(PropertyBag& bag) {
 }
 
 void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
-  ui_.EnableExtraFiltersCheck.SetValue(bag.ReadProperty("EnableExtraFilters", Variant(false)).ToInteger());
+  context_.ui.EnableExtraFiltersCheck.SetValue(
+      bag.ReadProperty("EnableExtraFilters", Variant(false)).ToInteger());
 
   UnofferedProviders unoffered(MessageBoxes());
   const std::string provider = bag.ReadProperty("DataProvider", kEmptyText).ToString();
   bool offered = false;
-  for (std::int32_t i = 0; i < ui_.DataProvidersCombo.ListCount(); ++i) {
-    if (ui_.DataProvidersCombo.List(i) != provider) continue;
-    ui_.DataProvidersCombo.SetListIndex(i);
+  for (std::int32_t i = 0; i < context_.ui.DataProvidersCombo.ListCount(); ++i) {
+    if (context_.ui.DataProvidersCombo.List(i) != provider) continue;
+    context_.ui.DataProvidersCombo.SetListIndex(i);
     offered = true;
   }
-  if (!offered && !provider.empty()) unoffered.Keep(ui_.DataProvidersCombo, provider);
-  ui_.DRAV.DataProviderText.SetText(provider);
-  ui_.EAI.DataProviderText.SetText(provider);
+  if (!offered && !provider.empty()) unoffered.Keep(context_.ui.DataProvidersCombo, provider);
+  context_.ui.DRAV.DataProviderText.SetText(provider);
+  context_.ui.EAI.DataProviderText.SetText(provider);
 
   for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& s = ui_.Side(kind);
+    ProviderControls& s = context_.ui.Side(kind);
     const std::int16_t n = bag.ReadProperty(Name(s.prefix, "ReturnFieldCount"), kZero16).ToInteger();
     for (std::int16_t i = 0; i < n; ++i) {
       const std::string field =
@@ -348,9 +353,9 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
     }
   }
 
-  const std::int32_t criteriaColumns = ui_.DRAV.CriteriaGrid.Cols();
+  const std::int32_t criteriaColumns = context_.ui.DRAV.CriteriaGrid.Cols();
   for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& s = ui_.Side(kind);
+    ProviderControls& s = context_.ui.Side(kind);
     const std::int32_t rows = bag.ReadProperty(Name(s.prefix, "CriteriaCount"), Variant(0)).ToLong();
     for (std::int32_t r = 1; r < rows; ++r) {
       if (r > 1) s.CriteriaGrid.AddItem("");
@@ -363,8 +368,8 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
     }
   }
 
-  ReadCountedLists(bag, ui_, kAvailableFields);
-  ReadCountedLists(bag, ui_, kKeyFields);
+  ReadCountedLists(bag, context_.ui, kAvailableFields);
+  ReadCountedLists(bag, context_.ui, kKeyFields);
 
   for (ProviderKind kind : kProviderKinds) {
     const std::string prefix = Name(KindPrefix(kind), "CriteriaType");
@@ -378,44 +383,45 @@ void HeaderDTC::LoadConfiguration(PropertyBag& bag) {
     }
   }
 
-  nrOfUserDefinedScripts_ = bag.ReadProperty("NrOfUserDefinedScripts", kZero16).ToInteger();
-  for (std::int16_t n = 1; n <= nrOfUserDefinedScripts_; ++n) {
+  context_.nrOfUserDefinedScripts = bag.ReadProperty("NrOfUserDefinedScripts", kZero16).ToInteger();
+  for (std::int16_t n = 1; n <= context_.nrOfUserDefinedScripts; ++n) {
     const std::string name = bag.ReadProperty(Name("UserDefinedScript", n), kEmptyText).ToString();
     const std::string text = ReadMapValue(bag, "UserDefinedScript", name, kEmptyText).ToString();
-    userDefinedScripts_->Add(name, Variant(text));
+    context_.userDefinedScripts->Add(name, Variant(text));
   }
 
-  ui_.IncludeASPList.Clear();
+  context_.ui.IncludeASPList.Clear();
   const std::int16_t includes = bag.ReadProperty("NrOfExtraIncludes", kZero16).ToInteger();
   for (std::int16_t i = 0; i < includes; ++i) {
-    ui_.IncludeASPList.AddItem(bag.ReadProperty(Name("ExtraIncludes", i), kText0).ToString());
+    context_.ui.IncludeASPList.AddItem(bag.ReadProperty(Name("ExtraIncludes", i), kText0).ToString());
   }
-  ui_.XSLFilenameText.SetText(bag.ReadProperty("XSLFilename", kText0).ToString());
+  context_.ui.XSLFilenameText.SetText(bag.ReadProperty("XSLFilename", kText0).ToString());
 
   for (bool values : {false, true}) {
     for (ProviderKind kind : kProviderKinds) {
-      const ProviderControls& s = ui_.Side(kind);
+      const ProviderControls& s = context_.ui.Side(kind);
       ReadSelection(bag, Name("NrOf", s.prefix, TranslationName(values)),
                     Name(s.prefix, TranslationName(values)), TranslationList(s, values));
     }
   }
 
-  linkedProviderName_ = bag.ReadProperty("LinkedDataProvider", kEmptyText).ToString();
-  if (!linkedProviderName_.empty()) {
+  context_.linkedProviderName = bag.ReadProperty("LinkedDataProvider", kEmptyText).ToString();
+  if (!context_.linkedProviderName.empty()) {
     for (ProviderKind kind : kProviderKinds) {
-      platform::ComboBox& combo = ui_.Side(kind).LinkedDataProvidersCombo;
-      if (!SelectFirst(combo, linkedProviderName_)) unoffered.Keep(combo, linkedProviderName_);
+      platform::ComboBox& combo = context_.ui.Side(kind).LinkedDataProvidersCombo;
+      if (!SelectFirst(combo, context_.linkedProviderName))
+        unoffered.Keep(combo, context_.linkedProviderName);
     }
   }
 
-  ReadCountedLists(bag, ui_, kLinkedFields);
+  ReadCountedLists(bag, context_.ui, kLinkedFields);
   // DRAV's selected linked fields take their positions, EAI's are appended; both lists start
   // empty, so the two come to the same.
-  ReadCountedLists(bag, ui_, kSelectedLinkedFields);
-  ReadCountedLists(bag, ui_, kToLinkKeyFields);
+  ReadCountedLists(bag, context_.ui, kSelectedLinkedFields);
+  ReadCountedLists(bag, context_.ui, kToLinkKeyFields);
 
   for (ProviderKind kind : kProviderKinds) {
-    ProviderControls& s = ui_.Side(kind);
+    ProviderControls& s = context_.ui.Side(kind);
     const Variant stored = bag.ReadProperty(Name("NrOfLinked", s.prefix, "Fields"));
     const std::int32_t links = stored.IsEmpty() ? 1 : stored.ToLong();
     // The grid has a row more than the links (the entry row); a count at the top of the 32-bit

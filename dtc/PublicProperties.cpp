@@ -16,7 +16,7 @@ namespace dtc {
 class PropertyTable {
  public:
   static void SetScriptCount(HeaderDTC& control, std::int16_t count) {
-    control.nrOfUserDefinedScripts_ = count;
+    control.context_.nrOfUserDefinedScripts = count;
   }
 };
 
@@ -179,7 +179,7 @@ void HeaderDTC::LetProperty(std::string_view name, std::optional<std::int32_t> i
   const Accessor& a = Find(name);
   if (!a.let) platform::Raise(platform::err::PropertyIsReadOnly);
   a.let(*this, CheckIndex(a, index), value);
-  NotifyChanged(a.info.name);
+  context_.NotifyChanged(a.info.name);
 }
 
 }  // namespace dtc

@@ -24,9 +24,9 @@
 #include "StartedControl.h"
 #include "host/EditorActions.h"
 #include "platform/Ado.h"
-#include "platform/Error.h"
-#include "platform/FileDialog.h"
-#include "platform/PropertyBag.h"
+#include "runtime/Error.h"
+#include "runtime/FileDialog.h"
+#include "runtime/PropertyBag.h"
 
 namespace {
 

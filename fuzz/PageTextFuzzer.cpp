@@ -22,7 +22,7 @@
 #include "StartedControl.h"
 #include "dtc/PageText.h"
 #include "dtc/TextFunctions.h"
-#include "platform/DesignTimeControlSite.h"
+#include "runtime/DesignTimeControlSite.h"
 #include "tests/support/PlainReplace.h"
 
 namespace {

@@ -19,7 +19,7 @@
 
 #include "FuzzSupport.h"
 #include "StartedControl.h"
-#include "platform/PropertyBag.h"
+#include "runtime/PropertyBag.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 
 #include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTC.h"
-#include "platform/DataProviders.h"
+#include "interfaces/DataProviders.h"
 #include "platform/Registry.h"
 #include "platform/testing/ComClassTable.h"
 #include "platform/testing/MemoryTextFiles.h"
-#include "platform/testing/RecordingMessageBoxes.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 
 namespace fuzzing {
 

@@ -2,8 +2,9 @@
 
 #include <ostream>
 
-#include "platform/DesignTimeControlSite.h"
-#include "platform/Error.h"
+#include "platform/PropertyBagFile.h"
+#include "runtime/DesignTimeControlSite.h"
+#include "runtime/Error.h"
 
 namespace host {
 

@@ -14,15 +14,15 @@
 #include <string>
 
 #include "dtc/HeaderDTCClass.h"
+#include "interfaces/DesignTimeControl.h"
+#include "interfaces/HostedControl.h"
 #include "platform/Com.h"
-#include "platform/DesignTimeControl.h"
 #include "platform/DrivePaths.h"
-#include "platform/FileDialog.h"
-#include "platform/HostedControl.h"
-#include "platform/MessageBox.h"
-#include "platform/PropertyBag.h"
 #include "platform/Registry.h"
 #include "platform/TextFiles.h"
+#include "runtime/FileDialog.h"
+#include "runtime/MessageBox.h"
+#include "runtime/PropertyBag.h"
 
 namespace host {
 

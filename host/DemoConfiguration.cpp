@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace host {
 namespace {

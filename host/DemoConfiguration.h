@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "dtc/Types.h"
-#include "platform/Forms.h"
-#include "platform/Variant.h"
+#include "runtime/Forms.h"
+#include "runtime/Variant.h"
 
 namespace host {
 

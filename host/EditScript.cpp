@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "host/EditorActions.h"
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace host {
 namespace {

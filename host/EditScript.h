@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "host/ControlHost.h"
-#include "platform/FileDialog.h"
-#include "platform/Forms.h"
+#include "runtime/FileDialog.h"
+#include "runtime/Forms.h"
 
 namespace host {
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Forms.h"
+#include "runtime/Forms.h"
 
 namespace host::actions {
 

@@ -7,7 +7,8 @@
 
 #include "host/EditorActions.h"
 #include "platform/DrivePaths.h"
-#include "platform/Error.h"
+#include "platform/PropertyBagFile.h"
+#include "runtime/Error.h"
 
 namespace host {
 

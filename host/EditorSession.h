@@ -30,9 +30,9 @@
 #include <vector>
 
 #include "host/ControlHost.h"
-#include "platform/FileDialog.h"
-#include "platform/Forms.h"
-#include "platform/MessageBox.h"
+#include "runtime/FileDialog.h"
+#include "runtime/Forms.h"
+#include "runtime/MessageBox.h"
 
 namespace host {
 

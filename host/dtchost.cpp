@@ -38,9 +38,9 @@
 #include "host/EditScript.h"
 #include "host/EditorServer.h"
 #include "host/EditorSession.h"
-#include "platform/DesignTimeControlSite.h"
-#include "platform/PropertyBag.h"
 #include "platform/linux/StopSignals.h"
+#include "runtime/DesignTimeControlSite.h"
+#include "runtime/PropertyBag.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string>
 
-#include "dtc/TextFunctions.h"
+#include "controlkit/TextFunctions.h"
 #include "i18n/TranslationDialogs.h"
 
 namespace i18n {
@@ -345,7 +345,7 @@ bool SpecifyI18NFieldValueDialog::InsertFieldValueTranslation(const std::string&
 // A statement that fails has shown its own procedure's message; OK stops there with the dialog open.
 void SpecifyI18NFieldValueDialog::OKButton_Click() {
   Trapped("OKButton_Click", [&] {
-    const std::string field(dtc::TrimSpaces(FieldNameText.Text()));
+    const std::string field(controlkit::TrimSpaces(FieldNameText.Text()));
     const auto entries = register_.Entries();
     for (const auto& [value, state] : entries) {
       if (state != ValueState::Deleted) continue;

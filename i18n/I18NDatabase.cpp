@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/DatasourceConnection.h"
-#include "platform/Error.h"
+#include "interfaces/DatasourceConnection.h"
+#include "runtime/Error.h"
 
 namespace i18n {
 namespace {

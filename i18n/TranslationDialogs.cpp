@@ -1,7 +1,7 @@
 // The question, the field-name dialog, the new-label dialog and the dialogs' shared services.
 #include "i18n/TranslationDialogs.h"
 
-#include "dtc/ErrorTrap.h"
+#include "controlkit/ErrorTrap.h"
 
 namespace i18n {
 
@@ -18,7 +18,7 @@ platform::MessageBoxes& Dialog::Boxes() const {
 }
 
 bool Dialog::Trapped(std::string_view procedure, const std::function<void()>& body) {
-  return dtc::RunTrapped(Boxes(), procedure, body);
+  return controlkit::RunTrapped(Boxes(), procedure, body);
 }
 
 void Dialog::ShowModal() {

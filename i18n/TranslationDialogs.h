@@ -19,8 +19,8 @@
 #include "i18n/I18NDatabase.h"
 #include "platform/Ado.h"
 #include "platform/Com.h"
-#include "platform/Forms.h"
-#include "platform/MessageBox.h"
+#include "runtime/Forms.h"
+#include "runtime/MessageBox.h"
 
 namespace i18n {
 

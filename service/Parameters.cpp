@@ -65,6 +65,24 @@ std::uint32_t StartArgumentMinutes(std::string_view argument) {
 
 }  // namespace
 
+// ClusterGuard: a REG_SZ connection string; missing or empty, no cluster guard. A value that cannot be
+// read or is not a string is kept as a problem that ends the start.
+void ServiceModule::ReadClusterGuard(platform::Registry& registry, const std::string& path) {
+  platform::RegistryValue value;
+  const long code = registry.QueryValue(platform::RootKey::LocalMachine, path, "ClusterGuard", value);
+  if (code == platform::win32::FileNotFound) return;
+  if (code != platform::win32::Success) {
+    clusterGuardError_ = code;
+    clusterGuardProblem_ = "ClusterGuard could not be read: " + platform::ErrorDescription(code) +
+                           " (error " + std::to_string(code) + ")";
+  } else if (value.type != platform::kRegSz) {
+    clusterGuardError_ = platform::win32::InvalidData;
+    clusterGuardProblem_ = "ClusterGuard has type " + platform::RegistryTypeName(value.type) + ", not REG_SZ";
+  } else {
+    clusterGuardConnection_ = value.AsString();
+  }
+}
+
 void ServiceModule::ReadServiceParameters() {
   const std::string path =
       "SYSTEM\\CurrentControlSet\\Services\\" + LoadServiceString(kIdsShortName) + "\\Parameters";
@@ -72,15 +90,23 @@ void ServiceModule::ReadServiceParameters() {
   storedInterval_ = kDefaultInterval;
   workerCount_ = kDefaultWorkerCount;
   parameterMessages_.clear();
+  clusterGuardConnection_.clear();
+  clusterGuardError_ = platform::win32::Success;
+  clusterGuardProblem_.clear();
   if (const long code = registry.OpenKey(platform::RootKey::LocalMachine, path);
       code != platform::win32::Success) {
-    // No key: the defaults, without a word. A key that could not be looked at is not the same.
+    // No key: the defaults, without a word. A key that could not be looked at is not the same; nor can
+    // it tell whether a cluster guard is wanted, and without one a cycle could pay what another host
+    // pays: the start ends (see PrepareClusterGuard).
     if (code != platform::win32::FileNotFound) {
-      parameterMessages_.push_back("The parameters could not be read: " + platform::ErrorDescription(code) +
-                                   " (error " + std::to_string(code) + "): using the defaults");
+      const std::string failure = platform::ErrorDescription(code) + " (error " + std::to_string(code) + ")";
+      parameterMessages_.push_back("The parameters could not be read: " + failure + ": using the defaults");
+      clusterGuardError_ = code;
+      clusterGuardProblem_ = "ClusterGuard could not be read: " + failure;
     }
     return;
   }
+  ReadClusterGuard(registry, path);
   storedInterval_ =
       ReadNumber(registry, path, "Interval", kDefaultInterval, parameterMessages_).value_or(kDefaultInterval);
   const std::uint32_t threadCount =

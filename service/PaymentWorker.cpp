@@ -1,5 +1,5 @@
 // The payment worker's hand-over: a fresh payment component for one order, its Run, its release.
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 #include "service/PaymentBatchWork.h"
 #include "service/ServiceModule.h"
 #include "service/StringTable.h"
@@ -10,6 +10,7 @@ namespace {
 
 void ReportFailure(ServiceModule& module, int message, const std::string& orderId,
                    platform::HRESULT failure) {
+  module.CountFailedPayment();
   const std::string text = LoadServiceString(message);
   const std::string reason = platform::HResultText(failure);
   if (reason.rfind("Error 0x", 0) == 0) {

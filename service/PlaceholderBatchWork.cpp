@@ -1,5 +1,6 @@
 #include "service/PlaceholderBatchWork.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -33,12 +34,14 @@ PlaceholderBatchWork::PlaceholderBatchWork() : logPath_(Environment("TESSERY_DEM
     if (end > start) orders_.push_back(orders.substr(start, end - start));
     start = end + 1;
   }
-  paymentMilliseconds_ = std::strtol(Environment("TESSERY_DEMO_PAYMENT_MS").c_str(), nullptr, 10);
-  if (paymentMilliseconds_ < 0) paymentMilliseconds_ = 0;
+  paymentMilliseconds_ =
+      std::max(0L, std::strtol(Environment("TESSERY_DEMO_PAYMENT_MS").c_str(), nullptr, 10));
+  queryMilliseconds_ = std::max(0L, std::strtol(Environment("TESSERY_DEMO_QUERY_MS").c_str(), nullptr, 10));
 }
 
 void PlaceholderBatchWork::QueryPendingOrders(ServiceModule& module, OrderList& orders) {
   Log("query " + Now());
+  std::this_thread::sleep_for(std::chrono::milliseconds(queryMilliseconds_));
   for (const std::string& id : orders_) {
     if (!orders.Add(id))
       module.ReportMessage("Order id longer than 34 characters skipped: %.40s", id.c_str());

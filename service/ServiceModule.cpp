@@ -2,6 +2,7 @@
 // handler, the stop and the reporting channel.
 #include "service/ServiceModule.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -147,6 +148,7 @@ void ServiceModule::ServiceMain(const std::vector<std::string>& arguments) {
     ReportMessage("Handler not installed");
     return;
   }
+  keepAliveMs_ = platform_.serviceManager.KeepAliveIntervalMs();
   ReportStatus(platform::svc::kServiceStartPending);
   Run();
   ReportStatus(platform::svc::kServiceStopped);
@@ -201,16 +203,23 @@ void ServiceModule::Run() {
       if (stopRequested_) StartStopWaiter();
     }
     queue_ = queue.get();
-    if (ArmBatchTimer()) {
+    if (const long code = PrepareClusterGuard(); code != platform::win32::Success) {
+      SetExitCode(code);
+    } else if (ArmBatchTimer()) {
       ReportMessage("Service started with interval(minutes): %u", timerPeriod_ / 60000);
       if (serviceMode_) ReportStatus(platform::svc::kServiceRunning);
+      NotifyAlive();
+      ArmKeepAlive();
       platform::Message message;
       while (queue->GetMessage(message) > 0) queue->DispatchMessage(message);
     } else {
       SetExitCode(platform::win32::NotEnoughMemory);
     }
     DisarmBatchTimer();
+    if (keepAliveTimerId_ != 0) queue->KillTimer(keepAliveTimerId_);
+    keepAliveTimerId_ = 0;
     queue_ = nullptr;
+    clusterGuard_.reset();
     EndRun();
   }
   if (joined) platform_.com.Uninitialize();
@@ -273,6 +282,73 @@ void ServiceModule::StopWaiter(platform::EventHandle runGuard, platform::EventHa
   if (result == platform::kWaitObject0 + 1) return;
   // Also when the wait failed: a stop is never lost, and a cycle of this process still ends first.
   platform_.messaging.PostThreadMessage(serviceThreadId_, platform::kWmQuit, 0, 0);
+}
+
+// The cluster guard of the run, when ClusterGuard asks for one. A value that could not be read, is
+// not a string, or names a database other than PostgreSQL ends the start (a failed start under a
+// supervisor) with a message saying why: running without the guard could pay what another host pays.
+// A database that cannot be reached now is reported and the run starts: its cycles are skipped, each
+// reported, until the guard can be taken.
+long ServiceModule::PrepareClusterGuard() {
+  clusterGuard_.reset();
+  skippedForOtherHost_ = 0;
+  if (clusterGuardError_ != platform::win32::Success) {
+    ReportMessage("%s", clusterGuardProblem_.c_str());
+    return clusterGuardError_;
+  }
+  if (clusterGuardConnection_.empty()) return platform::win32::Success;
+  if (platform_.clusterData == nullptr) {
+    ReportMessage("ClusterGuard refused: this program has no data access");
+    return platform::win32::NotSupported;
+  }
+  clusterGuard_ = std::make_unique<ClusterGuard>(*platform_.clusterData, clusterGuardConnection_,
+                                                 ClusterGuard::KeyOf(serviceName_));
+  try {
+    std::string refusal;
+    if (!clusterGuard_->CheckDatabase(refusal)) {
+      ReportMessage("%s", refusal.c_str());
+      clusterGuard_.reset();
+      return platform::win32::NotSupported;
+    }
+  } catch (const platform::Error& error) {
+    ReportMessage("The cluster guard could not be checked: %s (0x%08X)", error.Description().c_str(),
+                  static_cast<unsigned>(error.Number()));
+  }
+  return platform::win32::Success;
+}
+
+// The keep-alive timer of the message loop: a notice when it fires, and the next one armed. While a
+// cycle runs the loop waits, and the cycle's own waits send the notices (WaitAlive).
+void ServiceModule::ArmKeepAlive() {
+  keepAliveTimerId_ = 0;
+  if (keepAliveMs_ == 0 || queue_ == nullptr) return;
+  keepAliveTimerId_ = queue_->SetTimer(keepAliveMs_, [this](std::uint32_t) {
+    NotifyAlive();
+    ArmKeepAlive();
+  });
+  // Without it the supervisor soon finds the service silent and restarts it; the report says why.
+  if (keepAliveTimerId_ == 0) ReportMessage("Failed to create timer");
+}
+
+void ServiceModule::NotifyAlive() {
+  if (keepAliveMs_ != 0) platform_.serviceManager.NotifyAlive(statusHandle_);
+}
+
+std::uint32_t ServiceModule::WaitAlive(std::uint32_t timeoutMs,
+                                       const std::function<std::uint32_t(std::uint32_t)>& wait) {
+  if (keepAliveMs_ == 0) return wait(timeoutMs);
+  std::uint32_t left = timeoutMs;
+  for (;;) {
+    const std::uint32_t step = timeoutMs == platform::kInfinite ? keepAliveMs_ : std::min(keepAliveMs_, left);
+    const std::uint32_t result = wait(step);
+    if (result != platform::kWaitTimeout) return result;
+    NotifyAlive();
+    if (timeoutMs != platform::kInfinite && (left -= step) == 0) return platform::kWaitTimeout;
+  }
+}
+
+void ServiceModule::CountFailedPayment() {
+  ++failedPayments_;
 }
 
 void ServiceModule::ReportMessage(const char* format, ...) {

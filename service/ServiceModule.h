@@ -6,11 +6,15 @@
 // manager and runs the control handler); the service thread (service main, run, message loop and
 // every batch cycle; in local-server mode the entry thread); at most one StopWaiter; the payment
 // workers of a cycle. The run guard (the named auto-reset event "ObjectRunning", held by a cycle
-// while it runs) is what orders a stop after a running cycle, in this process and in others.
+// while it runs) is what orders a stop after a running cycle, in this process and in others. With the
+// parameter ClusterGuard set, a cycle also holds the cluster guard (service/ClusterGuard.h), which
+// keeps one cycle at a time across the hosts that share the order database.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -18,15 +22,17 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Ado.h"
 #include "platform/ComApartment.h"
 #include "platform/ConsoleControl.h"
 #include "platform/EventLog.h"
-#include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
 #include "platform/Threading.h"
+#include "runtime/MessageBox.h"
 #include "service/BatchWork.h"
+#include "service/ClusterGuard.h"
 
 namespace tillmoor {
 
@@ -42,6 +48,8 @@ struct ServicePlatform {
   platform::MessageBoxes& messageBoxes;
   std::ostream& standardOutput;
   std::string modulePath;  // full path of the running executable
+  // Where the cluster guard connects (the ClusterGuard parameter); none: a ClusterGuard is refused.
+  platform::ado::DataAccess* clusterData = nullptr;
 };
 
 inline constexpr std::string_view kAppId = "{1A619104-B56E-11d4-A7B8-0008C711C445}";
@@ -49,6 +57,10 @@ inline constexpr std::string_view kAppIdKey = "AppID\\{1A619104-B56E-11d4-A7B8-0
 inline constexpr std::string_view kExeAppIdKey = "AppID\\Tillmoor.EXE";
 inline constexpr std::string_view kRunGuardName = "ObjectRunning";
 inline constexpr std::uint32_t kRunGuardWaitMs = 2000;
+// The cluster guard is tried again at this pace while another host holds it, for kRunGuardWaitMs.
+inline constexpr std::uint32_t kClusterGuardRetryMs = 100;
+// While a cycle hands out orders, whether it still holds the cluster guard is asked at most this often.
+inline constexpr std::chrono::milliseconds kClusterGuardCheckInterval{100};
 inline constexpr std::uint32_t kMaxIntervalMinutes =
     71582;                                            // the most minutes whose milliseconds fit 32 bits
 inline constexpr std::uint32_t kMaxWorkerCount = 64;  // the most handles one wait takes
@@ -103,6 +115,10 @@ class ServiceModule {
   // line on standard output otherwise. printf-style; the text is cut to 255 characters.
   [[gnu::format(printf, 2, 3)]] void ReportMessage(const char* format, ...);
 
+  // Counts a payment of the running cycle that failed (its worker has reported why), so that the
+  // cycle's status line tells paid and failed orders apart. Any worker thread.
+  void CountFailedPayment();
+
   // The record, for those who look at it.
   const std::string& ServiceName() const { return serviceName_; }
   bool ServiceMode() const { return serviceMode_; }
@@ -112,6 +128,7 @@ class ServiceModule {
   std::uint32_t TimerId() const { return timerId_; }
   platform::ThreadId ServiceThreadId() const { return serviceThreadId_; }
   const OrderList& Orders() const { return orders_; }
+  const std::string& ClusterGuardConnection() const { return clusterGuardConnection_; }
   const ServicePlatform& Platform() const { return platform_; }
 
  private:
@@ -122,7 +139,23 @@ class ServiceModule {
   void StartStopWaiter();  // stopMutex_ held
   void StopWaiter(platform::EventHandle runGuard, platform::EventHandle runEnded);
   void EndRun();
-  void HandOutOrders(std::uint32_t workerCount);
+  // What one cycle did, for its status line.
+  struct CycleFigures {
+    std::string skipped;  // why the cycle did nothing; empty when it ran
+    std::size_t orders = 0;
+    std::size_t handedOut = 0;
+  };
+  void ReadClusterGuard(platform::Registry& registry, const std::string& path);
+  long PrepareClusterGuard();
+  bool TakeClusterGuard(CycleFigures& figures);
+  bool ClusterGuardHeld(std::string& failure);
+  void ReportCycleStatus(const CycleFigures& figures, bool armed);
+  void ArmKeepAlive();
+  void NotifyAlive();
+  // Runs `wait(timeout)` and, while supervisor keep-alive notices are due, waits in steps of their
+  // interval with a notice after each step; returns the wait's result for `timeoutMs` as a whole.
+  std::uint32_t WaitAlive(std::uint32_t timeoutMs, const std::function<std::uint32_t(std::uint32_t)>& wait);
+  void HandOutOrders(std::uint32_t workerCount, CycleFigures& figures);
   bool StartWorker(WorkerSlot& slot, std::unique_ptr<platform::Thread>& worker, const std::string& orderId);
   void PaymentWorker(WorkerSlot& slot);
   long ApplyRegistryScript();
@@ -145,6 +178,23 @@ class ServiceModule {
   std::uint32_t timerId_ = 0;
   platform::EventHandle runGuard_;
   OrderList orders_;
+
+  // The cluster guard: the ClusterGuard parameter ("": none), what reading it found wrong (a code and
+  // the message a start then ends with), the guard of the run, when the cycle last asked whether it
+  // still holds it, and how many cycles in a row another host's guard has skipped.
+  std::string clusterGuardConnection_;
+  long clusterGuardError_ = 0;
+  std::string clusterGuardProblem_;
+  std::unique_ptr<ClusterGuard> clusterGuard_;
+  std::chrono::steady_clock::time_point clusterGuardChecked_;
+  std::uint32_t skippedForOtherHost_ = 0;
+
+  // Keep-alive notices to the supervisor: their interval (0: none), and the timer of the message loop
+  // that sends them between cycles.
+  std::uint32_t keepAliveMs_ = 0;
+  std::uint32_t keepAliveTimerId_ = 0;
+
+  std::atomic<std::uint32_t> failedPayments_{0};  // of the running cycle
 
   // What reading the parameters found wrong (a ThreadCount above kMaxWorkerCount, a value of another
   // type than REG_DWORD, a registry that could not be read), reported once when the run's period is

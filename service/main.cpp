@@ -9,12 +9,12 @@
 #include "platform/ComApartment.h"
 #include "platform/ConsoleControl.h"
 #include "platform/EventLog.h"
-#include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
 #include "platform/Threading.h"
+#include "runtime/MessageBox.h"
 #include "service/CommandLine.h"
 #include "service/PaymentBatchWork.h"
 #include "service/PlaceholderBatchWork.h"
@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
   platform::StderrMessageBoxes messageBoxes(std::cerr, "Tillmoor");
   // The order database through ODBC ("DSN=Velmar;UID=WWWapps;PWD=") and the payment component from
   // the same registry the service reads. With TESSERY_DEMO_ORDERS set, the placeholder work stands in
-  // for both (tests of the service core that need no database).
+  // for both (tests of the service core that need no database). The cluster guard, when the
+  // parameters ask for one, connects through the same data access.
   std::unique_ptr<platform::ado::DataAccess> data = platform::ado::OpenOdbcDataAccess();
   std::unique_ptr<platform::ComponentCreator> components = platform::OpenComponentCreator(*registry);
   std::unique_ptr<tillmoor::BatchWork> work;
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
 
   tillmoor::ServiceModule module(
       tillmoor::ServicePlatform{*registry, *serviceManager, *eventLog, *threading, *messaging, *com, *console,
-                                messageBoxes, std::cout, platform::ModuleFileName()},
+                                messageBoxes, std::cout, platform::ModuleFileName(), data.get()},
       *work);
   return tillmoor::ExitStatusOf(module.Start(tillmoor::CommandLineOf(arguments)));
 }

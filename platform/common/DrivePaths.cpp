@@ -6,7 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace platform {
 namespace {

@@ -1,6 +1,6 @@
 #include "LineInput.h"
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace platform::detail {
 

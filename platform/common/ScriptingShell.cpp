@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/Error.h"
 #include "platform/Win32Error.h"
+#include "runtime/Error.h"
 
 namespace platform {
 

@@ -15,6 +15,7 @@ std::string Win32ErrorText(long code) {
     case win32::InvalidData: return "The data is invalid.";
     case win32::LockViolation:
       return "The process cannot access the file because another process has locked a portion of the file.";
+    case win32::NotSupported: return "The request is not supported.";
     case win32::InvalidParameter: return "The parameter is incorrect.";
     case win32::MoreData: return "More data is available.";
     case win32::NoMoreItems: return "No more data is available.";

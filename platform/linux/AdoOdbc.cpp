@@ -167,6 +167,21 @@ class Link {
     Check(SQLEndTran(SQL_HANDLE_DBC, Get(), completion), SQL_HANDLE_DBC, Get(), "SQLEndTran");
   }
 
+  // A text answer of SQLGetInfo.
+  std::string Info(SQLUSMALLINT type) const {
+    std::vector<SQLCHAR> text(256);
+    SQLSMALLINT length = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      Check(SQLGetInfo(Get(), type, text.data(), static_cast<SQLSMALLINT>(text.size()), &length),
+            SQL_HANDLE_DBC, Get(), "SQLGetInfo");
+      if (length < static_cast<SQLSMALLINT>(text.size())) break;
+      text.resize(static_cast<std::size_t>(length) + 1);  // cut short: once more with room for it
+    }
+    const std::size_t used =
+        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), text.size() - 1);
+    return std::string(reinterpret_cast<const char*>(text.data()), used);
+  }
+
  private:
   Handle handle_;
   bool connected_ = false;
@@ -811,6 +826,16 @@ class OdbcConnection final : public Connection {
 
   void CommitTrans() override { EndTransaction(SQL_COMMIT); }
   void RollbackTrans() override { EndTransaction(SQL_ROLLBACK); }
+
+  std::string Property(std::string_view name) const override {
+    if (!link_) RaiseAdo(hr::ObjectClosed);
+    static constexpr std::pair<std::string_view, SQLUSMALLINT> kProperties[] = {
+        {"DBMS Name", SQL_DBMS_NAME}, {"DBMS Version", SQL_DBMS_VER}, {"Driver Name", SQL_DRIVER_NAME}};
+    for (const auto& [known, type] : kProperties) {
+      if (EqualsNoCase(known, name)) return link_->Info(type);
+    }
+    RaiseAdo(hr::ItemNotFound);
+  }
 
  private:
   // A transaction whose end failed is still in progress, so the caller may roll it back.

@@ -1,3 +1,5 @@
+#include "platform/PropertyBagFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +11,6 @@
 #include <utility>
 
 #include "AtomicFile.h"
-#include "platform/PropertyBag.h"
 
 namespace platform {
 

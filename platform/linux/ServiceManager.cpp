@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -21,6 +23,7 @@
 #include "PosixError.h"
 #include "StopSignals.h"
 #include "TrustedFolder.h"
+#include "platform/Threading.h"
 
 extern char** environ;
 
@@ -32,6 +35,13 @@ using linux_backend::Win32FromErrno;
 
 constexpr std::string_view kServicesPath = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr int kSignalStepMs = 100;
+// The unit's restart delay and watchdog time. The service says it is alive at half the watchdog
+// time from its service thread: in its message loop and while a cycle waits for its workers or for a
+// run guard. The order query, a connect to a database and the registry's lock waits are the service
+// thread's own steps between those; five minutes leave them room (a connect to a host that does not
+// answer may take two) and still catch a service thread stuck for good.
+constexpr std::string_view kUnitRestartDelay = "5s";
+constexpr std::string_view kUnitWatchdog = "5min";
 
 bool UsesSystemUnitFolder() {
   const char* configured = std::getenv("TESSERY_SYSTEMD_UNIT_DIR");
@@ -85,6 +95,19 @@ bool QuotedUnitWord(std::string_view text, std::string& out) {
   return true;
 }
 
+// Whether `folder` lies in /tmp or /var/tmp, which a private temporary folder would hide.
+bool InSharedTemporaryFolder(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  for (const std::filesystem::path& path :
+       {folder.lexically_normal(), std::filesystem::weakly_canonical(folder, ignored)}) {
+    for (const std::filesystem::path temporary : {"/tmp", "/var/tmp"}) {
+      const auto [end, rest] = std::mismatch(temporary.begin(), temporary.end(), path.begin(), path.end());
+      if (end == temporary.end()) return true;
+    }
+  }
+  return false;
+}
+
 std::string MarkerLine(std::string_view serviceName) {
   return "# Service entry \"" + std::string(serviceName) + "\"; written and removed with it.";
 }
@@ -110,7 +133,24 @@ long UnitFileText(const ServiceConfig& config, std::string& text) {
   }
   // A stop waits for the work under way to end; the supervisor must not cut it short.
   text += "TimeoutStopSec=infinity\n";
-  if (config.errorControl == svc::kServiceErrorNormal) text += "Restart=no\n";
+  // A process that ends by a fault, the watchdog's included, or a start that fails is started again.
+  text += "Restart=on-failure\nRestartSec=" + std::string(kUnitRestartDelay) + "\n";
+  text += "WatchdogSec=" + std::string(kUnitWatchdog) + "\n";
+  text += "NoNewPrivileges=yes\nProtectSystem=full\n";
+  // The registry's folder (its lock file and the temporary files of a rewrite live there too) and the
+  // lock folder stay writable wherever they are; "-": a folder not made yet is no failed start.
+  const std::filesystem::path folders[] = {std::filesystem::absolute(DefaultRegistryPath()).parent_path(),
+                                           std::filesystem::absolute(NamedEventFolder())};
+  bool sharedTemporary = false;
+  for (const std::filesystem::path& folder : folders) {
+    std::string word;
+    if (!QuotedUnitWord("-" + folder.lexically_normal().string(), word)) return win32::InvalidParameter;
+    text += "ReadWritePaths=" + word + "\n";
+    sharedTemporary = sharedTemporary || InSharedTemporaryFolder(folder);
+  }
+  // A private /tmp would part the service from the run guard or registry of the processes started by
+  // hand when those live in a temporary folder.
+  if (!sharedTemporary) text += "PrivateTmp=yes\n";
   text += "\n[Install]\nWantedBy=multi-user.target\n";
   return win32::Success;
 }
@@ -289,6 +329,7 @@ class LinuxServiceControlManager final : public ServiceControlManager {
       const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
       if (fd < 0) return svc::kErrorFailedServiceControllerConnect;
       connected_ = true;
+      keepAliveMs_ = WatchdogHalfMs();
       socket_ = fd;
       address_ = address;
       addressLength_ = addressLength;
@@ -364,15 +405,57 @@ class LinuxServiceControlManager final : public ServiceControlManager {
         datagram = "STATUS=State " + std::to_string(status.currentState);
         break;
     }
+    return Send(handle, datagram, 0);
+  }
+
+  long SetServiceStatusText(ServiceStatusHandle handle, std::string_view text) override {
+    std::string datagram = "STATUS=" + std::string(text);
+    std::replace_if(
+        datagram.begin(), datagram.end(), [](char c) { return c == '\n' || c == '\r' || c == '\0'; }, ' ');
+    return Send(handle, datagram, MSG_DONTWAIT);
+  }
+
+  std::uint32_t KeepAliveIntervalMs() override {
     std::lock_guard lock(mutex_);
-    if (!connected_ || handle != kStatusHandle) return win32::InvalidHandle;
-    const ssize_t sent = ::sendto(socket_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
-                                  reinterpret_cast<const sockaddr*>(&address_), addressLength_);
-    return sent < 0 ? Win32FromErrno(errno) : win32::Success;
+    return connected_ ? keepAliveMs_ : 0;
+  }
+
+  long NotifyAlive(ServiceStatusHandle handle) override {
+    if (KeepAliveIntervalMs() == 0) return win32::Success;
+    return Send(handle, "WATCHDOG=1", MSG_DONTWAIT);
   }
 
  private:
   static constexpr ServiceStatusHandle kStatusHandle = 1;
+
+  // `flags` MSG_DONTWAIT: a text or notice the supervisor is not taking now is dropped rather than
+  // keep the service thread waiting; a state change waits until the supervisor takes it.
+  long Send(ServiceStatusHandle handle, std::string_view datagram, int flags) {
+    std::lock_guard lock(mutex_);
+    if (!connected_ || handle != kStatusHandle) return win32::InvalidHandle;
+    const ssize_t sent = ::sendto(socket_, datagram.data(), datagram.size(), MSG_NOSIGNAL | flags,
+                                  reinterpret_cast<const sockaddr*>(&address_), addressLength_);
+    return sent < 0 ? Win32FromErrno(errno) : win32::Success;
+  }
+
+  // Half the supervisor's watchdog time ($WATCHDOG_USEC, microseconds) in milliseconds, at least 1; 0
+  // when it is not set, not a number, or meant for another process ($WATCHDOG_PID).
+  static std::uint32_t WatchdogHalfMs() {
+    const char* usec = std::getenv("WATCHDOG_USEC");
+    if (usec == nullptr || *usec == '\0') return 0;
+    if (const char* pid = std::getenv("WATCHDOG_PID"); pid != nullptr && *pid != '\0') {
+      char* end = nullptr;
+      errno = 0;
+      const unsigned long long owner = std::strtoull(pid, &end, 10);
+      if (errno != 0 || *end != '\0' || owner != static_cast<unsigned long long>(::getpid())) return 0;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long micros = std::strtoull(usec, &end, 10);
+    if (errno != 0 || *end != '\0' || micros == 0 || usec[0] == '-') return 0;
+    const unsigned long long half = micros / 2000;
+    return static_cast<std::uint32_t>(std::clamp<unsigned long long>(half, 1, 0x7FFFFFFFu));
+  }
 
   // $NOTIFY_SOCKET: a path, or '@' and the name of a socket in the abstract namespace.
   static bool NotifyAddress(sockaddr_un& address, socklen_t& length) {
@@ -408,6 +491,7 @@ class LinuxServiceControlManager final : public ServiceControlManager {
   const std::vector<std::string> startArguments_;
   std::mutex mutex_;
   bool connected_ = false;
+  std::uint32_t keepAliveMs_ = 0;
   int socket_ = -1;
   sockaddr_un address_{};
   socklen_t addressLength_ = 0;

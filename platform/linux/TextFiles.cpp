@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "../common/LineInput.h"
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace platform {
 namespace {

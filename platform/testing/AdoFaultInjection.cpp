@@ -134,6 +134,7 @@ class FaultyConnection final : public ado::Connection {
     plan_->Step(AdoStep::RollbackTrans);
     inner_->RollbackTrans();
   }
+  std::string Property(std::string_view name) const override { return inner_->Property(name); }
 
  private:
   std::unique_ptr<ado::Connection> inner_;

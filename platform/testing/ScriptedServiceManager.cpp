@@ -155,6 +155,40 @@ long ScriptedServiceManager::SetServiceStatus(ServiceStatusHandle handle, const 
   return 0;
 }
 
+long ScriptedServiceManager::SetServiceStatusText(ServiceStatusHandle handle, std::string_view text) {
+  std::lock_guard lock(mutex_);
+  if (handle != kStatusHandle) return 6;  // ERROR_INVALID_HANDLE
+  statusTexts_.emplace_back(text);
+  return 0;
+}
+
+std::uint32_t ScriptedServiceManager::KeepAliveIntervalMs() {
+  std::lock_guard lock(mutex_);
+  return dispatching_ ? keepAliveMs_ : 0;
+}
+
+long ScriptedServiceManager::NotifyAlive(ServiceStatusHandle handle) {
+  std::lock_guard lock(mutex_);
+  if (handle != kStatusHandle) return 6;
+  ++aliveNotices_;
+  return 0;
+}
+
+void ScriptedServiceManager::SetKeepAliveInterval(std::uint32_t milliseconds) {
+  std::lock_guard lock(mutex_);
+  keepAliveMs_ = milliseconds;
+}
+
+std::vector<std::string> ScriptedServiceManager::StatusTexts() const {
+  std::lock_guard lock(mutex_);
+  return statusTexts_;
+}
+
+int ScriptedServiceManager::AliveNotices() const {
+  std::lock_guard lock(mutex_);
+  return aliveNotices_;
+}
+
 void ScriptedServiceManager::SetStartArguments(std::vector<std::string> arguments) {
   std::lock_guard lock(mutex_);
   startArguments_ = std::move(arguments);

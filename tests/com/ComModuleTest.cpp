@@ -6,7 +6,7 @@
 #include <fstream>
 #include <future>
 
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 
 namespace platform {
 namespace {

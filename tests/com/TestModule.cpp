@@ -1,7 +1,7 @@
 // A component module for the tests. Its one class, "Tessery.TestPayment", implements the payment
 // interface: Run hands back the length of the order id, or the DWORD "RunResult" under
 // HKLM\Software\Tessery\TestPayment in the registry of whoever created the object.
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 
 namespace {
 

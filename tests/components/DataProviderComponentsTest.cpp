@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "components/DataProviderComponents.h"
-#include "platform/DataProviders.h"
+#include "interfaces/DataProviders.h"
 #include "platform/testing/ComClassTable.h"
 #include "support/TempFolder.h"
 

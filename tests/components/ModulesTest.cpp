@@ -5,10 +5,10 @@
 
 #include "components/DataProviderComponents.h"
 #include "dtc/HeaderDTCClass.h"
-#include "platform/DataProviders.h"
-#include "platform/DesignTimeControl.h"
-#include "platform/HostedControl.h"
-#include "platform/testing/RecordingMessageBoxes.h"
+#include "interfaces/DataProviders.h"
+#include "interfaces/DesignTimeControl.h"
+#include "interfaces/HostedControl.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include "dtc/ConfigurationDump.h"
 #include "dtc/HeaderDTC.h"
 #include "host/DemoConfiguration.h"
-#include "platform/DataProviders.h"
-#include "platform/FileDialog.h"
-#include "platform/PropertyBag.h"
+#include "interfaces/DataProviders.h"
 #include "platform/Registry.h"
 #include "platform/testing/ComClassTable.h"
 #include "platform/testing/MemoryTextFiles.h"
-#include "platform/testing/RecordingContainer.h"
-#include "platform/testing/RecordingMessageBoxes.h"
+#include "runtime/FileDialog.h"
+#include "runtime/PropertyBag.h"
+#include "runtime/testing/RecordingContainer.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 
 namespace dtc::testing {
 

@@ -14,9 +14,7 @@ class LinkTabsTest : public ControlTest {
  protected:
   LinkTabsTest() : control(NewControl()), ui(control->Editor()) {}
 
-  static EditorTab TabOf(ProviderKind kind) {
-    return KindPrefix(kind) == "DRAV" ? kDRAVLinkTab : kEAILinkTab;
-  }
+  static EditorTab TabOf(ProviderKind kind) { return IsDRAVSide(kind) ? kDRAVLinkTab : kEAILinkTab; }
 
   // The designer shows the link tab of `kind` and picks `provider` in its linked-provider combo.
   void Choose(ProviderKind kind, const std::string& provider) {

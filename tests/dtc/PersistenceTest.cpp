@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "PageTextFixture.h"
+#include "platform/PropertyBagFile.h"
 #include "support/TempFolder.h"
 
 namespace dtc::testing {

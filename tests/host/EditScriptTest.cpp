@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "host/EditScript.h"
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace host {
 namespace {

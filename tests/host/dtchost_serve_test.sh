@@ -25,7 +25,7 @@ cp "$root/demo/pages/orders.json" "$dir/page.json"
 serve() {
   "$host" serve "$@" >"$dir/out" 2>"$dir/err" &
   pid=$!
-  for _ in $(seq 100); do grep -q 'token=' "$dir/out" && break; sleep 0.1; done
+  for _ in $(seq 300); do grep -q 'token=' "$dir/out" && break; sleep 0.1; done
   url=$(sed -n 's/^dtchost: editing .* at //p' "$dir/out")
   base=${url%%/\?*}
   token=${url##*token=}

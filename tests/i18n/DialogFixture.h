@@ -11,10 +11,10 @@
 #include "I18NFixture.h"
 #include "components/DatasourceConnection.h"
 #include "i18n/TranslationDialogs.h"
-#include "platform/DatasourceConnection.h"
+#include "interfaces/DatasourceConnection.h"
 #include "platform/Registry.h"
 #include "platform/testing/ComClassTable.h"
-#include "platform/testing/RecordingMessageBoxes.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 
 namespace i18n::testing {
 

@@ -3,7 +3,7 @@
 
 #include "DialogFixture.h"
 #include "dtc/HeaderDTC.h"
-#include "platform/testing/RecordingContainer.h"
+#include "runtime/testing/RecordingContainer.h"
 
 namespace i18n::testing {
 namespace {

@@ -97,10 +97,14 @@ TEST_F(AdoConnectionTest, StateRulesOfOpenCloseAndConnectionString) {
   EXPECT_EQ(ErrorNumberOf([&] { connection->Execute("SELECT 1"); }), hr::ObjectClosed);
   EXPECT_EQ(ErrorNumberOf([&] { connection->Close(); }), hr::ObjectClosed);
   EXPECT_EQ(ErrorNumberOf([&] { connection->BeginTrans(); }), hr::ObjectClosed);
+  EXPECT_EQ(ErrorNumberOf([&] { connection->Property("DBMS Name"); }), hr::ObjectClosed);
 
   connection->SetConnectionString(connectionString_);
   connection->Open();
   EXPECT_EQ(connection->State(), adStateOpen);
+  EXPECT_EQ(connection->Property("dbms name"), "SQLite");
+  EXPECT_THAT(connection->Property("Driver Name"), HasSubstr("sqlite"));
+  EXPECT_EQ(ErrorNumberOf([&] { connection->Property("Provider"); }), hr::ItemNotFound);
   EXPECT_EQ(connection->ConnectionString(), connectionString_);
   EXPECT_EQ(ErrorNumberOf([&] { connection->Open(); }), hr::ObjectOpen);
   EXPECT_EQ(ErrorNumberOf([&] { connection->SetConnectionString("DSN=Other"); }), hr::ObjectOpen);

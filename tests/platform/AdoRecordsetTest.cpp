@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/Ado.h"
-#include "platform/PropertyBag.h"
+#include "runtime/PropertyBag.h"
 #include "support/ErrorNumber.h"
 #include "support/OdbcSandbox.h"
 

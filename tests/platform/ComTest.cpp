@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <unordered_set>
 
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 #include "platform/testing/ComClassTable.h"
 
 namespace platform {

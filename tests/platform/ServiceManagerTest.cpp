@@ -158,6 +158,29 @@ TEST_F(LinuxServiceEntries, UnitIsClosedToOthersAndAFolderOthersMayWriteIsRefuse
   EXPECT_NE(registry_->OpenKey(RootKey::LocalMachine, ServiceKeyPath("Refunds")), 0);
 }
 
+// Under the unit's read-only system folders the registry's folder and the lock folder stay writable;
+// /tmp is private only when neither lies in a temporary folder, which a private one would hide from
+// the processes started by hand that share them.
+TEST_F(LinuxServiceEntries, UnitKeepsRegistryAndLockFoldersWritableAndTmpPrivateWhereThatHidesNothing) {
+  std::unique_ptr<ServiceHandle> service;
+  ::setenv("TESSERY_REGISTRY", "/var/x 100%/reg.reg", 1);
+  ::setenv("TESSERY_LOCK_DIR", "/run/tessery-test", 1);
+  ASSERT_EQ(handle_->CreateService(Config("Payments"), svc::kServiceAllAccess, service), 0);
+  ::setenv("TESSERY_LOCK_DIR", "/var/tmp/../tmp/locks", 1);
+  ASSERT_EQ(handle_->CreateService(Config("Refunds"), svc::kServiceAllAccess, service), 0);
+  ::unsetenv("TESSERY_REGISTRY");
+  ::unsetenv("TESSERY_LOCK_DIR");
+  const std::string payments = Slurp(units_.Path() / "Payments.service");
+  for (const char* line :
+       {"\nReadWritePaths=\"-/var/x 100%%\"\n", "\nReadWritePaths=\"-/run/tessery-test\"\n",
+        "\nPrivateTmp=yes\n", "\nRestart=on-failure\n", "\nWatchdogSec=5min\n"}) {
+    EXPECT_NE(payments.find(line), std::string::npos) << line << " in\n" << payments;
+  }
+  const std::string refunds = Slurp(units_.Path() / "Refunds.service");
+  EXPECT_NE(refunds.find("\nReadWritePaths=\"-/var/tmp/locks\"\n"), std::string::npos) << refunds;
+  EXPECT_EQ(refunds.find("PrivateTmp"), std::string::npos) << refunds;
+}
+
 TEST_F(LinuxServiceEntries, AUnitOfAnotherServiceIsNeitherReplacedNorRemoved) {
   std::unique_ptr<ServiceHandle> first, second;
   ASSERT_EQ(handle_->CreateService(Config("Pay ments"), svc::kServiceAllAccess, first), 0);

@@ -16,12 +16,12 @@
 #include <map>
 #include <random>
 #include <set>
-#include <utility>
 #include <sstream>
+#include <utility>
 
 #include "ServiceHarness.h"
 #include "components/CCPayment.h"
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 #include "platform/Registry.h"
 #include "platform/testing/ComClassTable.h"
 #include "service/PaymentBatchWork.h"
@@ -577,6 +577,9 @@ TEST_P(ServiceFaults, APaymentComponentFailingForAThirdOfTheOrdersSettlesTheRest
   ASSERT_TRUE(RunCycle());
   const Texts first = Problems();
   expectEachFailureReportedOnce(first);
+  // The supervisor's status line counts both kinds of failure.
+  EXPECT_THAT(scm_.StatusTexts(), ::testing::ElementsAre(::testing::MatchesRegex(
+                                      "Last cycle [0-9:]{8}: 30 orders, 20 paid, 10 failed; next in 60 s")));
   EXPECT_EQ(database_.Pending(), failing) << "a failed payment counted as settled, or a good one was lost";
   EXPECT_EQ(database_.Settled(), succeeding);
   EXPECT_TRUE(RunGuardIsFree());
@@ -614,7 +617,6 @@ class ProcessFaults : public ::testing::TestWithParam<OdbcBackend> {
  protected:
   void SetUp() override {
     TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam());
-    testsupport::TsanSuppressionsForChildren(folder_.Path());
     ASSERT_EQ(testsupport::ChildProcess({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, Path("regsvr"), Environment())
                   .Wait(),
               0);

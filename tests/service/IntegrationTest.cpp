@@ -11,8 +11,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "platform/Registry.h"
@@ -210,6 +213,108 @@ TEST_F(Tillmoor, ServiceWritesItsEntryAndUnitRunsUnderASupervisorAndUnregServerR
   EXPECT_NE(registry->OpenKey(RootKey::LocalMachine, kServiceKey), 0);
   EXPECT_NE(registry->OpenKey(RootKey::ClassesRoot, "TypeLib\\{1A619104-B56E-11D4-A7B8-0008C711C445}"), 0);
   EXPECT_EQ(Run({}), 2) << "unregistered again";
+}
+
+// A datagram and when it came, on the steady clock the demo log's times are read from.
+struct Datagram {
+  std::string text;
+  long long at;
+};
+
+long long SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Under a supervisor that watches it, the service thread says it is alive (WATCHDOG=1) at least
+// every half of WATCHDOG_USEC: in its message loop and while a cycle waits for long payments, which
+// are no hang; never while that thread itself does not come back (a query that takes a second stands
+// for it), so the supervisor can catch that. After each cycle a status line says what it did.
+TEST_F(Tillmoor, UnderAWatchingSupervisorTheServiceThreadSaysItIsAliveAndEachCycleSetsAStatusLine) {
+  ASSERT_EQ(Run({"-Service"}), 0);
+  Supervisor supervisor(folder_.Path() / "notify");
+  // A cycle a second; notices every 200 ms (the message loop's timer, scaled like every timer, comes
+  // 60 times as often); a query of 1 s, then two payments of 1.2 s side by side.
+  auto service = StartLocalServer("service", "A,B", 1200,
+                                  {{"NOTIFY_SOCKET", supervisor.Path()},
+                                   {"WATCHDOG_USEC", "400000"},
+                                   {"TESSERY_TIME_SCALE", "60"},
+                                   {"TESSERY_DEMO_QUERY_MS", "1000"}});
+  std::vector<Datagram> datagrams;
+  std::string status;
+  while (status.empty() && datagrams.size() < 100000) {
+    datagrams.push_back({supervisor.Receive(), SteadyNow()});
+    if (datagrams.back().text == "(nothing)") break;
+    if (datagrams.back().text.rfind("STATUS=Last cycle", 0) == 0) status = datagrams.back().text;
+  }
+  service->Signal(SIGTERM);
+  EXPECT_EQ(service->Wait(), 0);
+  EXPECT_TRUE(std::regex_match(
+      status,
+      std::regex(
+          "STATUS=Last cycle [0-2][0-9]:[0-5][0-9]:[0-5][0-9]: 2 orders, 2 paid, 0 failed; next in 60 s")))
+      << status;
+
+  long long query = 0, paying = 0, paid = 0;
+  for (const std::string& line : LogLines("service")) {
+    std::istringstream fields(line);
+    std::string kind, order;
+    long long time = 0;
+    fields >> kind;
+    if (kind != "query") fields >> order;
+    fields >> time;
+    if (kind == "query" && query == 0) query = time;
+    if (kind == "begin" && paying == 0) paying = time;
+    if (kind == "end" && paid == 0) paid = time;
+  }
+  ASSERT_GT(paying, query);
+  ASSERT_GT(paid, paying);
+  auto alive = [&](long long from, long long to) {
+    return std::count_if(datagrams.begin(), datagrams.end(), [&](const Datagram& datagram) {
+      return datagram.text == "WATCHDOG=1" && datagram.at > from && datagram.at < to;
+    });
+  };
+  constexpr long long kMs = 1000000;
+  EXPECT_GE(alive(0, query), 3) << "no notices from the message loop";
+  EXPECT_EQ(alive(query + 250 * kMs, paying - 250 * kMs), 0) << "notices while the service thread hung";
+  EXPECT_GE(alive(paying + 100 * kMs, paid - 100 * kMs), 3) << "no notices while the cycle waited";
+}
+
+// WATCHDOG_PID names the process the watchdog is meant for; another process's is not this one's.
+TEST_F(Tillmoor, AWatchdogMeantForAnotherProcessGetsNoNotices) {
+  ASSERT_EQ(Run({"-Service"}), 0);
+  Supervisor supervisor(folder_.Path() / "notify");
+  auto service = StartLocalServer(
+      "service", "A", 0,
+      {{"NOTIFY_SOCKET", supervisor.Path()}, {"WATCHDOG_USEC", "400000"}, {"WATCHDOG_PID", "1"}});
+  std::vector<std::string> datagrams;
+  do {
+    datagrams.push_back(supervisor.Receive());
+  } while (datagrams.back().rfind("STATUS=Last cycle", 0) != 0 && datagrams.back() != "(nothing)");
+  service->Signal(SIGTERM);
+  EXPECT_EQ(service->Wait(), 0);
+  EXPECT_EQ(std::count(datagrams.begin(), datagrams.end(), "WATCHDOG=1"), 0);
+  EXPECT_NE(datagrams.back(), "(nothing)");
+}
+
+// The unit -Service writes, as systemd reads it: no line it would ignore or refuse.
+TEST_F(Tillmoor, TheUnitPassesSystemdAnalyzeVerify) {
+  const std::string analyze = testsupport::Which("systemd-analyze");
+  if (analyze.find('/') == std::string::npos) GTEST_SKIP() << "systemd-analyze is not installed";
+  ASSERT_EQ(Run({"-Service"}), 0);
+  const fs::path unit = folder_.Path() / "units" / kUnit;
+  const std::string text = Slurp(unit);
+  for (const char* line : {"\nRestart=on-failure\n", "\nWatchdogSec=5min\n", "\nNoNewPrivileges=yes\n",
+                           "\nProtectSystem=full\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+  }
+  testsupport::ChildProcess verify({analyze, "verify", unit.string()}, folder_.Path() / "verify",
+                                   Environment());
+  EXPECT_EQ(verify.Wait(), 0);
+  // It warns about what it ignores and still succeeds: every line about the unit counts.
+  const std::string output = Slurp(folder_.Path() / "verify.out") + Slurp(folder_.Path() / "verify.err");
+  EXPECT_EQ(output.find(unit.filename().string()), std::string::npos) << output;
 }
 
 TEST_F(Tillmoor, UnwritableUnitFolderIsShownAndRegistrationGoesOnAndFails) {

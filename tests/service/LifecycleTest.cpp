@@ -85,6 +85,35 @@ TEST_F(Lifecycle, TimerThatCannotBeArmedIsAFailedStart) {
   EXPECT_EQ(Reports(), (Texts{"Failed to create timer", "Service stopped"}));
 }
 
+// A cluster guard that is asked for and cannot be had ends the start the same way: a run without it
+// could pay what another host pays.
+TEST_F(Lifecycle, AClusterGuardThatCannotBeHadIsAFailedStart) {
+  const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
+  SetParameters(std::nullopt, std::nullopt);
+  Register(true);
+  const std::pair<platform::RegistryValue, Texts> cases[] = {
+      {platform::RegistryValue::DWord(1), {"ClusterGuard has type REG_DWORD, not REG_SZ", "Service stopped"}},
+      {platform::RegistryValue::String("DSN=Velmar"),
+       {"ClusterGuard refused: this program has no data access", "Service stopped"}},
+  };
+  long expected = platform::win32::InvalidData;
+  for (const auto& [value, reports] : cases) {
+    registry_->SetValue(platform::RootKey::LocalMachine, key, "ClusterGuard", value);
+    const std::size_t before = Reports().size();
+    module_.reset();
+    exited_ = false;
+    StartProcess();
+    EXPECT_EQ(WaitForExit(), expected);
+    const Texts after = Reports();
+    EXPECT_EQ(Texts(after.begin() + static_cast<std::ptrdiff_t>(before), after.end()), reports);
+    EXPECT_EQ(scm_.States().back(), kServiceStopped);
+    expected = platform::win32::NotSupported;
+  }
+  const States states = scm_.States();
+  EXPECT_EQ(std::count(states.begin(), states.end(), kServiceRunning), 0);
+  EXPECT_EQ(work_.Queries(), 0);
+}
+
 TEST_F(Lifecycle, HandlerThatCannotBeRegisteredEndsTheServiceMain) {
   scm_.registerHandlerFaults.FailAt(1, 5);
   Register(true);

@@ -94,5 +94,12 @@ TEST_F(Parameters, ThreadCountAboveSixtyFourIsClampedAndReportedOnce) {
   EXPECT_EQ(Module().WorkerCount(), 64u);
 }
 
+// The cluster guard's lock key: hosts running two versions of the service must still exclude each
+// other, so the key of a service name never changes.
+TEST(ClusterGuardKey, IsFixedForAServiceName) {
+  EXPECT_EQ(ClusterGuard::KeyOf("Tessery Velmar Credit Card Payment Service"), 9035015087701387151);
+  EXPECT_EQ(ClusterGuard::KeyOf(""), static_cast<std::int64_t>(0xCBF29CE484222325u));
+}
+
 }  // namespace
 }  // namespace tillmoor::testing

@@ -9,7 +9,7 @@
 
 #include "ServiceHarness.h"
 #include "components/CCPayment.h"
-#include "platform/Payment.h"
+#include "interfaces/Payment.h"
 #include "platform/testing/AdoFaultInjection.h"
 #include "platform/testing/ComClassTable.h"
 #include "service/PaymentBatchWork.h"

@@ -15,13 +15,13 @@
 #include <thread>
 
 #include "platform/testing/RecordingEventLog.h"
-#include "platform/testing/RecordingMessageBoxes.h"
 #include "platform/testing/ScriptedConsoleControl.h"
 #include "platform/testing/ScriptedServiceManager.h"
 #include "platform/testing/TestComApartment.h"
 #include "platform/testing/TestMessaging.h"
 #include "platform/testing/TestThreading.h"
 #include "platform/testing/VirtualClock.h"
+#include "runtime/testing/RecordingMessageBoxes.h"
 #include "service/ServiceModule.h"
 #include "support/Watchdog.h"
 

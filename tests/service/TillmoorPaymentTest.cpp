@@ -57,7 +57,6 @@ TEST_P(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLets
   ::setenv("TESSERY_SYSTEMD_UNIT_DIR", folder.c_str(), 1);
   ::setenv("TESSERY_TIME_SCALE", "6000", 1);
   ::unsetenv("NOTIFY_SOCKET");
-  testsupport::TsanSuppressionsForChildren(folder);
   ASSERT_EQ(ChildProcess({REGSVR_EXECUTABLE, CCPAYMENT_MODULE}, folder / "regsvr").Wait(), 0);
   ASSERT_EQ(ChildProcess({TILLMOOR_EXECUTABLE, "-RegServer"}, folder / "register").Wait(), 0);
   {

@@ -16,9 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <string>
 
@@ -33,33 +30,7 @@ inline std::string OdbcBackendTestName(const ::testing::TestParamInfo<OdbcBacken
   return OdbcBackendName(info.param);
 }
 
-// The PostgreSQL driver sets the process's LC_CTYPE and back with setlocale while it connects. glibc
-// serialises setlocale with an internal lock ThreadSanitizer does not see, so connects on several
-// threads show as a race on the locale's name; these suppressions leave that out. Test programs get
-// them through the hook below; child processes through TSAN_OPTIONS (see
-// TsanSuppressionsForChildren).
-inline constexpr const char* kOdbcDriverTsanSuppressions = "race:setlocale\n";
-
-// Under ThreadSanitizer: writes the suppressions to `folder` and adds them to TSAN_OPTIONS, which
-// child processes started afterwards inherit. Does nothing in other builds.
-inline void TsanSuppressionsForChildren([[maybe_unused]] const std::filesystem::path& folder) {
-#if defined(__SANITIZE_THREAD__)
-  const std::filesystem::path file = folder / "tsan-suppressions.txt";
-  std::ofstream(file, std::ios::trunc) << kOdbcDriverTsanSuppressions;
-  const char* options = std::getenv("TSAN_OPTIONS");
-  const std::string joined = (options && *options ? std::string(options) + ":" : std::string()) +
-                             "suppressions=" + file.string();
-  ::setenv("TSAN_OPTIONS", joined.c_str(), 1);
-#endif
-}
-
 }  // namespace testsupport
-
-#if defined(__SANITIZE_THREAD__)
-extern "C" __attribute__((weak, used)) const char* __tsan_default_suppressions() {
-  return testsupport::kOdbcDriverTsanSuppressions;
-}
-#endif
 
 #define TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(suite)                                                      \
   INSTANTIATE_TEST_SUITE_P(, suite,                                                                       \

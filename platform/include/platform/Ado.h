@@ -1,7 +1,8 @@
 // Data access: the ADO connection and recordset over ODBC data sources.
 //
 // Keeps: ADODB.Connection (ConnectionString, Open, Execute with the affected-record count and the
-// rows a query returns, BeginTrans / CommitTrans / RollbackTrans, Close, State) and ADODB.Recordset
+// rows a query returns, BeginTrans / CommitTrans / RollbackTrans, Close, State, and three of its
+// dynamic Properties: "DBMS Name", "DBMS Version", "Driver Name") and ADODB.Recordset
 // (Open with a SQL text as source and a connection string as active connection, forward-only and
 // static cursors, RecordCount, EOF, BOF, MoveFirst, MoveLast, MoveNext, MovePrevious, Fields by name
 // (without regard to ASCII case; the first of equal names wins) or by position, Close, State).
@@ -46,8 +47,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Error.h"
-#include "platform/Variant.h"
+#include "runtime/Error.h"
+#include "runtime/Variant.h"
 
 namespace platform::ado {
 
@@ -190,6 +191,11 @@ class Connection {
   virtual std::int32_t BeginTrans() = 0;
   virtual void CommitTrans() = 0;
   virtual void RollbackTrans() = 0;
+
+  // Properties(name).Value of the open connection, as text: "DBMS Name" (the database product as its
+  // driver names it: "PostgreSQL", "SQLite"), "DBMS Version" and "Driver Name" (the driver's file,
+  // "sqlite3odbc.so"). ItemNotFound for another name, ObjectClosed when closed.
+  virtual std::string Property(std::string_view name) const = 0;
 };
 
 // Creates the data-access objects ("ADODB.Connection", "ADODB.Recordset"); system code is given one.

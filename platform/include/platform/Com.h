@@ -45,8 +45,8 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/Error.h"
 #include "platform/Registry.h"
+#include "runtime/Error.h"
 
 #if defined(_WIN32)
 #define COM_MODULE_EXPORT extern "C" __declspec(dllexport)

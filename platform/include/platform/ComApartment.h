@@ -15,7 +15,7 @@
 
 #include <memory>
 
-#include "platform/Error.h"
+#include "runtime/Error.h"
 
 namespace platform {
 

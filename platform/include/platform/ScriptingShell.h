@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "platform/Registry.h"
-#include "platform/Variant.h"
+#include "runtime/Variant.h"
 
 namespace platform {
 

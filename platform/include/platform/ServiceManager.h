@@ -14,7 +14,8 @@
 //     when there are dependencies), ObjectName (REG_SZ, "LocalSystem" for the local system account)
 //     and DisplayName (REG_SZ), plus a systemd unit "<SystemdUnitName(name)>.service" in
 //     SystemdUnitFolder(): Type=notify, ExecStart = the binary path, the display name as its
-//     description. Creating writes the unit first and the registry entry after it, deleting removes
+//     description, a restart on failure, a watchdog, and hardening that keeps the registry's and the
+//     lock folder writable (docs/ARCHITECTURE.md has the lines). Creating writes the unit first and the registry entry after it, deleting removes
 //     the unit first; a step that fails undoes the earlier one, so the two never disagree. The unit
 //     is written 0644 whatever the umask, and only into a unit folder of the caller or root that
 //     group and others cannot write (a sticky one where the unit is safe): another folder is refused
@@ -33,6 +34,9 @@
 //     SERVICE_RUNNING sends "READY=1", SERVICE_STOP_PENDING "STOPPING=1", every state a "STATUS=" line
 //     (SERVICE_STOPPED with a Win32 exit code: "STATUS=Stopped with error <code>"; the process then
 //     exits with that code, which the supervisor takes as a failed start when no READY=1 came).
+//     SetServiceStatusText sends "STATUS=<text>" (line ends become spaces). When $WATCHDOG_USEC is
+//     set (and $WATCHDOG_PID, when set, is this process), KeepAliveIntervalMs is half of it (at least
+//     1 ms) and NotifyAlive sends "WATCHDOG=1"; otherwise it is 0 and NotifyAlive sends nothing.
 //
 // Test backend: ScriptedServiceManager in platform/testing keeps service entries in memory, records
 // every status and delivers the controls a test scripts; each operation can fail by countdown.
@@ -143,6 +147,15 @@ class ServiceControlManager {
   virtual long RegisterServiceCtrlHandler(std::string_view name, ServiceControlHandler handler,
                                           ServiceStatusHandle& handle) = 0;
   virtual long SetServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status) = 0;
+
+  // What a supervisor offers beyond the status record (the platform's own manager has neither):
+  // A line of text the supervisor shows with the service's state; one without such a place ignores it.
+  virtual long SetServiceStatusText(ServiceStatusHandle handle, std::string_view text) = 0;
+  // How often the connected service must tell the supervisor that it is alive, in milliseconds; 0 when
+  // nothing watches it (or the process is not connected).
+  virtual std::uint32_t KeepAliveIntervalMs() = 0;
+  // Tells the supervisor that the service is alive.
+  virtual long NotifyAlive(ServiceStatusHandle handle) = 0;
 };
 
 // `registry` must outlive the manager.

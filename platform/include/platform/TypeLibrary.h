@@ -20,8 +20,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Error.h"
 #include "platform/Registry.h"
+#include "runtime/Error.h"
 
 namespace platform {
 

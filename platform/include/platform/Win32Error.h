@@ -16,6 +16,7 @@ inline constexpr long InvalidHandle = 6;         // ERROR_INVALID_HANDLE
 inline constexpr long NotEnoughMemory = 8;       // ERROR_NOT_ENOUGH_MEMORY
 inline constexpr long InvalidData = 13;          // ERROR_INVALID_DATA
 inline constexpr long LockViolation = 33;  // ERROR_LOCK_VIOLATION: a lock stayed held by another process
+inline constexpr long NotSupported = 50;         // ERROR_NOT_SUPPORTED
 inline constexpr long InvalidParameter = 87;     // ERROR_INVALID_PARAMETER
 inline constexpr long MoreData = 234;            // ERROR_MORE_DATA: data longer than the buffer
 inline constexpr long NoMoreItems = 259;         // ERROR_NO_MORE_ITEMS

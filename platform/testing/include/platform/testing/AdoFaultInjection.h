@@ -1,8 +1,9 @@
 // Test backend of DataAccess: wraps a real one and makes chosen steps fail by countdown.
 //
-// Every call on the objects it creates is one step of a kind (AdoStep). FailAt(step, n) makes the
-// n-th call of that kind from now on (1 = the very next) throw instead of reaching the real object;
-// with Persistence::FromThenOn every later call of that kind fails too. Calls() counts the calls of
+// Every call on the objects it creates is one step of a kind (AdoStep), except a connection's
+// Property, which passes through. FailAt(step, n) makes the n-th call of that kind from now on (1 =
+// the very next) throw instead of reaching the real object; with Persistence::FromThenOn every later
+// call of that kind fails too. Calls() counts the calls of
 // each kind, failed ones included. A failing Open leaves its object closed, a failing Close leaves it
 // open (the real object is released with the wrapper), any other failing step changes nothing.
 //

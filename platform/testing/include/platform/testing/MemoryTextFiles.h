@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Error.h"
 #include "platform/TextFiles.h"
+#include "runtime/Error.h"
 
 namespace platform::testing {
 

@@ -34,6 +34,9 @@ class ScriptedServiceManager final : public ServiceControlManager {
   long RegisterServiceCtrlHandler(std::string_view name, ServiceControlHandler handler,
                                   ServiceStatusHandle& handle) override;
   long SetServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status) override;
+  long SetServiceStatusText(ServiceStatusHandle handle, std::string_view text) override;
+  std::uint32_t KeepAliveIntervalMs() override;
+  long NotifyAlive(ServiceStatusHandle handle) override;
 
   // The arguments the service main receives after the service name.
   void SetStartArguments(std::vector<std::string> arguments);
@@ -42,6 +45,11 @@ class ScriptedServiceManager final : public ServiceControlManager {
   // Queues a control and waits until the handler has returned from it; false when that did not
   // happen within `watchdog`.
   bool DeliverControl(std::uint32_t control, std::chrono::milliseconds watchdog = std::chrono::seconds(10));
+  // What KeepAliveIntervalMs answers while the dispatcher is connected (0, nothing watches, at first).
+  void SetKeepAliveInterval(std::uint32_t milliseconds);
+  // Every status text in order, and how often the service said it is alive.
+  std::vector<std::string> StatusTexts() const;
+  int AliveNotices() const;
   // Called on the reporting thread after each status report is recorded.
   void OnStatus(std::function<void(const ServiceStatus&)> hook);
 
@@ -81,6 +89,9 @@ class ScriptedServiceManager final : public ServiceControlManager {
   std::string serviceName_;
   ServiceControlHandler handler_;
   std::vector<ServiceStatus> statuses_;
+  std::vector<std::string> statusTexts_;
+  std::uint32_t keepAliveMs_ = 0;
+  int aliveNotices_ = 0;
   std::function<void(const ServiceStatus&)> onStatus_;
   ThreadId dispatcherThread_ = 0;
   std::vector<ThreadId> handlerThreads_;
