@@ -3,7 +3,6 @@
 #include <array>
 #include <functional>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -20,14 +19,10 @@ class AdoFaultPlan {
   int Calls(AdoStep step) const;
 
  private:
-  struct Fault {
-    int atCall = 0;  // 0: none
-    bool fromThenOn = false;
-    std::function<void()> thrower;
-  };
   mutable std::mutex mutex_;
   std::array<int, kAdoStepCount> calls_{};
-  std::array<Fault, kAdoStepCount> faults_{};
+  std::array<FaultPlan, kAdoStepCount> plans_{};
+  std::array<std::function<void()>, kAdoStepCount> throwers_{};
 };
 
 }  // namespace detail
@@ -189,25 +184,21 @@ void Plan::Step(AdoStep step) {
   std::function<void()> thrower;
   {
     const std::lock_guard lock(mutex_);
-    const int call = ++calls_[IndexOf(step)];
-    const Fault& fault = faults_[IndexOf(step)];
-    if (fault.atCall != 0 && (call == fault.atCall || (fault.fromThenOn && call > fault.atCall))) {
-      thrower = fault.thrower;
-    }
+    ++calls_[IndexOf(step)];
+    if (plans_[IndexOf(step)].Fails()) thrower = throwers_[IndexOf(step)];
   }
   if (thrower) thrower();
 }
 
 void Plan::Arm(AdoStep step, int nth, std::function<void()> thrower, Persistence persistence) {
-  if (nth < 1) throw std::invalid_argument("FailAt counts calls from 1");
   const std::lock_guard lock(mutex_);
-  faults_[IndexOf(step)] =
-      Fault{calls_[IndexOf(step)] + nth, persistence == Persistence::FromThenOn, std::move(thrower)};
+  plans_[IndexOf(step)].FailAt(nth, persistence);
+  throwers_[IndexOf(step)] = std::move(thrower);
 }
 
 void Plan::Clear() {
   const std::lock_guard lock(mutex_);
-  faults_ = {};
+  for (FaultPlan& plan : plans_) plan.Clear();
 }
 
 int Plan::Calls(AdoStep step) const {

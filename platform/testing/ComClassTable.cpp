@@ -2,10 +2,11 @@
 
 #include <array>
 #include <mutex>
-#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "platform/testing/FaultPlan.h"
 
 namespace platform::testing {
 
@@ -23,29 +24,17 @@ bool SameProgId(std::string_view a, std::string_view b) {
 }  // namespace
 
 struct ComClassTable::State {
-  struct Fault {
-    HRESULT failure;
-    int successes;
-    bool persistent;
-  };
-
-  // S_OK, or the injected failure when the countdown for `step` has run out.
+  // S_OK, or the injected failure when the plan for `step` says this call fails.
   HRESULT Check(ComStep step) {
-    std::optional<Fault>& fault = faults[static_cast<std::size_t>(step)];
-    if (!fault) return hr::S_OK;
-    if (fault->successes > 0) {
-      --fault->successes;
-      return hr::S_OK;
-    }
-    const HRESULT failure = fault->failure;
-    if (!fault->persistent) fault.reset();
-    return failure;
+    const auto index = static_cast<std::size_t>(step);
+    return plans[index].Fails() ? failures[index] : hr::S_OK;
   }
 
   std::mutex mutex;
   std::vector<std::pair<std::string, GUID>> progIds;
   std::unordered_map<GUID, FunctionClassFactory::CreateFunction> classes;
-  std::array<std::optional<Fault>, 3> faults;
+  std::array<FaultPlan, 3> plans;
+  std::array<HRESULT, 3> failures{};
   int created = 0;
 };
 
@@ -67,12 +56,14 @@ void ComClassTable::Register(std::string_view progId, const GUID& clsid,
 
 void ComClassTable::InjectFault(ComStep step, HRESULT failure, int successes, bool persistent) {
   std::lock_guard lock(state_->mutex);
-  state_->faults[static_cast<std::size_t>(step)] = State::Fault{failure, successes, persistent};
+  const auto index = static_cast<std::size_t>(step);
+  state_->plans[index].FailAt(successes + 1, persistent ? Persistence::FromThenOn : Persistence::Once);
+  state_->failures[index] = failure;
 }
 
 void ComClassTable::ClearFaults() {
   std::lock_guard lock(state_->mutex);
-  for (auto& fault : state_->faults) fault.reset();
+  for (FaultPlan& plan : state_->plans) plan.Clear();
 }
 
 int ComClassTable::CreatedCount() const {

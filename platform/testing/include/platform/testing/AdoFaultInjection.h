@@ -1,4 +1,4 @@
-// Test backend of DataAccess: wraps a real one and makes chosen steps fail by countdown.
+// Test backend of DataAccess: wraps a real one and makes chosen steps fail by countdown (FaultPlan).
 //
 // Every call on the objects it creates is one step of a kind (AdoStep), except a connection's
 // Property, which passes through. FailAt(step, n) makes the n-th call of that kind from now on (1 =
@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "platform/Ado.h"
+#include "platform/testing/FaultPlan.h"
 
 namespace platform::testing {
 
@@ -47,8 +48,6 @@ enum class AdoStep {
 inline constexpr std::size_t kAdoStepCount = static_cast<std::size_t>(AdoStep::Field) + 1;
 
 std::string_view AdoStepName(AdoStep step);
-
-enum class Persistence { Once, FromThenOn };
 
 namespace detail {
 class AdoFaultPlan;  // the counts and faults, shared by the wrapper and its objects

@@ -4,8 +4,8 @@
 //
 // Failures are injected by countdown for one step of creation (ProgID lookup, class object, object
 // creation): after a number of successful steps of that kind the next one fails with a chosen
-// HRESULT, once or from then on. Safe to use from several threads; class objects it hands out stay
-// usable after the table is gone.
+// HRESULT, once or from then on (FaultPlan). Safe to use from several threads; class objects it hands out
+// stay usable after the table is gone.
 #pragma once
 
 #include <memory>

@@ -1,26 +1,27 @@
 // Fault injection by countdown: a test backend asks its countdown before each operation of one
-// kind; the operation fails when the countdown says so ("the 3rd event creation fails").
+// kind; the operation fails when the countdown's plan (FaultPlan) says so ("the 3rd event creation
+// fails"), with the Win32 code or HRESULT the test chose.
 #pragma once
 
 #include <functional>
 #include <mutex>
+
+#include "platform/testing/FaultPlan.h"
 
 namespace platform::testing {
 
 class FaultCountdown {
  public:
   // The `nth` call from now (1 = the next one) fails with `code`; with `fromThenOn` every call after
-  // it fails too.
+  // it fails too. Replaces an earlier plan.
   void FailAt(int nth, long code, bool fromThenOn = false) {
     std::lock_guard lock(mutex_);
-    remaining_ = nth;
+    plan_.FailAt(nth, fromThenOn ? Persistence::FromThenOn : Persistence::Once);
     code_ = code;
-    fromThenOn_ = fromThenOn;
   }
   void Clear() {
     std::lock_guard lock(mutex_);
-    remaining_ = 0;
-    failing_ = false;
+    plan_.Clear();
   }
   // Called, without the countdown's lock, at the start of every operation with its number (1 = the
   // first), so a test can act at an exact point of the code under test.
@@ -39,11 +40,7 @@ class FaultCountdown {
     }
     if (hook) hook(call);
     std::lock_guard lock(mutex_);
-    if (failing_) return code_;
-    if (remaining_ == 0) return 0;
-    if (--remaining_ > 0) return 0;
-    failing_ = fromThenOn_;
-    return code_;
+    return plan_.Fails() ? code_ : 0;
   }
   int Calls() const {
     std::lock_guard lock(mutex_);
@@ -52,10 +49,8 @@ class FaultCountdown {
 
  private:
   mutable std::mutex mutex_;
-  int remaining_ = 0;
+  FaultPlan plan_;
   long code_ = 0;
-  bool fromThenOn_ = false;
-  bool failing_ = false;
   int calls_ = 0;
   std::function<void(int)> hook_;
 };
