@@ -139,7 +139,7 @@ void Dispatch(benchmark::State& state) {
         state.iterations(), bench::WallSeconds,
         {counted(cycleSwitches, [&] { ended = service.RunCycle(); }),
          counted(baselineSwitches, [&] { ThreadPerOrder(bound, payment, service.Module()); })});
-    if (!ended || runs != 2 * kOrders) {
+    if (!ended || runs != 2L * kOrders) {
       state.SkipWithError("not every order was paid");
       break;
     }

@@ -16,7 +16,7 @@ constexpr auto kMulti = ListBox::MultiSelect::Extended;
 
 // Layout in twips. The positions matter where the editor measures itself: a criteria grid shows a
 // scroll bar once its rows no longer fit its height.
-constexpr std::int32_t kTabLeft = 120, kTabTop = 480, kGridWidth = 5100;
+constexpr std::int32_t kTabLeft = 120, kGridWidth = 5100;
 constexpr std::int32_t kCriteriaGridHeight = 1695;  // five rows of the minimum height fit
 constexpr std::int32_t kLinksGridHeight = 1695;
 

@@ -41,14 +41,14 @@ struct Accessor {
 using ListOf = std::function<platform::ItemList&(HeaderDTC&)>;
 using GridOf = std::function<platform::FlexGrid&(HeaderDTC&)>;
 
-Accessor ListItems(std::string name, ListOf list) {
+Accessor ListItems(std::string name, const ListOf& list) {
   return {{std::move(name), Index::Integer, true, kListItemText},
           [list](HeaderDTC& c, std::int32_t i) { return Variant(list(c).List(i)); },
           [list](HeaderDTC& c, std::int32_t i, const Variant& v) { list(c).SetList(i, v.ToString()); }};
 }
 
 // An item count; 16-bit unless `index` says Long.
-Accessor ListCount(std::string name, ListOf list, Index width = Index::Integer) {
+Accessor ListCount(std::string name, const ListOf& list, Index width = Index::Integer) {
   return {{std::move(name), Index::None, false, kListCountText},
           [list, width](HeaderDTC& c, std::int32_t) {
             const std::int32_t n = list(c).ListCount();
@@ -57,19 +57,19 @@ Accessor ListCount(std::string name, ListOf list, Index width = Index::Integer) 
           {}};
 }
 
-Accessor GridCells(std::string name, GridOf grid) {
+Accessor GridCells(std::string name, const GridOf& grid) {
   return {{std::move(name), Index::Long, true, kCellText},
           [grid](HeaderDTC& c, std::int32_t i) { return Variant(grid(c).TextArray(i)); },
           [grid](HeaderDTC& c, std::int32_t i, const Variant& v) { grid(c).SetTextArray(i, v.ToString()); }};
 }
 
-Accessor GridRows(std::string name, GridOf grid) {
+Accessor GridRows(std::string name, const GridOf& grid) {
   return {{std::move(name), Index::None, true, kRowCountText},
           [grid](HeaderDTC& c, std::int32_t) { return Variant(grid(c).Rows()); },
           [grid](HeaderDTC& c, std::int32_t, const Variant& v) { grid(c).SetRows(v.ToLong()); }};
 }
 
-Accessor ComboText(std::string name, std::function<platform::ComboBox&(HeaderDTC&)> combo) {
+Accessor ComboText(std::string name, const std::function<platform::ComboBox&(HeaderDTC&)>& combo) {
   return {{std::move(name), Index::None, true, kControlText},
           [combo](HeaderDTC& c, std::int32_t) { return Variant(combo(c).Text()); },
           [combo](HeaderDTC& c, std::int32_t, const Variant& v) { combo(c).SetText(v.ToString()); }};

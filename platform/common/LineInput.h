@@ -23,7 +23,8 @@ class LineInput : public TextInput {
   // Releases the stream; called once, by Close.
   virtual void CloseStream() = 0;
 
-  explicit LineInput(std::size_t chunkSize = 64 * 1024) : chunk_(chunkSize == 0 ? 1 : chunkSize) {}
+  explicit LineInput(std::size_t chunkSize = std::size_t{64} * 1024)
+      : chunk_(chunkSize == 0 ? 1 : chunkSize) {}
 
  private:
   void CheckOpen() const;

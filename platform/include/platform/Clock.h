@@ -36,6 +36,8 @@ class Clock {
   // Registers `wake`, called whenever the clock jumps forward, so that waiters recheck their
   // deadlines at once. The steady clock never jumps and ignores it. Expired registrations are
   // dropped.
+  // By value: the clocks that jump keep the registration.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param)
   virtual void OnAdvance(std::weak_ptr<std::function<void()>> wake) { (void)wake; }
 };
 

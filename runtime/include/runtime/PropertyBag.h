@@ -56,6 +56,8 @@ class MemoryPropertyBag : public PropertyBag {
 // stored bag could not be read, so that the control reports the failure its own way.
 class FailingPropertyBag : public PropertyBag {
  public:
+  // The error is kept to be thrown by every call, not thrown here.
+  // NOLINTNEXTLINE(bugprone-throw-keyword-missing)
   explicit FailingPropertyBag(Error error) : error_(std::move(error)) {}
   Variant ReadProperty(std::string_view, const Variant&) override { throw error_; }
   void WriteProperty(std::string_view, const Variant&, const std::optional<Variant>&) override {
