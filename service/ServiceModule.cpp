@@ -276,7 +276,7 @@ void ServiceModule::StartStopWaiter() {
 
 // Waits for the run guard, then ends the service thread's message loop. It keeps the guard: no
 // further cycle of this process starts. It gives up when the run ends by itself meanwhile.
-void ServiceModule::StopWaiter(platform::EventHandle runGuard, platform::EventHandle runEnded) {
+void ServiceModule::StopWaiter(const platform::EventHandle& runGuard, const platform::EventHandle& runEnded) {
   platform::Event* events[] = {runGuard.get(), runEnded.get()};
   const std::uint32_t result = platform_.threading.WaitForMultipleObjects(events, false, platform::kInfinite);
   if (result == platform::kWaitObject0 + 1) return;

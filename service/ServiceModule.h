@@ -137,7 +137,7 @@ class ServiceModule {
   void SetExitCode(long code);
   void RequestStop();
   void StartStopWaiter();  // stopMutex_ held
-  void StopWaiter(platform::EventHandle runGuard, platform::EventHandle runEnded);
+  void StopWaiter(const platform::EventHandle& runGuard, const platform::EventHandle& runEnded);
   void EndRun();
   // What one cycle did, for its status line.
   struct CycleFigures {

@@ -23,8 +23,10 @@ extern "C" char* setlocale(int category, const char* locale) noexcept {
   static std::mutex lock;
   // The next definition: the C library's, or a sanitizer's that wraps it.
   static const auto next = reinterpret_cast<SetLocaleFunction>(::dlsym(RTLD_NEXT, "setlocale"));
-  // Never destroyed, so names stay valid for callers that run while the process exits.
-  static auto& names = *new std::set<std::string, std::less<>>();
+  // Never destroyed, so names stay valid for callers that run while the process exits. Running out
+  // of memory here ends the process, as it does for every allocation of this noexcept function.
+  static auto& names =
+      *new std::set<std::string, std::less<>>();  // NOLINT(bugprone-unhandled-exception-at-new)
 
   std::lock_guard<std::mutex> hold(lock);
   if (next == nullptr) return nullptr;

@@ -94,7 +94,7 @@ class HostOutput : public TextOutput {
   void Write(std::string_view text) override {
     if (fd_ < 0) Raise(kBadFileNameOrNumber, "Bad file name or number");
     pending_.append(text);
-    if (pending_.size() >= 64 * 1024) Flush();
+    if (pending_.size() >= std::size_t{64} * 1024) Flush();
   }
 
   void Close() override {

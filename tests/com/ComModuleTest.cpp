@@ -66,8 +66,9 @@ TEST_F(ComModule, RegistrationWritesTheClassKeysAndUnregistrationRemovesThem) {
 }
 
 TEST_F(ComModule, CreatedByProgIdOrClassIdWithTheCreatorsRegistry) {
-  for (std::string name : {std::string(kProgId), std::string("tessery.testpayment"), FormatGuid(kClsid),
-                           std::string("{6b1d6f0e-3c4a-4e59-9a7b-2d1e0f3a4b5c}")}) {
+  for (const std::string& name :
+       {std::string(kProgId), std::string("tessery.testpayment"), FormatGuid(kClsid),
+        std::string("{6b1d6f0e-3c4a-4e59-9a7b-2d1e0f3a4b5c}")}) {
     ComPtr<IPayment> payment;
     ASSERT_EQ(creator_->CreateInstance(name, CLSCTX_ALL, payment), hr::S_OK) << name;
     short result = 0;

@@ -85,7 +85,7 @@ TEST(ComObject, CountsReferencesAndAnswersItsInterfaces) {
 
     ComPtr<ICounter> copy = counter;
     ComPtr<ICounter> moved = std::move(copy);
-    EXPECT_FALSE(copy);
+    EXPECT_FALSE(copy);  // NOLINT(bugprone-use-after-move): a moved-from ComPtr is empty
     EXPECT_EQ(moved->Next(), 1);
     EXPECT_EQ(object->AddRef(), 6u);  // object, counter, two IUnknowns, moved, and this one
     auto adopted = ComPtr<Both>::Adopt(object.Get());

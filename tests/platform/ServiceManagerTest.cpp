@@ -257,8 +257,8 @@ TEST_F(LinuxDispatcher, RunsServiceMainAndTurnsSigtermIntoTheStopControlOnItsThr
           status.currentState = state;
           EXPECT_EQ(manager->SetServiceStatus(handle, status), 0);
         }
-        ::pthread_kill(dispatcherThread,
-                       SIGTERM);  // as a supervisor's kill would reach the one thread taking it
+        // As a supervisor's kill would reach the one thread taking it.
+        ::pthread_kill(dispatcherThread, SIGTERM);  // NOLINT(bugprone-bad-signal-to-kill-thread)
         if (!Eventually([&] { return control.load() != 0; })) testsupport::Hung("the stop control");
         for (std::uint32_t state : {svc::kServiceStopPending, svc::kServiceStopped}) {
           status.currentState = state;

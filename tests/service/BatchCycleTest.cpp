@@ -117,7 +117,7 @@ TEST_F(BatchCycle, NextCycleStartsOneFullPeriodAfterALongCycleEnds) {
   const std::uint32_t timerId = WaitForTimer()->id;
   FireTimer();
   ASSERT_TRUE(work_.WaitStarted(1));
-  clock_->Advance(10 * 60000);  // the payment takes ten periods
+  clock_->Advance(10L * 60000);  // the payment takes ten periods
   work_.Release("A");
   const auto next = WaitForRearm(timerId);
   ASSERT_TRUE(next);

@@ -12,7 +12,7 @@ constexpr const char* kTooSmall = "Interval too small, defaulting to minimum of 
 
 class Parameters : public ServiceHarness {
  protected:
-  void SetRaw(std::string_view name, RegistryValue value) {
+  void SetRaw(std::string_view name, const RegistryValue& value) {
     const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
     registry_->CreateKey(RootKey::LocalMachine, key);
     registry_->SetValue(RootKey::LocalMachine, key, name, value);

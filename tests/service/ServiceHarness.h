@@ -202,7 +202,7 @@ class ServiceHarness : public ::testing::Test {
   }
 
   // Starts the process on a thread of its own, as the entry thread.
-  void StartProcess(std::string commandLine = "") {
+  void StartProcess(const std::string& commandLine = "") {
     Module();
     process_ = std::thread([this, commandLine] {
       exitCode_ = Module().Start(commandLine);

@@ -35,7 +35,7 @@ class TillmoorPayment : public ::testing::TestWithParam<OdbcBackend> {
 
 TEST_P(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLetsTheCycleFinish) {
   testsupport::TempFolder temp;
-  const fs::path folder = temp.Path();
+  const fs::path& folder = temp.Path();
   auto& sandbox = testsupport::OdbcSandbox::Instance();
   // The service's data source; added anew on each backend (the child reads odbc.ini when it starts).
   sandbox.AddDsn(GetParam(), "Velmar");
