@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "RegistryTree.h"
+#include "runtime/Ascii.h"
 
 namespace platform::detail {
 
@@ -270,10 +271,6 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && NamesEqual(text.substr(0, prefix.size()), prefix);
-}
-
 int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -407,13 +404,13 @@ class Parser {
       if (!ReadQuoted(rest, end, text)) return Fail(i, "the text has no closing quote");
       if (!TrimBlanks(rest.substr(end)).empty()) return Fail(i, "unexpected text after the closing quote");
       value = RegistryValue::String(text);
-    } else if (StartsWithNoCase(rest, "dword:")) {
+    } else if (StartsWithIgnoreAsciiCase(rest, "dword:")) {
       std::uint32_t number;
       if (!ParseHexNumber(TrimBlanks(rest.substr(6)), number)) {
         return Fail(i, "dword: must be followed by 1 to 8 hex digits");
       }
       value = RegistryValue::DWord(number);
-    } else if (StartsWithNoCase(rest, "hex")) {
+    } else if (StartsWithIgnoreAsciiCase(rest, "hex")) {
       const long result = ParseHexValue(i, rest.substr(3), value);
       if (result != win32::Success) return result;
     } else {
@@ -490,7 +487,7 @@ class Parser {
   void DeleteValue(const std::string& name) {
     auto& values = current_->values;
     for (auto it = values.begin(); it != values.end(); ++it) {
-      if (NamesEqual(it->first, name)) {
+      if (EqualsIgnoreAsciiCase(it->first, name)) {
         values.erase(it);
         return;
       }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 // Text forms chosen here:
@@ -36,15 +37,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 std::string FormatDouble(double value) {
@@ -241,8 +233,8 @@ bool Variant::ToBoolean() const {
   if (Type() == VarType::Boolean) return std::get<bool>(value_);
   if (Type() == VarType::String) {
     const std::string_view text = Trim(std::get<std::string>(value_));
-    if (EqualsNoCase(text, "True")) return true;
-    if (EqualsNoCase(text, "False")) return false;
+    if (EqualsIgnoreAsciiCase(text, "True")) return true;
+    if (EqualsIgnoreAsciiCase(text, "False")) return false;
   }
   return ToDouble() != 0;
 }
