@@ -29,16 +29,6 @@ constexpr double kEndSerial = 2958466.0;
 // 1899-12-30 counted from 1970-01-01.
 constexpr long long kSerialEpochOffset = -25569;
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::string FormatDouble(double value) {
   if (!std::isfinite(value)) Raise(err::Overflow);
   if (value == 0) return "0";  // also -0
@@ -232,7 +222,7 @@ std::int32_t Variant::ToLong() const {
 bool Variant::ToBoolean() const {
   if (Type() == VarType::Boolean) return std::get<bool>(value_);
   if (Type() == VarType::String) {
-    const std::string_view text = Trim(std::get<std::string>(value_));
+    const std::string_view text = TrimAsciiBlanks(std::get<std::string>(value_));
     if (EqualsIgnoreAsciiCase(text, "True")) return true;
     if (EqualsIgnoreAsciiCase(text, "False")) return false;
   }
@@ -263,7 +253,7 @@ bool LooselyEqual(const Variant& a, const Variant& b) {
 }
 
 bool ParseNumber(std::string_view text, double& out) {
-  text = Trim(text);
+  text = TrimAsciiBlanks(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
     negative = text.front() == '-';

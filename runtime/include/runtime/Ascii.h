@@ -35,6 +35,10 @@ constexpr bool IsAsciiAlnum(char c) noexcept {
 constexpr bool IsAsciiHexDigit(char c) noexcept {
   return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
+// The blanks that surround a word on a line: space and tab (a line break is not one).
+constexpr bool IsAsciiBlank(char c) noexcept {
+  return c == ' ' || c == '\t';
+}
 
 // The other case of an ASCII letter; any other byte unchanged.
 constexpr char AsciiToLower(char c) noexcept {
@@ -54,6 +58,13 @@ constexpr bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) noe
 
 constexpr bool StartsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix) noexcept {
   return text.size() >= prefix.size() && EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+// `text` without the blanks at its start and end.
+constexpr std::string_view TrimAsciiBlanks(std::string_view text) noexcept {
+  while (!text.empty() && IsAsciiBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsAsciiBlank(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 inline std::string AsciiLowered(std::string_view text) {
