@@ -76,7 +76,8 @@ for name, kind, field in [("small-bound", SMALL, "-32769"), ("integer-bound", IN
                           ("integer-digits", INTEGER, "+999999999999999"), ("exact", EXACT, "-1234567890.12345"),
                           ("exact-whole", EXACT, "5000000000"), ("exponent", FLOAT, "1.5E-308"),
                           ("bit", BIT, "1"), ("date", DATETIME, "2024-02-29"),
-                          ("timestamp", DATETIME, "1850-06-15T06:00:00.125"), ("time", DATETIME, "23:59:59"),
+                          ("before-day-0", DATETIME, "1850-06-15T06:00:00"),
+                          ("fraction", DATETIME, "2024-01-31 23:59:59.125"), ("time", DATETIME, "23:59:59"),
                           ("bytes", BINARY, b"\0\xff"), ("text", TEXT, "ABC")]:
     write("field_text", name, bytes([kind]) + (field.encode() if isinstance(field, str) else field))
 
