@@ -261,19 +261,12 @@ void AppendKey(std::string& out, const RegistryTree::Key& key, const std::string
 
 // ---- reading -----------------------------------------------------------------------------------------
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // A number of 1 to 8 hex digits, the whole of `text`.
 bool ParseHexNumber(std::string_view text, std::uint32_t& number) {
   if (text.empty() || text.size() > 8) return false;
   number = 0;
   for (char c : text) {
-    const int digit = HexDigitValue(c);
+    const int digit = AsciiHexDigitValue(c);
     if (digit < 0) return false;
     number = (number << 4) | static_cast<std::uint32_t>(digit);
   }

@@ -24,6 +24,11 @@ TEST(Ascii, OnlyLettersHaveAnotherCase) {
               (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'f') || (byte >= 'A' && byte <= 'F'))
         << byte;
   }
+  EXPECT_EQ(AsciiHexDigitValue('0'), 0);
+  EXPECT_EQ(AsciiHexDigitValue('9'), 9);
+  EXPECT_EQ(AsciiHexDigitValue('a'), 10);
+  EXPECT_EQ(AsciiHexDigitValue('F'), 15);
+  EXPECT_EQ(AsciiHexDigitValue('g'), -1);
 }
 
 TEST(Ascii, ComparesWithoutCaseOnlyTheLetters) {

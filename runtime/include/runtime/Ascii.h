@@ -32,8 +32,15 @@ constexpr bool IsAsciiDigit(char c) noexcept {
 constexpr bool IsAsciiAlnum(char c) noexcept {
   return IsAsciiAlpha(c) || IsAsciiDigit(c);
 }
+// The value of a hex digit in either case, -1 for any other byte.
+constexpr int AsciiHexDigitValue(char c) noexcept {
+  return IsAsciiDigit(c)          ? c - '0'
+         : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+         : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                  : -1;
+}
 constexpr bool IsAsciiHexDigit(char c) noexcept {
-  return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  return AsciiHexDigitValue(c) >= 0;
 }
 // The blanks that surround a word on a line: space and tab (a line break is not one).
 constexpr bool IsAsciiBlank(char c) noexcept {
