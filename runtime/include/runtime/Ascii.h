@@ -1,9 +1,9 @@
-// ASCII letters, digits and case, the one place they are written. The names the system compares
-// without regard to case (registry keys, ProgIDs, field names, drive paths, command-line switches,
-// property names) are matched letter by letter in ASCII, as the platform matches them: A-Z and a-z
-// are one another's case, every other byte (digits, punctuation, each byte of a UTF-8 sequence) is
-// its own and only equal to itself. Nothing here depends on the C library's locale, which an ODBC
-// driver may change under a running process; <cctype> would.
+// ASCII letters, digits, case and blanks, the one place they are written. The names the system
+// compares without regard to case (registry keys, ProgIDs, field names, drive paths, command-line
+// switches, property names) are matched letter by letter in ASCII, as the platform matches them: A-Z
+// and a-z are one another's case, every other byte (digits, punctuation, each byte of a UTF-8
+// sequence) is its own and only equal to itself. Nothing here depends on the C library's locale,
+// which an ODBC driver may change under a running process; <cctype> would.
 //
 // It sits in the runtime model, the lowest layer, so that every folder above it can include it:
 // the runtime's own objects (Variant's comparisons, the editor site), the OS seams and their backends,
