@@ -1,3 +1,4 @@
+// The reference payment component's Run: the pending order paid and journalled in one transaction.
 #include "components/CCPayment.h"
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// The reference data-provider components: a catalog file's providers served as DRAV and EAI sources.
 #include "components/DataProviderComponents.h"
 
 #include <fstream>

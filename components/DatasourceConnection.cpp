@@ -1,3 +1,4 @@
+// The reference data-source connection: the connection strings of the installation, read from the registry.
 #include "components/DatasourceConnection.h"
 
 #include <string>

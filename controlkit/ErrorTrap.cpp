@@ -1,3 +1,4 @@
+// The common error trap: the message "Error in '<procedure>': ..." built and shown for a trapped error.
 #include "controlkit/ErrorTrap.h"
 
 #include <new>

@@ -1,3 +1,4 @@
+// The text functions the control and its dialogs share, with the platform's rules on UTF-8 texts.
 #include "controlkit/TextFunctions.h"
 
 #include <cstring>

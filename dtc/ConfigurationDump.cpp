@@ -1,3 +1,4 @@
+// The listing of a control's whole configuration, one line per item in a fixed order.
 #include "dtc/ConfigurationDump.h"
 
 #include <sstream>

@@ -1,3 +1,4 @@
+// HeaderDTC's editor form built: every control of the six tabs made, placed on its tab and laid out.
 #include "dtc/EditorForm.h"
 
 #include "dtc/ProviderKinds.h"

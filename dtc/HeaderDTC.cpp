@@ -1,3 +1,4 @@
+// HeaderDTC composed of its parts, with the container's init, read and write of the properties.
 #include "dtc/HeaderDTC.h"
 
 #include "dtc/ErrorTrap.h"

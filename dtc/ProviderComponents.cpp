@@ -1,3 +1,4 @@
+// The editor's calls on the data-provider components, their failures raised as run-time errors.
 #include "dtc/ProviderComponents.h"
 
 #include "dtc/ProviderKinds.h"

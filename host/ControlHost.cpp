@@ -1,3 +1,4 @@
+// The host's side of a hosted HeaderDTC: its services, the control made by ProgID, bag files.
 #include "host/ControlHost.h"
 
 #include <ostream>

@@ -1,3 +1,4 @@
+// The sample configuration the demo saves and reloads, every item set away from a new control's.
 #include "host/DemoConfiguration.h"
 
 #include <initializer_list>

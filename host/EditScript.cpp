@@ -1,3 +1,4 @@
+// Editor scripts read, checked and run line by line, with the actions and dialog answers they may name.
 #include "host/EditScript.h"
 
 #include <algorithm>

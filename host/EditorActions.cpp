@@ -1,3 +1,4 @@
+// The designer's actions on a form as the events the platform raises, each refused before any change.
 #include "host/EditorActions.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// dtchost serve's web server on 127.0.0.1: the page, its state and posted actions, under its rules.
 #include "host/EditorServer.h"
 
 #include <httplib.h>

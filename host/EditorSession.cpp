@@ -1,3 +1,4 @@
+// One control's editor for the browser: the editor thread, the modal bridge, the state the page draws.
 #include "host/EditorSession.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The I18N database's statements and the translation operations built on them.
 #include "i18n/I18NDatabase.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The service's command line: the switch it names (-RegServer, -Service, ...), and the line a start gives.
 #include "service/CommandLine.h"
 
 #include "runtime/Ascii.h"

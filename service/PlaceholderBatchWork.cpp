@@ -1,3 +1,4 @@
+// Stand-in batch work for timing and stop tests: orders and delays from TESSERY_DEMO_*, no database.
 #include "service/PlaceholderBatchWork.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The service's fixed English texts by their string id.
 #include "service/StringTable.h"
 
 namespace tillmoor {

@@ -1,3 +1,4 @@
+// The texts of the data-provider components' failure codes.
 #include "interfaces/DataProviders.h"
 
 namespace platform {

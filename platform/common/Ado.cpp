@@ -1,3 +1,4 @@
+// What every data-access backend shares: the ADO error numbers' texts and the data source's diagnostics.
 #include "platform/Ado.h"
 
 #include <utility>

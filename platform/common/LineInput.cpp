@@ -1,3 +1,4 @@
+// The line rule of sequential text input (CR, CR LF or the end ends a line), written once for every backend.
 #include "LineInput.h"
 
 #include "runtime/Error.h"

@@ -1,3 +1,4 @@
+// The scripting shell's RegRead over any Registry: the name split into root, key and value, the value typed.
 #include "platform/ScriptingShell.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// Win32 error texts, and the details a failing call leaves for its thread's ErrorDescription.
 #include "platform/Win32Error.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// A file replaced whole or not at all: a temporary beside it (O_EXCL, O_NOFOLLOW), fsynced and renamed.
 #include "AtomicFile.h"
 
 #include <fcntl.h>

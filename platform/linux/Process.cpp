@@ -1,3 +1,4 @@
+// The executable's own path, read from /proc/self/exe.
 #include "platform/Process.h"
 
 #include <filesystem>

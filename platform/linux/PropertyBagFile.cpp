@@ -1,3 +1,4 @@
+// Property-bag files read whole and replaced through the atomic-file helper, their mode kept.
 #include "platform/PropertyBagFile.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SIGINT and SIGTERM blocked in every thread and taken by one with sigtimedwait; whether a stop is under way.
 #include "StopSignals.h"
 
 #include <pthread.h>

@@ -1,3 +1,4 @@
+// Whether a folder may be trusted: owned by the caller or root, and closed to others' writes unless sticky.
 #include "TrustedFolder.h"
 
 #include <fcntl.h>

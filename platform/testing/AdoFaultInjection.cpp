@@ -1,3 +1,4 @@
+// The fault-injecting data access: every step of its connections and recordsets counted against its plan.
 #include "platform/testing/AdoFaultInjection.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// The in-process class table: classes by class id and ProgID, each creation step failing by its plan.
 #include "platform/testing/ComClassTable.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// Text files and folders in memory, with opens and reads that fail as the test asks.
 #include "platform/testing/MemoryTextFiles.h"
 
 #include <algorithm>

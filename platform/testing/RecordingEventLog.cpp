@@ -1,3 +1,4 @@
+// The recording event log: every entry kept, a report failing by countdown.
 #include "platform/testing/RecordingEventLog.h"
 
 namespace platform::testing {

@@ -1,3 +1,4 @@
+// Console control events raised by the test and handled on its thread; installing fails by countdown.
 #include "platform/testing/ScriptedConsoleControl.h"
 
 namespace platform::testing {

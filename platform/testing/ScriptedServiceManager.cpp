@@ -1,3 +1,4 @@
+// The service manager in memory: entries, recorded status reports, scripted controls, failures by countdown.
 #include "platform/testing/ScriptedServiceManager.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// COM apartments' bookkeeping for tests, with joins that fail by countdown and a count of joins not left.
 #include "platform/testing/TestComApartment.h"
 
 #include "../common/ComApartmentCore.h"

@@ -1,3 +1,4 @@
+// Thread message queues and timers on the virtual clock, SetTimer failing by countdown.
 #include "platform/testing/TestMessaging.h"
 
 #include "../common/MessagingCore.h"

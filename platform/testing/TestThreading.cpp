@@ -1,3 +1,4 @@
+// Threading on the virtual clock with named events in the process and creation failing by countdown.
 #include "platform/testing/TestThreading.h"
 
 #include "../common/ThreadingCore.h"

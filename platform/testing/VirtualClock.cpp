@@ -1,3 +1,4 @@
+// The virtual clock: time moves when the test advances it, and waiters registered with it recheck at once.
 #include "platform/testing/VirtualClock.h"
 
 #include <algorithm>

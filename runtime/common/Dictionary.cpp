@@ -1,3 +1,4 @@
+// The insertion-ordered dictionary, with its item lookup adding an absent key as the platform's does.
 #include "runtime/Dictionary.h"
 
 #include <iterator>

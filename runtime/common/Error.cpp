@@ -1,3 +1,4 @@
+// Run-time errors: the platform's standard descriptions of their numbers, and raising them.
 #include "runtime/Error.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// The common file-open dialog's Show, and the dialogs that answer from a script.
 #include "runtime/FileDialog.h"
 
 namespace platform {

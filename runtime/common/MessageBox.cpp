@@ -1,3 +1,4 @@
+// Message boxes on standard error, one line each, answered with their first button.
 #include "runtime/MessageBox.h"
 
 #include <ostream>

@@ -1,3 +1,4 @@
+// The property bag in memory with its write defaults, and its JSON text read and written.
 #include "runtime/PropertyBag.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// The variant's conversions and loose comparison, as the platform converts text, numbers and dates.
 #include "runtime/Variant.h"
 
 #include <charconv>

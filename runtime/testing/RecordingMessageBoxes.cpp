@@ -1,3 +1,4 @@
+// Message boxes for tests: every message recorded, answers taken from a script.
 #include "runtime/testing/RecordingMessageBoxes.h"
 
 namespace platform::testing {

@@ -1,3 +1,4 @@
+// Component modules through the registry: registration, creation by ProgID or class id, every failure's code.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// The control kit's text functions, ReplaceNoCase held against its plain definition on random texts.
 #include <gtest/gtest.h>
 
 #include <random>

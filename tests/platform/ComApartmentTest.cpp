@@ -1,3 +1,4 @@
+// COM apartment joins counted per thread, kinds kept apart.
 #include <gtest/gtest.h>
 
 #include <thread>

@@ -1,3 +1,4 @@
+// Components: GUID text, HRESULTs, reference counts and factories, and the class table's injected faults.
 #include <gtest/gtest.h>
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SIGINT and SIGTERM reaching the console control handler as events on its own thread.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>

@@ -1,3 +1,4 @@
+// The event log's contract on the syslog and the recording backend.
 #include <gtest/gtest.h>
 
 #include "platform/EventLog.h"

@@ -1,3 +1,4 @@
+// Message queues and thread timers on both backends: order, quit, due times, killed and failing timers.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Property-bag files: written whole or not at all, no temporary left behind, read errors.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

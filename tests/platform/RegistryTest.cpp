@@ -1,3 +1,4 @@
+// The registry's contract on both backends, its text form, and the file backend's locks, modes, faults.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>

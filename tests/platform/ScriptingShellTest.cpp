@@ -1,3 +1,4 @@
+// RegRead under every form of the root, its failures, and a hand-written registry file.
 #include <gtest/gtest.h>
 
 #include "platform/ScriptingShell.h"

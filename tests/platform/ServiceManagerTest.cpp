@@ -1,3 +1,4 @@
+// Service entries on both backends, and the Linux backend's systemd unit, its modes and refusals.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>

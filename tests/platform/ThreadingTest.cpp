@@ -1,3 +1,4 @@
+// Events, waits and threads: one contract on both backends, the virtual clock, Linux named events.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// Type-library registration records written and removed, and a registry that cannot be written.
 #include <gtest/gtest.h>
 
 #include "platform/TypeLibrary.h"

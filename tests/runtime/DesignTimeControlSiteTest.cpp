@@ -1,3 +1,4 @@
+// The page editor's site built from two locations, and the contexts it does not give out.
 #include <gtest/gtest.h>
 
 #include "runtime/DesignTimeControlSite.h"

@@ -1,3 +1,4 @@
+// The dictionary's order, its errors, its absent-key lookup and its copies.
 #include <gtest/gtest.h>
 
 #include "runtime/Dictionary.h"

@@ -1,3 +1,4 @@
+// File dialogs answered from a script, then cancelled; without a user every one is cancelled.
 #include <gtest/gtest.h>
 
 #include "runtime/FileDialog.h"

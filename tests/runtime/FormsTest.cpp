@@ -1,3 +1,4 @@
+// The headless form controls: item lists, selection, and the events each assignment raises.
 #include <gtest/gtest.h>
 
 #include "runtime/Error.h"

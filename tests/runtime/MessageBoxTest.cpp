@@ -1,3 +1,4 @@
+// Message boxes: the first button, one stderr line per message, recorded answers.
 #include <gtest/gtest.h>
 
 #include <sstream>

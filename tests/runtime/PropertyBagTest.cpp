@@ -1,3 +1,4 @@
+// The property bag's write defaults and positions, and its JSON text for every value type.
 #include <gtest/gtest.h>
 
 #include <limits>

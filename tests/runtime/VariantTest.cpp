@@ -1,3 +1,4 @@
+// Run-time errors and the variant's conversions: numbers, booleans, doubles, dates, loose equality.
 #include <gtest/gtest.h>
 
 #include <cfloat>
