@@ -40,7 +40,9 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
 
 }  // namespace
 
-std::string_view RootKeyName(RootKey root) { return kRootKeys[static_cast<int>(root)].longName; }
+std::string_view RootKeyName(RootKey root) {
+  return kRootKeys[static_cast<int>(root)].longName;
+}
 
 std::optional<RootKey> ParseRootKey(std::string_view name) {
   for (const auto& entry : kRootKeys) {
@@ -61,7 +63,8 @@ RegistryValue RegistryValue::String(std::string_view text) {
 RegistryValue RegistryValue::DWord(std::uint32_t number) {
   RegistryValue value;
   value.type = kRegDword;
-  for (int shift = 0; shift < 32; shift += 8) value.data.push_back(static_cast<std::uint8_t>(number >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    value.data.push_back(static_cast<std::uint8_t>(number >> shift));
   return value;
 }
 
@@ -140,8 +143,12 @@ RegistryTree::RegistryTree() {
   }
 }
 
-RegistryTree::Key& RegistryTree::Root(RootKey root) { return *roots_[static_cast<int>(root)]; }
-const RegistryTree::Key& RegistryTree::Root(RootKey root) const { return *roots_[static_cast<int>(root)]; }
+RegistryTree::Key& RegistryTree::Root(RootKey root) {
+  return *roots_[static_cast<int>(root)];
+}
+const RegistryTree::Key& RegistryTree::Root(RootKey root) const {
+  return *roots_[static_cast<int>(root)];
+}
 
 RegistryTree::Key* RegistryTree::Find(RootKey root, std::string_view path) {
   Key* key = &Root(root);
@@ -176,7 +183,8 @@ long RegistryTree::CreateKey(RootKey root, std::string_view path) {
   return win32::Success;
 }
 
-long RegistryTree::QueryValue(RootKey root, std::string_view path, std::string_view name, RegistryValue& out) {
+long RegistryTree::QueryValue(RootKey root, std::string_view path, std::string_view name,
+                              RegistryValue& out) {
   Key* key = Find(root, path);
   RegistryValue* value = key != nullptr ? key->FindValue(name) : nullptr;
   if (value == nullptr) return win32::FileNotFound;
@@ -228,9 +236,13 @@ long RemoveKey(RegistryTree& tree, RootKey root, std::string_view path, bool all
 
 }  // namespace
 
-long RegistryTree::DeleteKey(RootKey root, std::string_view path) { return RemoveKey(*this, root, path, false); }
+long RegistryTree::DeleteKey(RootKey root, std::string_view path) {
+  return RemoveKey(*this, root, path, false);
+}
 
-long RegistryTree::DeleteTree(RootKey root, std::string_view path) { return RemoveKey(*this, root, path, true); }
+long RegistryTree::DeleteTree(RootKey root, std::string_view path) {
+  return RemoveKey(*this, root, path, true);
+}
 
 long RegistryTree::EnumKeys(RootKey root, std::string_view path, std::vector<std::string>& names) {
   Key* key = Find(root, path);
@@ -253,7 +265,9 @@ namespace {
 // The memory backend: one tree behind a mutex, so threads of one process may share it.
 class MemoryRegistry final : public Registry {
  public:
-  long OpenKey(RootKey root, std::string_view path) override { return Locked(&RegistryTree::OpenKey, root, path); }
+  long OpenKey(RootKey root, std::string_view path) override {
+    return Locked(&RegistryTree::OpenKey, root, path);
+  }
   long CreateKey(RootKey root, std::string_view path) override {
     return Locked(&RegistryTree::CreateKey, root, path);
   }
@@ -261,7 +275,8 @@ class MemoryRegistry final : public Registry {
     std::lock_guard lock(mutex_);
     return tree_.QueryValue(root, path, name, out);
   }
-  long SetValue(RootKey root, std::string_view path, std::string_view name, const RegistryValue& value) override {
+  long SetValue(RootKey root, std::string_view path, std::string_view name,
+                const RegistryValue& value) override {
     std::lock_guard lock(mutex_);
     return tree_.SetValue(root, path, name, value);
   }
@@ -285,7 +300,8 @@ class MemoryRegistry final : public Registry {
   }
 
  private:
-  long Locked(long (RegistryTree::*operation)(RootKey, std::string_view), RootKey root, std::string_view path) {
+  long Locked(long (RegistryTree::*operation)(RootKey, std::string_view), RootKey root,
+              std::string_view path) {
     std::lock_guard lock(mutex_);
     return (tree_.*operation)(root, path);
   }
@@ -298,6 +314,8 @@ class MemoryRegistry final : public Registry {
 
 }  // namespace detail
 
-std::unique_ptr<Registry> OpenMemoryRegistry() { return std::make_unique<detail::MemoryRegistry>(); }
+std::unique_ptr<Registry> OpenMemoryRegistry() {
+  return std::make_unique<detail::MemoryRegistry>();
+}
 
 }  // namespace platform

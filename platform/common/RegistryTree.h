@@ -31,7 +31,8 @@ class RegistryTree final : public Registry {
   long OpenKey(RootKey root, std::string_view path) override;
   long CreateKey(RootKey root, std::string_view path) override;
   long QueryValue(RootKey root, std::string_view path, std::string_view name, RegistryValue& out) override;
-  long SetValue(RootKey root, std::string_view path, std::string_view name, const RegistryValue& value) override;
+  long SetValue(RootKey root, std::string_view path, std::string_view name,
+                const RegistryValue& value) override;
   long DeleteValue(RootKey root, std::string_view path, std::string_view name) override;
   long DeleteKey(RootKey root, std::string_view path) override;
   long DeleteTree(RootKey root, std::string_view path) override;

@@ -1,6 +1,6 @@
 // The translation dialogs over the test I18N database: the data-source connection component in
-// process (the registry names the backend's data source), recorded message boxes, a fixed date and a modal loop
-// that runs the test's steps, one per dialog shown.
+// process (the registry names the backend's data source), recorded message boxes, a fixed date and a modal
+// loop that runs the test's steps, one per dialog shown.
 #pragma once
 
 #include <deque>

@@ -17,10 +17,8 @@ class FieldnameListTest : public DialogTest {
     if (IsSkipped() || HasFatalFailure()) return;
     Text("KRMVA2000", "Open");
     Text("KRMVA2001", "Order status");
-    control = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{.messageBoxes = boxes,
-                                                                      .container = &container,
-                                                                      .components = &table,
-                                                                      .dataAccess = access.get()});
+    control = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{
+        .messageBoxes = boxes, .container = &container, .components = &table, .dataAccess = access.get()});
     control->Editor().form.SetModalLoop(modal.Loop());
     control->Editor().SSTab1.SetTab(dtc::kI18NTab);
     control->Editor().DRAV.I18NFieldnamesList.AddItem(" 5 - STATUS");

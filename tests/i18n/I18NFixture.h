@@ -72,8 +72,9 @@ class I18NDatabaseTest : public ::testing::TestWithParam<testsupport::OdbcBacken
     }
   }
   void AcceptFieldValues() const {
-    Sql(GetParam() == testsupport::OdbcBackend::SQLite ? "DROP TRIGGER Rejected"
-                                                         : "ALTER TABLE I18NFIELDVALUES DROP CONSTRAINT Rejected");
+    Sql(GetParam() == testsupport::OdbcBackend::SQLite
+            ? "DROP TRIGGER Rejected"
+            : "ALTER TABLE I18NFIELDVALUES DROP CONSTRAINT Rejected");
   }
 
   static constexpr const char* kDsn = "Vistelle";

@@ -45,12 +45,14 @@ class CCPaymentTest : public ::testing::TestWithParam<OdbcBackend> {
   std::string Sql(const std::string& sql) { return sandbox_.Sql(dsn_, sql); }
   // Sorted: PostgreSQL gives no order without ORDER BY, and an updated row moves.
   std::string Statuses() {
-    return Sql("SELECT ORDERID || '=' || COALESCE(CAST(HEADERBILLINGSTATUS AS VARCHAR(10)), 'NULL') "
-               "FROM ORDERHEADER ORDER BY ORDERID, HEADERBILLINGSTATUS");
+    return Sql(
+        "SELECT ORDERID || '=' || COALESCE(CAST(HEADERBILLINGSTATUS AS VARCHAR(10)), 'NULL') "
+        "FROM ORDERHEADER ORDER BY ORDERID, HEADERBILLINGSTATUS");
   }
   std::string Journal() {
-    return sandbox_.HasTable(dsn_, "PAYMENTJOURNAL") ? Sql("SELECT ORDERID FROM PAYMENTJOURNAL ORDER BY ORDERID")
-                                                     : "";
+    return sandbox_.HasTable(dsn_, "PAYMENTJOURNAL")
+               ? Sql("SELECT ORDERID FROM PAYMENTJOURNAL ORDER BY ORDERID")
+               : "";
   }
 
   HRESULT Run(std::string_view orderId, ado::DataAccess* data = nullptr) {

@@ -278,7 +278,8 @@ class ClusterHosts : public ::testing::Test {
       for (auto& host : hosts_) {
         const std::vector<RunCall>& calls = host->Calls();
         const auto begun = std::count_if(calls.begin(), calls.end(), [&](const RunCall& call) {
-          return call.pid == host->Pid() && std::find(orders.begin(), orders.end(), call.order) != orders.end();
+          return call.pid == host->Pid() &&
+                 std::find(orders.begin(), orders.end(), call.order) != orders.end();
         });
         if (static_cast<std::size_t>(begun) >= count) paying = host.get();
       }

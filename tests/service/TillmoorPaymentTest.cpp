@@ -92,8 +92,8 @@ TEST_P(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLets
   EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), static_cast<long>(pending.size()))
       << "an order was paid twice";
   EXPECT_EQ(sandbox.Sql("Velmar",
-                           "SELECT COUNT(*) FROM ORDERHEADER WHERE HEADERBILLINGSTATUS IN (3,4,5) OR "
-                           "HEADERBILLINGSTATUS NOT IN (0,1,2,3,4,5,6,7,8,9)"),
+                        "SELECT COUNT(*) FROM ORDERHEADER WHERE HEADERBILLINGSTATUS IN (3,4,5) OR "
+                        "HEADERBILLINGSTATUS NOT IN (0,1,2,3,4,5,6,7,8,9)"),
             "0\n");
   EXPECT_EQ(testsupport::ReadWholeFile(folder / "service.out"),
             "Service started with interval(minutes): 1\n");

@@ -24,7 +24,9 @@
 namespace testsupport {
 
 // Test lists show the parameter by name.
-inline void PrintTo(OdbcBackend backend, std::ostream* out) { *out << OdbcBackendName(backend); }
+inline void PrintTo(OdbcBackend backend, std::ostream* out) {
+  *out << OdbcBackendName(backend);
+}
 
 inline std::string OdbcBackendTestName(const ::testing::TestParamInfo<OdbcBackend>& info) {
   return OdbcBackendName(info.param);
@@ -32,20 +34,20 @@ inline std::string OdbcBackendTestName(const ::testing::TestParamInfo<OdbcBacken
 
 }  // namespace testsupport
 
-#define TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(suite)                                                      \
-  INSTANTIATE_TEST_SUITE_P(, suite,                                                                       \
-                           ::testing::Values(::testsupport::OdbcBackend::SQLite,                          \
-                                             ::testsupport::OdbcBackend::PostgreSQL),                     \
-                           ::testsupport::OdbcBackendTestName)
+#define TESSERY_INSTANTIATE_FOR_EVERY_BACKEND(suite)                                                 \
+  INSTANTIATE_TEST_SUITE_P(                                                                          \
+      , suite,                                                                                       \
+      ::testing::Values(::testsupport::OdbcBackend::SQLite, ::testsupport::OdbcBackend::PostgreSQL), \
+      ::testsupport::OdbcBackendTestName)
 
 // For SetUp or a test body (it returns from the function).
-#define TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(backend)                                                    \
-  do {                                                                                                    \
-    const std::string tesseryWhyNot = ::testsupport::OdbcSandbox::Unavailable(backend);                  \
-    if (!tesseryWhyNot.empty()) {                                                                         \
-      if (::testsupport::PostgresCluster::Required())                                                     \
-        FAIL() << tesseryWhyNot << " (TESSERY_REQUIRE_POSTGRES=1)";                                       \
-      else                                                                                                \
-        GTEST_SKIP() << tesseryWhyNot;                                                                    \
-    }                                                                                                     \
+#define TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(backend)                                  \
+  do {                                                                                  \
+    const std::string tesseryWhyNot = ::testsupport::OdbcSandbox::Unavailable(backend); \
+    if (!tesseryWhyNot.empty()) {                                                       \
+      if (::testsupport::PostgresCluster::Required())                                   \
+        FAIL() << tesseryWhyNot << " (TESSERY_REQUIRE_POSTGRES=1)";                     \
+      else                                                                              \
+        GTEST_SKIP() << tesseryWhyNot;                                                  \
+    }                                                                                   \
   } while (false)

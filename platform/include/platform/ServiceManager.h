@@ -15,11 +15,11 @@
 //     and DisplayName (REG_SZ), plus a systemd unit "<SystemdUnitName(name)>.service" in
 //     SystemdUnitFolder(): Type=notify, ExecStart = the binary path, the display name as its
 //     description, a restart on failure, a watchdog, and hardening that keeps the registry's and the
-//     lock folder writable (docs/ARCHITECTURE.md has the lines). Creating writes the unit first and the registry entry after it, deleting removes
-//     the unit first; a step that fails undoes the earlier one, so the two never disagree. The unit
-//     is written 0644 whatever the umask, and only into a unit folder of the caller or root that
-//     group and others cannot write (a sticky one where the unit is safe): another folder is refused
-//     with ERROR_ACCESS_DENIED, details naming it (ErrorDescription).
+//     lock folder writable (docs/ARCHITECTURE.md has the lines). Creating writes the unit first and the
+//     registry entry after it, deleting removes the unit first; a step that fails undoes the earlier one, so
+//     the two never disagree. The unit is written 0644 whatever the umask, and only into a unit folder of the
+//     caller or root that group and others cannot write (a sticky one where the unit is safe): another folder
+//     is refused with ERROR_ACCESS_DENIED, details naming it (ErrorDescription).
 //   - With the system's unit folder (no $TESSERY_SYSTEMD_UNIT_DIR), creating and deleting also ask
 //     systemd to reload its units, and the stop control asks systemd to stop the unit without waiting
 //     for it. With another folder no supervisor watches the units: the stop control answers
