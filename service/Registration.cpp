@@ -170,7 +170,8 @@ long ServiceModule::Uninstall() {
     return code;
   }
   platform::ServiceStatus status;
-  service->Control(platform::svc::kControlStop, status);  // no wait for the stop
+  platform::IgnoreResult(service->Control(platform::svc::kControlStop, status),
+                         "no wait for the stop either: the delete that follows is what counts");
   if (long code = service->Delete(); code != Success) {
     ShowServiceManagerFailure("Service could not be deleted", code);
     return code;

@@ -26,7 +26,7 @@ inline constexpr long RegistryIoFailed = 1016;   // ERROR_REGISTRY_IO_FAILED: th
 }  // namespace win32
 
 // HRESULT_FROM_WIN32: 0 stays 0, other codes become 0x8007xxxx.
-constexpr std::int32_t HResultFromWin32(long code) {
+[[nodiscard]] constexpr std::int32_t HResultFromWin32(long code) {
   return code <= 0 ? static_cast<std::int32_t>(code)
                    : static_cast<std::int32_t>((static_cast<std::uint32_t>(code) & 0xFFFFu) | 0x80070000u);
 }
