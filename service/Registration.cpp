@@ -121,6 +121,10 @@ void ServiceModule::ShowRegistryFailure(long code) {
                               serviceName_);
 }
 
+// The installed test: a manager or a service entry that cannot be opened reads as "not installed",
+// whatever the code. That hides no failure here: the manager keeps its entries in the registry, and a
+// registry that cannot be read fails the registration's or unregistration's next registry step,
+// which reports it; an install that goes ahead reports its own failure.
 bool ServiceModule::IsInstalled() {
   std::unique_ptr<platform::ServiceManagerHandle> manager;
   if (platform_.serviceManager.OpenSCManager(platform::svc::kScManagerAllAccess, manager) != Success)

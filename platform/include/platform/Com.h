@@ -148,6 +148,7 @@ inline constexpr HRESULT SELFREG_E_CLASS = Code(0x80040201);  // a module could 
 // A short English text for an HRESULT ("Class not registered"); Win32 texts for 0x8007xxxx codes;
 // "Error 0x8XXXXXXX" for codes it does not know.
 std::string HResultText(HRESULT result);
+std::string HResultText(long win32Code) = delete;  // a Win32 code: HResultFromWin32 first, or Win32ErrorText
 
 // Class contexts; CLSCTX_ALL is what the system asks for.
 enum ClassContext : std::uint32_t {
