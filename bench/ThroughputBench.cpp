@@ -17,7 +17,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +28,7 @@
 #include "platform/Ado.h"
 #include "platform/Com.h"
 #include "platform/Registry.h"
+#include "runtime/Ascii.h"
 #include "service/PaymentBatchWork.h"
 #include "support/OdbcSandbox.h"
 #include "support/TempFolder.h"
@@ -168,8 +168,7 @@ void PaymentCycle(benchmark::State& state) {
     state.ResumeTiming();
   }
   for (std::size_t i = 0; i < services.size(); ++i) {
-    std::string name = testsupport::OdbcBackendName(services[i]->Backend());
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string name = platform::AsciiLowered(testsupport::OdbcBackendName(services[i]->Backend()));
     ratios[i].Report(state, name);
     state.counters[name + "_seconds"] = seconds[i].Median();
   }

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/Ascii.h"
+
 namespace components {
 
 namespace {
@@ -18,20 +20,14 @@ struct Settings {
   std::vector<std::string> failOrders;
 };
 
-std::string Trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
-
 std::vector<std::string> Split(std::string_view text, char separator) {
   std::vector<std::string> parts;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find(separator, start);
     if (end == std::string_view::npos) end = text.size();
-    if (std::string part = Trim(text.substr(start, end - start)); !part.empty()) parts.push_back(part);
+    const std::string_view part = platform::TrimAsciiBlanks(text.substr(start, end - start));
+    if (!part.empty()) parts.emplace_back(part);
     start = end + 1;
   }
   return parts;

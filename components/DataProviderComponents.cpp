@@ -9,6 +9,7 @@
 
 #include "interfaces/DataProviders.h"
 #include "platform/DrivePaths.h"
+#include "runtime/Ascii.h"
 
 namespace components {
 namespace {
@@ -52,8 +53,7 @@ std::vector<std::string> Names(const Json& array) {
 // A path as the system writes it ("C:\\...", through the drive mapping of the environment) or a
 // path of the host.
 std::filesystem::path CatalogPath(const std::string& text) {
-  const bool drivePath = text.size() >= 2 && text[1] == ':' &&
-                         ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+  const bool drivePath = text.size() >= 2 && text[1] == ':' && platform::IsAsciiAlpha(text[0]);
   if (!drivePath) return text;
   try {
     return platform::DrivePathsFromEnvironment()->Resolve(text);

@@ -2,14 +2,14 @@
 
 #include <cstring>
 
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 namespace controlkit {
 namespace {
 
-constexpr char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+using platform::AsciiToLower;
+using platform::AsciiToUpper;
 
 bool IsContinuationByte(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -20,15 +20,14 @@ bool IsContinuationByte(char c) {
 bool MatchesAt(std::string_view text, std::size_t at, std::string_view upperFind) {
   if (text.size() - at < upperFind.size()) return false;
   for (std::size_t i = 0; i < upperFind.size(); ++i) {
-    if (UpperAscii(text[at + i]) != upperFind[i]) return false;
+    if (AsciiToUpper(text[at + i]) != upperFind[i]) return false;
   }
   return true;
 }
 
 // The first position at or after `from` where `find` may start: its first character in either case.
 std::size_t NextCandidate(std::string_view text, std::size_t from, char upperFirst) {
-  const char lowerFirst =
-      (upperFirst >= 'A' && upperFirst <= 'Z') ? static_cast<char>(upperFirst - 'A' + 'a') : upperFirst;
+  const char lowerFirst = AsciiToLower(upperFirst);
   if (lowerFirst == upperFirst) {
     if (from >= text.size()) return std::string_view::npos;
     const void* hit = std::memchr(text.data() + from, upperFirst, text.size() - from);
@@ -43,7 +42,7 @@ std::size_t NextCandidate(std::string_view text, std::size_t from, char upperFir
 
 std::string UCase(std::string_view text) {
   std::string upper(text);
-  for (char& c : upper) c = UpperAscii(c);
+  for (char& c : upper) c = AsciiToUpper(c);
   return upper;
 }
 

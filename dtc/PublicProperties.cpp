@@ -3,12 +3,11 @@
 // Each property is one row of a table: its name, its index type, whether it can be set, the
 // description shown to hosts, and how it reads and writes the control that holds the item. The DRAV
 // and EAI twins come from the same rows. Every Let reports the change under the property's name.
-#include <algorithm>
-#include <cctype>
 #include <functional>
 #include <unordered_map>
 
 #include "dtc/HeaderDTC.h"
+#include "runtime/Ascii.h"
 
 namespace dtc {
 
@@ -127,13 +126,6 @@ std::vector<Accessor> BuildAccessors() {
   return all;
 }
 
-std::string Lower(std::string_view name) {
-  std::string lower(name);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-  return lower;
-}
-
 const std::vector<Accessor>& Accessors() {
   static const std::vector<Accessor> accessors = BuildAccessors();
   return accessors;
@@ -143,10 +135,10 @@ const std::vector<Accessor>& Accessors() {
 const Accessor& Find(std::string_view name) {
   static const std::unordered_map<std::string, const Accessor*> byName = [] {
     std::unordered_map<std::string, const Accessor*> map;
-    for (const Accessor& a : Accessors()) map.emplace(Lower(a.info.name), &a);
+    for (const Accessor& a : Accessors()) map.emplace(platform::AsciiLowered(a.info.name), &a);
     return map;
   }();
-  const auto it = byName.find(Lower(name));
+  const auto it = byName.find(platform::AsciiLowered(name));
   if (it == byName.end()) platform::Raise(platform::err::NoSuchPropertyOrMethod);
   return *it->second;
 }

@@ -70,6 +70,17 @@ write("registry_text", "every-form", "\ufeffWindows Registry Editor Version 5.00
 write("registry_text", "long-hex", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\x]\r\n"
       "\"big\"=hex:" + ",".join(["07"] * 40) + ",\\\r\n  " + ",".join(["07"] * 10) + "\r\n")
 
+# ---- field texts: a kind byte (fuzz/FieldTextFuzzer.cpp), then the text as a driver returns it ------
+SMALL, INTEGER, EXACT, FLOAT, BIT, DATETIME, BINARY, TEXT = range(8)
+for name, kind, field in [("small-bound", SMALL, "-32769"), ("integer-bound", INTEGER, "2147483648"),
+                          ("integer-digits", INTEGER, "+999999999999999"), ("exact", EXACT, "-1234567890.12345"),
+                          ("exact-whole", EXACT, "5000000000"), ("exponent", FLOAT, "1.5E-308"),
+                          ("bit", BIT, "1"), ("date", DATETIME, "2024-02-29"),
+                          ("before-day-0", DATETIME, "1850-06-15T06:00:00"),
+                          ("fraction", DATETIME, "2024-01-31 23:59:59.125"), ("time", DATETIME, "23:59:59"),
+                          ("bytes", BINARY, b"\0\xff"), ("text", TEXT, "ABC")]:
+    write("field_text", name, bytes([kind]) + (field.encode() if isinstance(field, str) else field))
+
 # ---- the service's command line ----------------------------------------------------------------
 for name, line in [("service", "-Service"), ("regserver", "/RegServer"), ("unregserver", "x -UNREGSERVER"),
                    ("not-last", "-Service extra"), ("path", "/opt/x/Service"),

@@ -1,10 +1,10 @@
 #include "host/EditScript.h"
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
 
 #include "host/EditorActions.h"
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 namespace host {
@@ -64,7 +64,7 @@ act::Item ItemWord(const ScriptLine& line, std::size_t arg) {
   const ScriptWord& word = line.args.at(arg);
   const std::string_view digits = std::string_view(word.text).substr(word.text.empty() ? 0 : 1);
   if (!word.quoted && word.text.size() > 1 && word.text[0] == '#' &&
-      std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); })) {
+      std::all_of(digits.begin(), digits.end(), platform::IsAsciiDigit)) {
     return act::Item::At(act::Number::Parse(digits));
   }
   return act::Item::Text(word.text);
@@ -125,8 +125,7 @@ void FocusAction(ScriptContext& context, const ScriptLine& line) {
 }
 
 void Answer(ScriptContext& context, const ScriptLine& line) {
-  std::string kind = line.args.at(0).text;
-  std::transform(kind.begin(), kind.end(), kind.begin(), [](unsigned char c) { return std::tolower(c); });
+  const std::string kind = platform::AsciiLowered(line.args.at(0).text);
   if (kind == "file") {
     if (line.args.size() > 2) throw ScriptError(line.number, "answer file takes one path");
     context.QueueFile(line.number, line.args.size() == 2 ? std::optional(line.args[1].text) : std::nullopt);

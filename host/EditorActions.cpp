@@ -1,8 +1,9 @@
 #include "host/EditorActions.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
+
+#include "runtime/Ascii.h"
 
 namespace host::actions {
 namespace {
@@ -25,8 +26,7 @@ void FocusOn(Control& control) {
 }
 
 bool AllDigits(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+  return !text.empty() && std::all_of(text.begin(), text.end(), platform::IsAsciiDigit);
 }
 
 platform::TabControl& TheTabControl(platform::Form& form) {

@@ -1,13 +1,13 @@
 #include "host/EditorSession.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <sstream>
 
 #include "host/EditorActions.h"
 #include "platform/DrivePaths.h"
 #include "platform/PropertyBagFile.h"
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 namespace host {
@@ -222,8 +222,8 @@ bool Matches(std::string_view pattern, std::string_view name) {
     return false;
   }
   if (name.empty()) return false;
-  const bool same = pattern[0] == '?' || std::tolower(static_cast<unsigned char>(pattern[0])) ==
-                                             std::tolower(static_cast<unsigned char>(name[0]));
+  const bool same =
+      pattern[0] == '?' || platform::AsciiToLower(pattern[0]) == platform::AsciiToLower(name[0]);
   return same && Matches(pattern.substr(1), name.substr(1));
 }
 
@@ -237,11 +237,6 @@ std::vector<std::string> Patterns(const std::string& filter) {
   for (std::string p; std::getline(in, p, ';');)
     if (!p.empty()) result.push_back(p);
   return result;
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
 }
 
 }  // namespace
@@ -731,9 +726,8 @@ EditorReply EditorSession::ListFolder(const std::string& path) {
     }
   }
   if (error) return Error(400, "'" + path + "' cannot be listed: " + error.message());
-  const auto byName = [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); };
-  std::sort(folders.begin(), folders.end(), byName);
-  std::sort(files.begin(), files.end(), byName);
+  std::sort(folders.begin(), folders.end(), platform::LessIgnoreAsciiCase{});
+  std::sort(files.begin(), files.end(), platform::LessIgnoreAsciiCase{});
   return {200, Dump(json{{"path", path}, {"folders", folders}, {"files", files}})};
 }
 

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 namespace platform {
@@ -15,20 +16,6 @@ namespace fs = std::filesystem;
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
-}
-bool IsAsciiLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 std::vector<std::string_view> Components(std::string_view path) {
@@ -53,7 +40,7 @@ std::optional<std::string> FindEntry(const fs::path& folder, std::string_view na
   fs::directory_iterator it(folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::string entry = it->path().filename().string();
-    if (EqualNoCase(entry, name) && (!found || entry < *found)) found = std::move(entry);
+    if (EqualsIgnoreAsciiCase(entry, name) && (!found || entry < *found)) found = std::move(entry);
   }
   return found;
 }
@@ -67,7 +54,7 @@ fs::path DrivePaths::Resolve(std::string_view path) const {
   fs::path current;
   std::string_view rest;
   bool onDrive = false;
-  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
+  if (path.size() >= 2 && IsAsciiAlpha(path[0]) && path[1] == ':') {
     const std::optional<fs::path> root = DriveRoot(path[0]);
     if (!root || root->empty()) Raise(err::PathNotFound);
     current = *root;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "RegistryTree.h"
+#include "runtime/Ascii.h"
 
 namespace platform {
 
@@ -23,8 +24,6 @@ constexpr RootKeyNames kRootKeys[] = {
     {RootKey::Users, "HKEY_USERS", "HKU"},
     {RootKey::CurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC"},
 };
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Splits a key path at backslashes, skipping empty components.
 std::vector<std::string_view> SplitPath(std::string_view path) {
@@ -45,7 +44,8 @@ std::string_view RootKeyName(RootKey root) { return kRootKeys[static_cast<int>(r
 
 std::optional<RootKey> ParseRootKey(std::string_view name) {
   for (const auto& entry : kRootKeys) {
-    if (detail::NamesEqual(name, entry.longName) || detail::NamesEqual(name, entry.shortName)) return entry.root;
+    if (EqualsIgnoreAsciiCase(name, entry.longName) || EqualsIgnoreAsciiCase(name, entry.shortName))
+      return entry.root;
   }
   return std::nullopt;
 }
@@ -118,21 +118,16 @@ std::filesystem::path DefaultRegistryPath() {
 
 namespace detail {
 
-bool NamesEqual(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
-
 RegistryTree::Key* RegistryTree::Key::FindSubkey(std::string_view subkeyName) const {
   for (const auto& subkey : subkeys) {
-    if (NamesEqual(subkey->name, subkeyName)) return subkey.get();
+    if (EqualsIgnoreAsciiCase(subkey->name, subkeyName)) return subkey.get();
   }
   return nullptr;
 }
 
 RegistryValue* RegistryTree::Key::FindValue(std::string_view valueName) {
   for (auto& [valueKey, value] : values) {
-    if (NamesEqual(valueKey, valueName)) return &value;
+    if (EqualsIgnoreAsciiCase(valueKey, valueName)) return &value;
   }
   return nullptr;
 }
@@ -205,7 +200,7 @@ long RegistryTree::DeleteValue(RootKey root, std::string_view path, std::string_
   Key* key = Find(root, path);
   if (key == nullptr) return win32::FileNotFound;
   auto found = std::find_if(key->values.begin(), key->values.end(),
-                            [&](const auto& entry) { return NamesEqual(entry.first, name); });
+                            [&](const auto& entry) { return EqualsIgnoreAsciiCase(entry.first, name); });
   if (found == key->values.end()) return win32::FileNotFound;
   key->values.erase(found);
   return win32::Success;
@@ -222,8 +217,9 @@ long RemoveKey(RegistryTree& tree, RootKey root, std::string_view path, bool all
     parent = parent->FindSubkey(parts[i]);
     if (parent == nullptr) return win32::FileNotFound;
   }
-  auto found = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
-                            [&](const auto& subkey) { return NamesEqual(subkey->name, parts.back()); });
+  auto found = std::find_if(parent->subkeys.begin(), parent->subkeys.end(), [&](const auto& subkey) {
+    return EqualsIgnoreAsciiCase(subkey->name, parts.back());
+  });
   if (found == parent->subkeys.end()) return win32::FileNotFound;
   if (!allowSubkeys && !(*found)->subkeys.empty()) return win32::AccessDenied;
   parent->subkeys.erase(found);

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "RegistryTree.h"
+#include "runtime/Ascii.h"
 
 namespace platform::detail {
 
@@ -260,33 +261,12 @@ void AppendKey(std::string& out, const RegistryTree::Key& key, const std::string
 
 // ---- reading -----------------------------------------------------------------------------------------
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && NamesEqual(text.substr(0, prefix.size()), prefix);
-}
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // A number of 1 to 8 hex digits, the whole of `text`.
 bool ParseHexNumber(std::string_view text, std::uint32_t& number) {
   if (text.empty() || text.size() > 8) return false;
   number = 0;
   for (char c : text) {
-    const int digit = HexDigitValue(c);
+    const int digit = AsciiHexDigitValue(c);
     if (digit < 0) return false;
     number = (number << 4) | static_cast<std::uint32_t>(digit);
   }
@@ -324,7 +304,7 @@ class Parser {
   }
 
   static bool IsIgnorable(std::string_view line) {
-    line = TrimBlanks(line);
+    line = TrimAsciiBlanks(line);
     return line.empty() || line.front() == ';';
   }
 
@@ -333,12 +313,12 @@ class Parser {
     std::size_t i = 0;
     while (i < lines_.size() && IsIgnorable(lines_[i])) ++i;
     if (i == lines_.size()) return win32::Success;  // nothing but blanks and comments: an empty registry
-    if (TrimBlanks(lines_[i]) != kHeader) {
+    if (TrimAsciiBlanks(lines_[i]) != kHeader) {
       return Fail(i, "expected the header line \"" + std::string(kHeader) + "\"");
     }
     for (++i; i < lines_.size(); ++i) {
       if (IsIgnorable(lines_[i])) continue;
-      const std::string_view line = TrimBlanks(lines_[i]);
+      const std::string_view line = TrimAsciiBlanks(lines_[i]);
       const long result = line.front() == '[' ? ParseSection(i, line) : ParseValueLine(i, line);
       if (result != win32::Success) return result;
     }
@@ -392,9 +372,9 @@ class Parser {
     } else {
       return Fail(i, "expected a [key] line, a \"name\"= or @= value line, or a ; comment");
     }
-    std::string_view rest = TrimBlanks(line.substr(pos));
+    std::string_view rest = TrimAsciiBlanks(line.substr(pos));
     if (rest.empty() || rest.front() != '=') return Fail(i, "expected \"=\" after the value name");
-    rest = TrimBlanks(rest.substr(1));
+    rest = TrimAsciiBlanks(rest.substr(1));
 
     if (rest == "-") {
       DeleteValue(name);
@@ -405,15 +385,16 @@ class Parser {
       std::string text;
       std::size_t end = 0;
       if (!ReadQuoted(rest, end, text)) return Fail(i, "the text has no closing quote");
-      if (!TrimBlanks(rest.substr(end)).empty()) return Fail(i, "unexpected text after the closing quote");
+      if (!TrimAsciiBlanks(rest.substr(end)).empty())
+        return Fail(i, "unexpected text after the closing quote");
       value = RegistryValue::String(text);
-    } else if (StartsWithNoCase(rest, "dword:")) {
+    } else if (StartsWithIgnoreAsciiCase(rest, "dword:")) {
       std::uint32_t number;
-      if (!ParseHexNumber(TrimBlanks(rest.substr(6)), number)) {
+      if (!ParseHexNumber(TrimAsciiBlanks(rest.substr(6)), number)) {
         return Fail(i, "dword: must be followed by 1 to 8 hex digits");
       }
       value = RegistryValue::DWord(number);
-    } else if (StartsWithNoCase(rest, "hex")) {
+    } else if (StartsWithIgnoreAsciiCase(rest, "hex")) {
       const long result = ParseHexValue(i, rest.substr(3), value);
       if (result != win32::Success) return result;
     } else {
@@ -440,7 +421,7 @@ class Parser {
     // Gather the continuation lines: a line ending in a backslash continues on the next one.
     std::string data;
     for (;;) {
-      rest = TrimBlanks(rest);
+      rest = TrimAsciiBlanks(rest);
       if (rest.empty() || rest.back() != '\\') {
         data += rest;
         break;
@@ -456,7 +437,7 @@ class Parser {
     while (start <= data.size()) {
       std::size_t comma = data.find(',', start);
       if (comma == std::string::npos) comma = data.size();
-      const std::string_view token = TrimBlanks(std::string_view(data).substr(start, comma - start));
+      const std::string_view token = TrimAsciiBlanks(std::string_view(data).substr(start, comma - start));
       const bool last = comma == data.size();
       if (token.empty()) {
         if (!last) return Fail(first, "empty byte in hex data");  // a trailing comma is fine
@@ -490,7 +471,7 @@ class Parser {
   void DeleteValue(const std::string& name) {
     auto& values = current_->values;
     for (auto it = values.begin(); it != values.end(); ++it) {
-      if (NamesEqual(it->first, name)) {
+      if (EqualsIgnoreAsciiCase(it->first, name)) {
         values.erase(it);
         return;
       }

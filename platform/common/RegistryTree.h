@@ -12,10 +12,9 @@
 
 namespace platform::detail {
 
-// Names compare without regard to ASCII letter case; other bytes compare exactly.
-bool NamesEqual(std::string_view a, std::string_view b);
-
-// One registry tree with the operations of `Registry`. Not synchronised: callers serialise.
+// One registry tree with the operations of `Registry`. Key and value names compare without regard to
+// ASCII letter case (EqualsIgnoreAsciiCase); other bytes compare exactly. Not synchronised: callers
+// serialise.
 class RegistryTree final : public Registry {
  public:
   struct Key {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/Ascii.h"
+
 namespace platform {
 
 namespace {
@@ -14,10 +16,11 @@ std::string Hex(std::uint32_t number) {
   return text;
 }
 
-// The platform writes a library id in upper case, whatever case it was given in.
+// The platform writes a library id's hex digits in upper case, whatever case it was given in; any
+// other character of the id is kept as given.
 std::string LibraryKey(std::string_view id) {
   std::string key = "TypeLib\\";
-  for (char c : id) key.push_back((c >= 'a' && c <= 'f') ? static_cast<char>(c - 'a' + 'A') : c);
+  for (char c : id) key.push_back(IsAsciiHexDigit(c) ? AsciiToUpper(c) : c);
   return key;
 }
 

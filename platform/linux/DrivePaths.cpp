@@ -5,14 +5,16 @@
 #include <string>
 #include <system_error>
 
+#include "runtime/Ascii.h"
+
 namespace platform {
 namespace {
 
 class EnvironmentDrives : public DrivePaths {
  public:
   std::optional<std::filesystem::path> DriveRoot(char letter) const override {
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
-    if (letter < 'A' || letter > 'Z') return std::nullopt;
+    if (!IsAsciiAlpha(letter)) return std::nullopt;
+    letter = AsciiToUpper(letter);
     const std::string variable = std::string("TESSERY_DRIVE_") + letter;
     const char* value = std::getenv(variable.c_str());
     if (value == nullptr || *value == '\0') return std::nullopt;

@@ -24,6 +24,7 @@
 #include "StopSignals.h"
 #include "TrustedFolder.h"
 #include "platform/Threading.h"
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 extern char** environ;
@@ -514,8 +515,7 @@ std::string SystemdUnitName(std::string_view serviceName) {
   std::string unit;
   bool pendingDash = false;
   for (char c : serviceName) {
-    const bool kept =
-        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
+    const bool kept = IsAsciiAlnum(c) || c == '_' || c == '.';
     if (!kept) {
       pendingDash = true;
       continue;

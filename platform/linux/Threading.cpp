@@ -18,6 +18,7 @@
 #include "../common/ThreadingCore.h"
 #include "PosixError.h"
 #include "TrustedFolder.h"
+#include "runtime/Ascii.h"
 
 namespace platform {
 
@@ -30,8 +31,7 @@ using linux_backend::Win32FromErrno;
 std::string LockFileName(std::string_view name) {
   std::string file;
   for (unsigned char c : name) {
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                       c == '.' || c == '_' || c == '-';
+    const bool plain = IsAsciiAlnum(static_cast<char>(c)) || c == '.' || c == '_' || c == '-';
     if (plain) {
       file.push_back(static_cast<char>(c));
     } else {

@@ -7,20 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/Ascii.h"
+
 namespace platform::testing {
-
-namespace {
-
-bool SameProgId(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 struct ComClassTable::State {
   struct Fault {
@@ -57,7 +46,7 @@ void ComClassTable::Register(std::string_view progId, const GUID& clsid,
   state_->classes[clsid] = std::move(create);
   if (progId.empty()) return;
   for (auto& [name, id] : state_->progIds) {
-    if (SameProgId(name, progId)) {
+    if (EqualsIgnoreAsciiCase(name, progId)) {
       id = clsid;
       return;
     }
@@ -84,7 +73,7 @@ HRESULT ComClassTable::ClassIdFromProgId(std::string_view progId, GUID& clsid) {
   std::lock_guard lock(state_->mutex);
   if (const HRESULT failure = state_->Check(ComStep::ClassIdLookup); Failed(failure)) return failure;
   for (const auto& [name, id] : state_->progIds) {
-    if (SameProgId(name, progId)) {
+    if (EqualsIgnoreAsciiCase(name, progId)) {
       clsid = id;
       return hr::S_OK;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../common/LineInput.h"
+#include "runtime/Ascii.h"
 
 namespace platform::testing {
 
@@ -69,7 +70,7 @@ std::string MemoryTextFiles::Key(std::string_view path) {
   std::string key;
   for (char c : path) {
     if (c == '/') c = '\\';
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    c = AsciiToUpper(c);
     if (c == '\\' && (key.empty() || key.back() == '\\')) {
       if (key.empty()) key += c;  // a leading separator stays: "\name" is not a relative path
       continue;

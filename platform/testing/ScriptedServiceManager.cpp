@@ -4,19 +4,14 @@
 #include <atomic>
 #include <thread>
 
+#include "runtime/Ascii.h"
+
 namespace platform::testing {
 
 namespace {
 
 constexpr std::chrono::milliseconds kStep{50};
 constexpr ServiceStatusHandle kStatusHandle = 7;
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-  return lower;
-}
 
 }  // namespace
 
@@ -36,7 +31,7 @@ class ScriptedServiceHandle final : public ServiceHandle {
   long Delete() override {
     if (long code = manager_.deleteFaults.Next(); code != 0) return code;
     std::lock_guard lock(manager_.mutex_);
-    return manager_.services_.erase(Lower(name_)) == 1 ? 0 : svc::kErrorServiceMarkedForDelete;
+    return manager_.services_.erase(AsciiLowered(name_)) == 1 ? 0 : svc::kErrorServiceMarkedForDelete;
   }
 
  private:
@@ -56,7 +51,7 @@ class ScriptedManagerHandle final : public ServiceManagerHandle {
       return svc::kErrorInvalidName;
     }
     std::lock_guard lock(manager_.mutex_);
-    if (!manager_.services_.emplace(Lower(config.serviceName), config).second)
+    if (!manager_.services_.emplace(AsciiLowered(config.serviceName), config).second)
       return svc::kErrorServiceExists;
     service = std::make_unique<ScriptedServiceHandle>(manager_, config.serviceName);
     return 0;
@@ -67,7 +62,7 @@ class ScriptedManagerHandle final : public ServiceManagerHandle {
     (void)access;
     if (long code = manager_.openServiceFaults.Next(); code != 0) return code;
     std::lock_guard lock(manager_.mutex_);
-    if (manager_.services_.count(Lower(name)) == 0) return svc::kErrorServiceDoesNotExist;
+    if (manager_.services_.count(AsciiLowered(name)) == 0) return svc::kErrorServiceDoesNotExist;
     service = std::make_unique<ScriptedServiceHandle>(manager_, std::string(name));
     return 0;
   }
@@ -133,7 +128,7 @@ long ScriptedServiceManager::RegisterServiceCtrlHandler(std::string_view name, S
   {
     std::lock_guard lock(mutex_);
     if (!dispatching_) return svc::kErrorFailedServiceControllerConnect;
-    if (Lower(name) != Lower(serviceName_)) return svc::kErrorServiceDoesNotExist;
+    if (AsciiLowered(name) != AsciiLowered(serviceName_)) return svc::kErrorServiceDoesNotExist;
     handler_ = std::move(handler);
   }
   changed_.notify_all();
@@ -260,14 +255,14 @@ std::vector<ThreadId> ScriptedServiceManager::HandlerThreads() const {
 
 std::optional<ServiceConfig> ScriptedServiceManager::Service(std::string_view name) const {
   std::lock_guard lock(mutex_);
-  auto found = services_.find(Lower(name));
+  auto found = services_.find(AsciiLowered(name));
   if (found == services_.end()) return std::nullopt;
   return found->second;
 }
 
 void ScriptedServiceManager::Install(ServiceConfig config) {
   std::lock_guard lock(mutex_);
-  std::string key = Lower(config.serviceName);
+  std::string key = AsciiLowered(config.serviceName);
   services_[key] = std::move(config);
 }
 

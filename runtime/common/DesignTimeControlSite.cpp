@@ -4,21 +4,13 @@
 #include <array>
 #include <utility>
 
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 namespace platform {
 namespace {
 
 constexpr std::string_view kTargetEnvironment = "TargetEnvironment";
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 class PageProperties : public SiteProperties {
  public:
@@ -81,7 +73,7 @@ class PageLocationSite : public DesignTimeControlSite {
                               std::make_shared<PageProperties>(std::move(base), std::move(page)))))) {}
 
   std::shared_ptr<SiteContext> GetContext(std::string_view name) override {
-    return EqualNoCase(name, kTargetEnvironment) ? environment_ : nullptr;
+    return EqualsIgnoreAsciiCase(name, kTargetEnvironment) ? environment_ : nullptr;
   }
   std::shared_ptr<SiteObjectModel> SecondObjectModel() override { return model_; }
 

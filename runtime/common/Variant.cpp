@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 // Text forms chosen here:
@@ -27,25 +28,6 @@ constexpr double kFirstSerial = -657434.0;
 constexpr double kEndSerial = 2958466.0;
 // 1899-12-30 counted from 1970-01-01.
 constexpr long long kSerialEpochOffset = -25569;
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 std::string FormatDouble(double value) {
   if (!std::isfinite(value)) Raise(err::Overflow);
@@ -240,9 +222,9 @@ std::int32_t Variant::ToLong() const {
 bool Variant::ToBoolean() const {
   if (Type() == VarType::Boolean) return std::get<bool>(value_);
   if (Type() == VarType::String) {
-    const std::string_view text = Trim(std::get<std::string>(value_));
-    if (EqualsNoCase(text, "True")) return true;
-    if (EqualsNoCase(text, "False")) return false;
+    const std::string_view text = TrimAsciiBlanks(std::get<std::string>(value_));
+    if (EqualsIgnoreAsciiCase(text, "True")) return true;
+    if (EqualsIgnoreAsciiCase(text, "False")) return false;
   }
   return ToDouble() != 0;
 }
@@ -271,7 +253,7 @@ bool LooselyEqual(const Variant& a, const Variant& b) {
 }
 
 bool ParseNumber(std::string_view text, double& out) {
-  text = Trim(text);
+  text = TrimAsciiBlanks(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
     negative = text.front() == '-';

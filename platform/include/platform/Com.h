@@ -46,6 +46,7 @@
 #include <utility>
 
 #include "platform/Registry.h"
+#include "runtime/Ascii.h"
 #include "runtime/Error.h"
 
 #if defined(_WIN32)
@@ -78,11 +79,7 @@ constexpr std::optional<GUID> ParseGuid(std::string_view text) {
       if (text[i] != '-') return std::nullopt;
       continue;
     }
-    const char c = text[i];
-    const int digit = c >= '0' && c <= '9'   ? c - '0'
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                             : -1;
+    const int digit = AsciiHexDigitValue(text[i]);
     if (digit < 0) return std::nullopt;
     bytes[count / 2] = static_cast<std::uint8_t>(bytes[count / 2] << 4 | digit);
     ++count;

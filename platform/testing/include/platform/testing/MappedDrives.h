@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/DrivePaths.h"
+#include "runtime/Ascii.h"
 
 namespace platform::testing {
 
@@ -31,9 +32,8 @@ class MappedDrives : public DrivePaths {
 
  private:
   static std::optional<std::size_t> Index(char letter) {
-    if (letter >= 'a' && letter <= 'z') return static_cast<std::size_t>(letter - 'a');
-    if (letter >= 'A' && letter <= 'Z') return static_cast<std::size_t>(letter - 'A');
-    return std::nullopt;
+    if (!IsAsciiAlpha(letter)) return std::nullopt;
+    return static_cast<std::size_t>(AsciiToUpper(letter) - 'A');
   }
 
   std::array<std::filesystem::path, 26> roots_;
