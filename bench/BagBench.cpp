@@ -40,10 +40,14 @@ using Json = nlohmann::json;
 // test catalog, so the provider combos offer its providers.
 struct Control {
   Control() {
-    registry->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey);
-    registry->SetValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
-                       components::kCatalogFileValue,
-                       platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json"));
+    platform::IgnoreResult(
+        registry->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey),
+        "a fixed setup on a registry in memory");
+    platform::IgnoreResult(
+        registry->SetValue(
+            platform::RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
+            platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json")),
+        "a fixed setup on a registry in memory");
     for (const platform::GUID& clsid :
          {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
           platform::kEAIProviderSourceClsid}) {

@@ -48,14 +48,22 @@ class LargePage {
     folder_ = pattern;
     drives_.Map('C', folder_);
     files_ = platform::OpenHostTextFiles(drives_);
-    registry_->CreateKey(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane");
-    registry_->SetValue(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane", "InstallDir",
-                        platform::RegistryValue::String("c:\\install"));
+    platform::IgnoreResult(
+        registry_->CreateKey(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane"),
+        "a fixed setup on a registry in memory");
+    platform::IgnoreResult(
+        registry_->SetValue(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane",
+                            "InstallDir", platform::RegistryValue::String("c:\\install")),
+        "a fixed setup on a registry in memory");
     // The provider combos are filled from the reference data-provider components and the test catalog.
-    registry_->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey);
-    registry_->SetValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
-                        components::kCatalogFileValue,
-                        platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json"));
+    platform::IgnoreResult(
+        registry_->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey),
+        "a fixed setup on a registry in memory");
+    platform::IgnoreResult(
+        registry_->SetValue(
+            platform::RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
+            platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json")),
+        "a fixed setup on a registry in memory");
     for (const platform::GUID& clsid :
          {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
           platform::kEAIProviderSourceClsid}) {
@@ -170,7 +178,8 @@ void PageText(benchmark::State& state) {
   auto generate = [&](int n) {
     std::string text;
     for (int i = 0; i < kGenerations; ++i) {
-      pages[n].Control().GetRuntimeText(text);
+      platform::IgnoreResult(pages[n].Control().GetRuntimeText(text),
+                             "the benchmark measures making the text, whatever it holds");
       benchmark::DoNotOptimize(text.data());
     }
   };

@@ -87,7 +87,8 @@ int main() {  // NOLINT(bugprone-exception-escape)
     }
     host::EditorServer server(session, nullptr);
     const int port = server.Bind(0);
-    std::thread serving([&server] { server.Listen(); });
+    std::thread serving(
+        [&server] { platform::IgnoreResult(server.Listen(), "the benchmark stops the server itself"); });
     httplib::Client client("127.0.0.1", port);
     client.set_keep_alive(true);
     client.set_tcp_nodelay(true);  // as browsers send

@@ -40,14 +40,21 @@ class ServiceCycles {
   ServiceCycles(platform::Registry& registry, tillmoor::BatchWork& work, std::uint32_t workers)
       : registry_(registry), work_(work) {
     ::setenv("TESSERY_LOCK_DIR", (locks_.Path() / "locks").c_str(), 1);  // the run guard's lock file
-    registry_.CreateKey(platform::RootKey::ClassesRoot, tillmoor::kAppIdKey);
-    registry_.SetValue(platform::RootKey::ClassesRoot, tillmoor::kAppIdKey, "LocalService",
-                       platform::RegistryValue::String("x"));
+    platform::IgnoreResult(registry_.CreateKey(platform::RootKey::ClassesRoot, tillmoor::kAppIdKey),
+                           "a fixed setup on a registry in memory");
+    platform::IgnoreResult(registry_.SetValue(platform::RootKey::ClassesRoot, tillmoor::kAppIdKey,
+                                              "LocalService", platform::RegistryValue::String("x")),
+                           "a fixed setup on a registry in memory");
     const std::string parameters = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
-    registry_.CreateKey(platform::RootKey::LocalMachine, parameters);
-    registry_.SetValue(platform::RootKey::LocalMachine, parameters, "ThreadCount",
-                       platform::RegistryValue::DWord(workers));
-    process_ = std::thread([this] { module_.Start(""); });
+    platform::IgnoreResult(registry_.CreateKey(platform::RootKey::LocalMachine, parameters),
+                           "a fixed setup on a registry in memory");
+    platform::IgnoreResult(registry_.SetValue(platform::RootKey::LocalMachine, parameters, "ThreadCount",
+                                              platform::RegistryValue::DWord(workers)),
+                           "a fixed setup on a registry in memory");
+    process_ = std::thread([this] {
+      platform::IgnoreResult(module_.Start(""),
+                             "the benchmark measures cycles, not how the process would exit");
+    });
     if (!scm_.WaitForState(platform::svc::kServiceRunning) || !messaging_.WaitForArm(0)) {
       Stop();
       throw std::runtime_error("the service did not start its timer: " + out_.str());

@@ -68,11 +68,14 @@ class PaymentService {
     if (platform::Failed(platform::RegisterModule(*registry_, CCPAYMENT_MODULE, &message)))
       throw std::runtime_error("the payment component cannot be registered: " + message);
     const std::string settings(components::kCCPaymentSettingsKey);
-    registry_->CreateKey(platform::RootKey::LocalMachine, settings);
-    registry_->SetValue(platform::RootKey::LocalMachine, settings, "ConnectionString",
-                        platform::RegistryValue::String(connection));
-    registry_->SetValue(platform::RootKey::LocalMachine, settings, "DelayMilliseconds",
-                        platform::RegistryValue::DWord(kGatewayMs));
+    platform::IgnoreResult(registry_->CreateKey(platform::RootKey::LocalMachine, settings),
+                           "a fixed setup on a registry in memory");
+    platform::IgnoreResult(registry_->SetValue(platform::RootKey::LocalMachine, settings, "ConnectionString",
+                                               platform::RegistryValue::String(connection)),
+                           "a fixed setup on a registry in memory");
+    platform::IgnoreResult(registry_->SetValue(platform::RootKey::LocalMachine, settings, "DelayMilliseconds",
+                                               platform::RegistryValue::DWord(kGatewayMs)),
+                           "a fixed setup on a registry in memory");
     components_ = platform::OpenComponentCreator(*registry_);
     work_ = std::make_unique<tillmoor::PaymentBatchWork>(*data_, *components_, connection);
     service_ = std::make_unique<bench::ServiceCycles>(*registry_, *work_, kWorkers);

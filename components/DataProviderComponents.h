@@ -36,9 +36,10 @@ platform::FunctionClassFactory::CreateFunction DataProviderCreateFunction(const 
                                                                           platform::Registry& registry);
 
 // The module's entry points, written once for the loadable module and for in-process use.
-platform::HRESULT GetDataProviderClassObject(const platform::ModuleSite& site, const platform::GUID& clsid,
-                                             const platform::GUID& iid, void** out);
-platform::HRESULT RegisterDataProviders(const platform::ModuleSite& site);
-platform::HRESULT UnregisterDataProviders(const platform::ModuleSite& site);
+[[nodiscard]] platform::HRESULT GetDataProviderClassObject(const platform::ModuleSite& site,
+                                                           const platform::GUID& clsid,
+                                                           const platform::GUID& iid, void** out);
+[[nodiscard]] platform::HRESULT RegisterDataProviders(const platform::ModuleSite& site);
+[[nodiscard]] platform::HRESULT UnregisterDataProviders(const platform::ModuleSite& site);
 
 }  // namespace components

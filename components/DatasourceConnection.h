@@ -20,10 +20,10 @@ inline constexpr std::string_view kDatasourcesKey = "SOFTWARE\\Tessery\\Tessery 
 platform::FunctionClassFactory::CreateFunction DatasourceConnectionCreateFunction(
     platform::Registry& registry);
 
-platform::HRESULT GetDatasourceConnectionClassObject(const platform::ModuleSite& site,
-                                                     const platform::GUID& clsid, const platform::GUID& iid,
-                                                     void** out);
-platform::HRESULT RegisterDatasourceConnection(const platform::ModuleSite& site);
-platform::HRESULT UnregisterDatasourceConnection(const platform::ModuleSite& site);
+[[nodiscard]] platform::HRESULT GetDatasourceConnectionClassObject(const platform::ModuleSite& site,
+                                                                   const platform::GUID& clsid,
+                                                                   const platform::GUID& iid, void** out);
+[[nodiscard]] platform::HRESULT RegisterDatasourceConnection(const platform::ModuleSite& site);
+[[nodiscard]] platform::HRESULT UnregisterDatasourceConnection(const platform::ModuleSite& site);
 
 }  // namespace components

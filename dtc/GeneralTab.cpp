@@ -176,7 +176,7 @@ void GeneralTab::SaveCommand_Click() {
     if (control_.services.files == nullptr) platform::Raise(platform::err::PathNotFound);
     const std::unique_ptr<platform::TextOutput> file = control_.services.files->OpenForOutput(kDebugTextFile);
     std::string text;
-    pageText_.GetRuntimeText(text);
+    platform::IgnoreResult(pageText_.GetRuntimeText(text), PageTextBuilder::kTextAsFarAsItGot);
     file->WriteLine(text);
     file->Close();
   });

@@ -87,8 +87,8 @@ class HeaderDTC {
   void UserControl_InitProperties();
   // Load and save walk the whole configuration; the first error stops them with the message
   // "Error in 'UserControl_ReadProperties': ..." (or WriteProperties). They return false then.
-  bool UserControl_ReadProperties(platform::PropertyBag& bag);
-  bool UserControl_WriteProperties(platform::PropertyBag& bag);
+  [[nodiscard]] bool UserControl_ReadProperties(platform::PropertyBag& bag);
+  [[nodiscard]] bool UserControl_WriteProperties(platform::PropertyBag& bag);
 
   // ---- public interface (dtc/PublicProperties.cpp) ----
   static const std::vector<PublicProperty>& PublicProperties();
@@ -276,10 +276,10 @@ class HeaderDTC {
   // The bool form returns false when a failure ended the request (the text is then incomplete).
   std::string GetRuntimeText() const {
     std::string text;
-    pageText_.GetRuntimeText(text);
+    platform::IgnoreResult(pageText_.GetRuntimeText(text), PageTextBuilder::kTextAsFarAsItGot);
     return text;
   }
-  bool GetRuntimeText(std::string& text) const { return pageText_.GetRuntimeText(text); }
+  [[nodiscard]] bool GetRuntimeText(std::string& text) const { return pageText_.GetRuntimeText(text); }
   std::string GetRelativePathRoot() const { return pageText_.GetRelativePathRoot(); }
   std::string GetInstallDir() const { return pageText_.GetInstallDir(); }
   std::string GetKeyFieldsRuntimeText(ProviderKind kind) const {

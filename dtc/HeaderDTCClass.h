@@ -29,15 +29,18 @@ class IHeaderDTC : public platform::IUnknown {
  public:
   static constexpr platform::GUID kIid = platform::GuidLiteral("{B52D7E11-6C4A-4D8B-9E21-3F7A0C5D9E42}");
 
-  virtual platform::HRESULT GetProperty(std::string_view name, std::optional<std::int32_t> index,
-                                        platform::Variant& value, std::string* error = nullptr) = 0;
-  virtual platform::HRESULT LetProperty(std::string_view name, std::optional<std::int32_t> index,
-                                        const platform::Variant& value, std::string* error = nullptr) = 0;
-  virtual platform::HRESULT SetKeyValue(std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation,
-                                        std::string& iValue, SpecificationType& iType,
-                                        std::string* error = nullptr) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual platform::HRESULT GetProperty(
+      std::string_view name, std::optional<std::int32_t> index, platform::Variant& value,
+      std::string* error = nullptr) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual platform::HRESULT LetProperty(
+      std::string_view name, std::optional<std::int32_t> index, const platform::Variant& value,
+      std::string* error = nullptr) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual platform::HRESULT SetKeyValue(
+      std::int16_t& iTab, std::int16_t& iRow, std::string& iRepresentation, std::string& iValue,
+      SpecificationType& iType, std::string* error = nullptr) = 0;
   // The configuration, one item per line (dtc/ConfigurationDump.h).
-  virtual platform::HRESULT DescribeConfiguration(std::string& listing) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual platform::HRESULT DescribeConfiguration(
+      std::string& listing) = 0;
 
  protected:
   ~IHeaderDTC() = default;

@@ -74,7 +74,9 @@ class PageTextBuilder {
   // placeholders replaced from the current configuration. A failure that ends the request is shown
   // as "Error in 'IProvideRuntimeText_GetRuntimeText': <description>(<number>)" and the text holds
   // what the working text was at that moment; the call then returns false.
-  bool GetRuntimeText(std::string& text) const;
+  [[nodiscard]] bool GetRuntimeText(std::string& text) const;
+  // Why a caller that wants the text whatever happened may drop that result.
+  static constexpr const char* kTextAsFarAsItGot = "a failure has been shown; the text is what it got to";
 
   // "../" once per folder between the edited page and the site root; empty without a site.
   std::string GetRelativePathRoot() const;

@@ -37,9 +37,11 @@ using testsupport::PlainReplace;
 class PageFixture {
  public:
   PageFixture() {
-    registry_.CreateKey(platform::RootKey::LocalMachine, kInstallKey);
-    registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                       platform::RegistryValue::String("c:\\prog"));
+    platform::IgnoreResult(registry_.CreateKey(platform::RootKey::LocalMachine, kInstallKey),
+                           "a fixed setup on a registry in memory");
+    platform::IgnoreResult(registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                                              platform::RegistryValue::String("c:\\prog")),
+                           "a fixed setup on a registry in memory");
   }
 
   // Applies the operations of `input` and stores the template.
@@ -216,15 +218,19 @@ class PageFixture {
   void InstallDir(fuzzing::ByteReader& input) {
     switch (input.Below(3)) {
       case 0:
-        registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                           platform::RegistryValue::String(input.Text()));
+        platform::IgnoreResult(registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                                                  platform::RegistryValue::String(input.Text())),
+                               "a fixed setup on a registry in memory");
         break;
       case 1:
-        registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                           platform::RegistryValue::DWord(input.Byte()));
+        platform::IgnoreResult(registry_.SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                                                  platform::RegistryValue::DWord(input.Byte())),
+                               "a fixed setup on a registry in memory");
         break;
       default:
-        registry_.DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir");
+        platform::IgnoreResult(
+            registry_.DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir"),
+            "a fixed setup on a registry in memory");
         break;
     }
   }

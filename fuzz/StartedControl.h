@@ -23,9 +23,13 @@ class StartedControl {
   explicit StartedControl(platform::FileDialogs* fileDialogs = nullptr,
                           platform::ado::DataAccess* dataAccess = nullptr) {
     using platform::RootKey;
-    registry->CreateKey(RootKey::LocalMachine, components::kDataProvidersKey);
-    registry->SetValue(RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
-                       platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json"));
+    platform::IgnoreResult(registry->CreateKey(RootKey::LocalMachine, components::kDataProvidersKey),
+                           "a fixed setup on a registry in memory");
+    platform::IgnoreResult(
+        registry->SetValue(
+            RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
+            platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json")),
+        "a fixed setup on a registry in memory");
     for (const platform::GUID& clsid :
          {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
           platform::kEAIProviderSourceClsid}) {

@@ -116,7 +116,9 @@ RenderResult RenderBag(HostServices& services, platform::PropertyBag& bag,
   result.loaded = platform::Succeeded(control->persistence->Load(bag));
   if (!result.loaded) return result;
   if (siteBase && sitePage)
-    control->designTime->put_DesignTimeControlSite(platform::MakePageLocationSite(*siteBase, *sitePage));
+    platform::IgnoreResult(
+        control->designTime->put_DesignTimeControlSite(platform::MakePageLocationSite(*siteBase, *sitePage)),
+        "fails only before the client site is set, and the control has just loaded");
   result.complete = control->runtimeText->GetRuntimeText(result.text) == platform::hr::S_OK;
   return result;
 }

@@ -80,7 +80,7 @@ std::unique_ptr<HostedHeaderDTC> CreateHeaderDTC(HostServices& services, std::st
 // Loads the bag file into the control. A file that is there but holds no valid bag is the control's
 // to report, as any load fault. False when the file cannot be read (said on `errors`) or the load
 // reported an error.
-bool LoadBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors);
+[[nodiscard]] bool LoadBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors);
 
 // The control's save as a bag; none when the control reports that its save failed.
 std::optional<platform::MemoryPropertyBag> SaveToBag(HostedHeaderDTC& control);
@@ -88,7 +88,7 @@ std::optional<platform::MemoryPropertyBag> SaveToBag(HostedHeaderDTC& control);
 // Has the control save into a new bag and writes it to `path`; the file is replaced only by a whole
 // bag (written to a temporary file and renamed), so a save the control reports as failed leaves it as
 // it was. False, with the reason on `errors`, when nothing was written.
-bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors);
+[[nodiscard]] bool SaveBagFile(HostedHeaderDTC& control, const std::string& path, std::ostream& errors);
 
 // What `dtchost render` does with a bag: a new control (made by `services`) loads it, is handed a site built
 // from the two locations when both are given, and is asked for its run-time text. Messages go where

@@ -35,9 +35,9 @@ class EditorServer {
   ~EditorServer();
 
   // Binds 127.0.0.1:port (0: a free port); the port, or -1 when it cannot be bound.
-  int Bind(int port);
+  [[nodiscard]] int Bind(int port);
   // Serves until Stop(); returns false when serving failed.
-  bool Listen();
+  [[nodiscard]] bool Listen();
   void Stop();
 
   const std::string& Token() const noexcept { return token_; }

@@ -58,7 +58,7 @@ class EditorSession {
   EditorSession& operator=(const EditorSession&) = delete;
 
   // Whether the control was created and loaded (false: Failure() says why; the thread has ended).
-  bool Started();
+  [[nodiscard]] bool Started();
   const std::string& Failure() const noexcept { return failure_; }
 
   // Requests, from any thread. Each waits at most `kReplyWait` for the editor thread.

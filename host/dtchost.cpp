@@ -274,13 +274,20 @@ int Serve(const std::vector<std::string_view>& args) {
     std::cerr << "dtchost: cannot listen on 127.0.0.1:" << port << "\n";
     return kFailed;
   }
-  std::thread serving([&server] { server.Listen(); });
+  std::atomic<bool> servingFailed = false;
+  std::thread serving([&] {
+    if (!server.Listen()) servingFailed = closed = true;
+  });
   std::cout << "dtchost: editing " << options.bagPath << " at " << server.Url() << std::endl;
   while (!closed && platform::linux_backend::TakeStopSignal(100) == 0) {
   }
   session.Stop();
   server.Stop();
   serving.join();
+  if (servingFailed) {
+    std::cerr << "dtchost: serving on 127.0.0.1:" << port << " failed\n";
+    return kFailed;
+  }
   return kDone;
 }
 

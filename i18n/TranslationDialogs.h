@@ -197,11 +197,11 @@ class SpecifyI18NFieldValueDialog : public Dialog {
   void WriteHeaders();
   void ApplyScrollBarAllowance();
   void OverlayCell(platform::Control& editor, std::int32_t row, std::int32_t col);
-  bool DeleteFieldValueTranslation(const std::string& field, const std::string& value);
-  bool ChangeFieldValueTranslation(const std::string& field, const std::string& value,
-                                   const std::string& label);
-  bool InsertFieldValueTranslation(const std::string& field, const std::string& value,
-                                   const std::string& label);
+  [[nodiscard]] bool DeleteFieldValueTranslation(const std::string& field, const std::string& value);
+  [[nodiscard]] bool ChangeFieldValueTranslation(const std::string& field, const std::string& value,
+                                                 const std::string& label);
+  [[nodiscard]] bool InsertFieldValueTranslation(const std::string& field, const std::string& value,
+                                                 const std::string& label);
 
   std::string providername_;
   std::string bisType_;

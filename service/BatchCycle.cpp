@@ -28,7 +28,9 @@ void WorkerSlot::Free() {
 bool ServiceModule::ArmBatchTimer() {
   timerId_ = 0;
   if (queue_ != nullptr)
-    timerId_ = queue_->SetTimer(timerPeriod_, [this](std::uint32_t) { RunBatchCycle(); });
+    timerId_ = queue_->SetTimer(timerPeriod_, [this](std::uint32_t) {
+      platform::IgnoreResult(RunBatchCycle(), "a cycle reports a timer it could not re-arm itself");
+    });
   if (timerId_ == 0) {
     ReportMessage("Failed to create timer");
     return false;
@@ -38,7 +40,8 @@ bool ServiceModule::ArmBatchTimer() {
 
 void ServiceModule::DisarmBatchTimer() {
   if (timerId_ == 0) return;
-  if (queue_ != nullptr) queue_->KillTimer(timerId_);
+  if (queue_ != nullptr)
+    platform::IgnoreResult(queue_->KillTimer(timerId_), "a one-shot timer that has fired is gone already");
   timerId_ = 0;
 }
 
@@ -63,7 +66,7 @@ bool ServiceModule::RunBatchCycle() {
       HandOutOrders(workerCount, figures);
       clusterGuard_->Release();
     }
-    runGuard->Set();
+    platform::IgnoreResult(runGuard->Set(), "setting an event does not fail");
   } else {
     figures.skipped = "another process holds the run guard";
   }
@@ -151,7 +154,8 @@ void ServiceModule::ReportCycleStatus(const CycleFigures& figures, bool armed) {
   } else {
     text += "; next in " + std::to_string(timerPeriod_ / 60000) + " min";
   }
-  platform_.serviceManager.SetServiceStatusText(statusHandle_, text);
+  platform::IgnoreResult(platform_.serviceManager.SetServiceStatusText(statusHandle_, text),
+                         "the status line is for people; the service needs nothing from it");
 }
 
 void ServiceModule::HandOutOrders(std::uint32_t workerCount, CycleFigures& figures) {
@@ -272,7 +276,7 @@ void ServiceModule::PaymentWorker(WorkerSlot& slot) {
     CountFailedPayment();
   }
   // From here on the slot is the cycle's again.
-  completion->Set();
+  platform::IgnoreResult(completion->Set(), "setting an event does not fail");
 }
 
 }  // namespace tillmoor

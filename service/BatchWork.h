@@ -22,7 +22,7 @@ class OrderList {
 
   // Appends `id`; false (and nothing appended) when it is longer than kMaxIdLength bytes or holds a
   // NUL, since it could not be handed to a worker whole.
-  bool Add(std::string_view id);
+  [[nodiscard]] bool Add(std::string_view id);
   void Clear() { ids_.clear(); }
   std::size_t Count() const { return ids_.size(); }
   const std::string& operator[](std::size_t index) const { return ids_[index]; }

@@ -48,7 +48,7 @@ class ClusterGuard {
 
   // Whether the session that took the guard still lives, and with it the lock. False: `failure` says
   // why, and the connection is closed.
-  bool StillHeld(std::string& failure);
+  [[nodiscard]] bool StillHeld(std::string& failure);
 
   // Unlocks when the guard was taken and disconnects. Failures are ignored: a session that cannot be
   // reached any more has ended, and its end released the lock.
@@ -56,11 +56,11 @@ class ClusterGuard {
 
   // Connects, checks the database product and disconnects: true for PostgreSQL; false with the
   // refusal in `text` for another product. Throws platform::Error when it cannot connect.
-  bool CheckDatabase(std::string& text);
+  [[nodiscard]] bool CheckDatabase(std::string& text);
 
  private:
   // Connects; false (refusal in `text`, connection closed) when the product is not PostgreSQL.
-  bool Connect(std::string& text);
+  [[nodiscard]] bool Connect(std::string& text);
   void Disconnect();
 
   platform::ado::DataAccess& data_;

@@ -62,7 +62,8 @@ void PaymentBatchWork::QueryPendingOrders(ServiceModule& module, OrderList& orde
                          static_cast<unsigned>(error.Number()));
     return;
   }
-  for (const std::string& id : ids) orders.Add(id);
+  for (const std::string& id : ids)
+    platform::IgnoreResult(orders.Add(id), "every id was checked to fit above");
 }
 
 }  // namespace tillmoor

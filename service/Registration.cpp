@@ -121,6 +121,10 @@ void ServiceModule::ShowRegistryFailure(long code) {
                               serviceName_);
 }
 
+// The installed test: a manager or a service entry that cannot be opened reads as "not installed",
+// whatever the code. That hides no failure here: the manager keeps its entries in the registry, and a
+// registry that cannot be read fails the registration's or unregistration's next registry step,
+// which reports it; an install that goes ahead reports its own failure.
 bool ServiceModule::IsInstalled() {
   std::unique_ptr<platform::ServiceManagerHandle> manager;
   if (platform_.serviceManager.OpenSCManager(platform::svc::kScManagerAllAccess, manager) != Success)
@@ -170,7 +174,8 @@ long ServiceModule::Uninstall() {
     return code;
   }
   platform::ServiceStatus status;
-  service->Control(platform::svc::kControlStop, status);  // no wait for the stop
+  platform::IgnoreResult(service->Control(platform::svc::kControlStop, status),
+                         "no wait for the stop either: the delete that follows is what counts");
   if (long code = service->Delete(); code != Success) {
     ShowServiceManagerFailure("Service could not be deleted", code);
     return code;

@@ -16,6 +16,9 @@ namespace {
 constexpr std::size_t kMaxMessageCharacters = 255;
 constexpr std::size_t kMaxServiceNameCharacters = 255;
 constexpr std::size_t kLocalServiceBufferBytes = 260;
+// Why the quit message's post may be dropped.
+constexpr const char* kQuitPostedToEndedRun =
+    "it fails only when the service thread's queue is gone, and then its run has ended";
 
 // `text` cut to at most `characters` UTF-8 characters, never inside one.
 std::string CutToCharacters(std::string text, std::size_t characters) {
@@ -168,7 +171,8 @@ void ServiceModule::ReportStatus(std::uint32_t state) {
     return;
   status_.currentState = state;
   if (state == platform::svc::kServiceStopped) stoppedReported_ = true;
-  platform_.serviceManager.SetServiceStatus(statusHandle_, status_);
+  platform::IgnoreResult(platform_.serviceManager.SetServiceStatus(statusHandle_, status_),
+                         "a report the manager did not take changes nothing the service does");
 }
 
 void ServiceModule::Run() {
@@ -177,9 +181,8 @@ void ServiceModule::Run() {
   serviceThreadId_ = platform::CurrentThreadId();
 
   const bool joined = platform_.com.Initialize(platform::Apartment::Multithreaded) >= 0;
-  // Access for everyone; the result does not matter, as on every start. The class table is empty, so
-  // there are no class objects to register or revoke.
-  platform_.com.InitializeSecurity();
+  // Access for everyone. The class table is empty, so there are no class objects to register or revoke.
+  platform::IgnoreResult(platform_.com.InitializeSecurity(), "the result does not matter, as on every start");
 
   orders_.Clear();
   // The run guard and the timer exist before the run says it started: a run that cannot have them
@@ -216,7 +219,9 @@ void ServiceModule::Run() {
       SetExitCode(platform::win32::NotEnoughMemory);
     }
     DisarmBatchTimer();
-    if (keepAliveTimerId_ != 0) queue->KillTimer(keepAliveTimerId_);
+    if (keepAliveTimerId_ != 0)
+      platform::IgnoreResult(queue->KillTimer(keepAliveTimerId_),
+                             "a one-shot timer that has fired is gone already");
     keepAliveTimerId_ = 0;
     queue_ = nullptr;
     clusterGuard_.reset();
@@ -234,7 +239,7 @@ void ServiceModule::EndRun() {
     runGuard_.reset();
     waiter = std::move(stopWaiter_);
   }
-  runEnded_->Set();
+  platform::IgnoreResult(runEnded_->Set(), "setting an event does not fail");
   if (waiter) waiter->Join();
 }
 
@@ -270,7 +275,8 @@ void ServiceModule::StartStopWaiter() {
   if (!stopWaiter_) {
     // Without a waiter the quit message goes out at once; a cycle that runs still ends first, since
     // the message loop reads it only after the cycle has returned.
-    platform_.messaging.PostThreadMessage(serviceThreadId_, platform::kWmQuit, 0, 0);
+    platform::IgnoreResult(platform_.messaging.PostThreadMessage(serviceThreadId_, platform::kWmQuit, 0, 0),
+                           kQuitPostedToEndedRun);
   }
 }
 
@@ -281,7 +287,8 @@ void ServiceModule::StopWaiter(const platform::EventHandle& runGuard, const plat
   const std::uint32_t result = platform_.threading.WaitForMultipleObjects(events, false, platform::kInfinite);
   if (result == platform::kWaitObject0 + 1) return;
   // Also when the wait failed: a stop is never lost, and a cycle of this process still ends first.
-  platform_.messaging.PostThreadMessage(serviceThreadId_, platform::kWmQuit, 0, 0);
+  platform::IgnoreResult(platform_.messaging.PostThreadMessage(serviceThreadId_, platform::kWmQuit, 0, 0),
+                         kQuitPostedToEndedRun);
 }
 
 // The cluster guard of the run, when ClusterGuard asks for one. A value that could not be read, is
@@ -331,7 +338,10 @@ void ServiceModule::ArmKeepAlive() {
 }
 
 void ServiceModule::NotifyAlive() {
-  if (keepAliveMs_ != 0) platform_.serviceManager.NotifyAlive(statusHandle_);
+  if (keepAliveMs_ != 0) {
+    platform::IgnoreResult(platform_.serviceManager.NotifyAlive(statusHandle_),
+                           "a notice that did not arrive is sent again at the next interval");
+  }
 }
 
 std::uint32_t ServiceModule::WaitAlive(std::uint32_t timeoutMs,
@@ -365,7 +375,9 @@ void ServiceModule::ReportMessage(const char* format, ...) {
 
   if (serviceMode_) {
     const std::string strings[] = {text};
-    platform_.eventLog.ReportEvent(serviceName_, platform::kEventlogInformationType, 0, 0, strings);
+    platform::IgnoreResult(
+        platform_.eventLog.ReportEvent(serviceName_, platform::kEventlogInformationType, 0, 0, strings),
+        "the event log is the one reporting channel: a report it did not take has nowhere else to go");
   } else {
     std::lock_guard lock(reportMutex_);
     std::ostream& out = platform_.standardOutput;

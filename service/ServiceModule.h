@@ -82,18 +82,18 @@ class ServiceModule {
 
   // The entry point: initialises the record, scans the command line, registers, unregisters or
   // starts. Returns the process exit code.
-  long Start(std::string_view commandLine);
+  [[nodiscard]] long Start(std::string_view commandLine);
 
   // Start-up step 1: service name, service mode, status record, parameters.
   void Init();
 
   // Registration ("RegServer": service = false; "Service": true) and unregistration.
   // Each returns 0 or the code of the first failure, which is the process's exit code.
-  long RegisterServer(bool service);
-  long UnregisterServer();
+  [[nodiscard]] long RegisterServer(bool service);
+  [[nodiscard]] long UnregisterServer();
   bool IsInstalled();
-  long Install();
-  long Uninstall();
+  [[nodiscard]] long Install();
+  [[nodiscard]] long Uninstall();
 
   // Parameters.
   void ReadServiceParameters();
@@ -107,9 +107,9 @@ class ServiceModule {
   void Handler(std::uint32_t control);
 
   // The batch timer and the batch cycle; service thread only.
-  bool ArmBatchTimer();
+  [[nodiscard]] bool ArmBatchTimer();
   void DisarmBatchTimer();
-  bool RunBatchCycle();
+  [[nodiscard]] bool RunBatchCycle();
 
   // The service's one reporting channel: an information entry in the event log in service mode, a
   // line on standard output otherwise. printf-style; the text is cut to 255 characters.
@@ -146,9 +146,9 @@ class ServiceModule {
     std::size_t handedOut = 0;
   };
   void ReadClusterGuard(platform::Registry& registry, const std::string& path);
-  long PrepareClusterGuard();
-  bool TakeClusterGuard(CycleFigures& figures);
-  bool ClusterGuardHeld(std::string& failure);
+  [[nodiscard]] long PrepareClusterGuard();
+  [[nodiscard]] bool TakeClusterGuard(CycleFigures& figures);
+  [[nodiscard]] bool ClusterGuardHeld(std::string& failure);
   void ReportCycleStatus(const CycleFigures& figures, bool armed);
   void ArmKeepAlive();
   void NotifyAlive();
@@ -156,10 +156,11 @@ class ServiceModule {
   // interval with a notice after each step; returns the wait's result for `timeoutMs` as a whole.
   std::uint32_t WaitAlive(std::uint32_t timeoutMs, const std::function<std::uint32_t(std::uint32_t)>& wait);
   void HandOutOrders(std::uint32_t workerCount, CycleFigures& figures);
-  bool StartWorker(WorkerSlot& slot, std::unique_ptr<platform::Thread>& worker, const std::string& orderId);
+  [[nodiscard]] bool StartWorker(WorkerSlot& slot, std::unique_ptr<platform::Thread>& worker,
+                                 const std::string& orderId);
   void PaymentWorker(WorkerSlot& slot);
-  long ApplyRegistryScript();
-  long StartFailed(long code);
+  [[nodiscard]] long ApplyRegistryScript();
+  [[nodiscard]] long StartFailed(long code);
   void ShowRegistryFailure(long code);
   void ShowServiceManagerFailure(const char* text, long code);
 

@@ -28,16 +28,21 @@ class RegistryTree final : public Registry {
 
   RegistryTree();
 
-  long OpenKey(RootKey root, std::string_view path) override;
-  long CreateKey(RootKey root, std::string_view path) override;
-  long QueryValue(RootKey root, std::string_view path, std::string_view name, RegistryValue& out) override;
-  long SetValue(RootKey root, std::string_view path, std::string_view name,
-                const RegistryValue& value) override;
-  long DeleteValue(RootKey root, std::string_view path, std::string_view name) override;
-  long DeleteKey(RootKey root, std::string_view path) override;
-  long DeleteTree(RootKey root, std::string_view path) override;
-  long EnumKeys(RootKey root, std::string_view path, std::vector<std::string>& names) override;
-  long EnumValues(RootKey root, std::string_view path, std::vector<std::string>& names) override;
+  [[nodiscard, gnu::warn_unused_result]] long OpenKey(RootKey root, std::string_view path) override;
+  [[nodiscard, gnu::warn_unused_result]] long CreateKey(RootKey root, std::string_view path) override;
+  [[nodiscard, gnu::warn_unused_result]] long QueryValue(RootKey root, std::string_view path,
+                                                         std::string_view name, RegistryValue& out) override;
+  [[nodiscard, gnu::warn_unused_result]] long SetValue(RootKey root, std::string_view path,
+                                                       std::string_view name,
+                                                       const RegistryValue& value) override;
+  [[nodiscard, gnu::warn_unused_result]] long DeleteValue(RootKey root, std::string_view path,
+                                                          std::string_view name) override;
+  [[nodiscard, gnu::warn_unused_result]] long DeleteKey(RootKey root, std::string_view path) override;
+  [[nodiscard, gnu::warn_unused_result]] long DeleteTree(RootKey root, std::string_view path) override;
+  [[nodiscard, gnu::warn_unused_result]] long EnumKeys(RootKey root, std::string_view path,
+                                                       std::vector<std::string>& names) override;
+  [[nodiscard, gnu::warn_unused_result]] long EnumValues(RootKey root, std::string_view path,
+                                                         std::vector<std::string>& names) override;
 
   // The key at `path` below `root`, or null. Empty components (doubled or edge backslashes) are skipped.
   Key* Find(RootKey root, std::string_view path);
@@ -55,6 +60,6 @@ class RegistryTree final : public Registry {
 // data, and "[-key]" sections that delete a key. Returns 0, or ERROR_BADDB (1015) with a message
 // naming the line in `error`.
 std::string FormatRegistryText(const RegistryTree& tree);
-long ParseRegistryText(std::string_view text, RegistryTree& tree, std::string* error);
+[[nodiscard]] long ParseRegistryText(std::string_view text, RegistryTree& tree, std::string* error);
 
 }  // namespace platform::detail

@@ -23,8 +23,8 @@ class EventState {
   virtual ~EventState() = default;
   // Takes the event when it is signalled (an auto-reset event is cleared by it).
   virtual TakeResult TryTake() = 0;
-  virtual bool Set() = 0;
-  virtual bool Reset() = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual bool Set() = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual bool Reset() = 0;
   // Whether the event is signalled now, for a wait for all; none when it cannot be part of one.
   virtual std::optional<bool> Peek() = 0;
   // True when something outside this process can signal it, so that waits must poll it.

@@ -60,7 +60,8 @@ HRESULT UnregisterTypeLibrary(Registry& registry, std::string_view id, std::uint
   std::vector<std::string> versions;
   if (registry.EnumKeys(RootKey::ClassesRoot, LibraryKey(id), versions) == win32::Success &&
       versions.empty()) {
-    registry.DeleteKey(RootKey::ClassesRoot, LibraryKey(id));
+    IgnoreResult(registry.DeleteKey(RootKey::ClassesRoot, LibraryKey(id)),
+                 "the version is unregistered; an empty library key left behind names no file");
   }
   return 0;
 }

@@ -24,7 +24,7 @@
 
 namespace platform::linux_backend {
 
-struct FileError {
+struct [[nodiscard]] FileError {
   int number = 0;         // errno; 0: no failure
   std::string_view step;  // "cannot create a temporary file for", "cannot write", ...
 

@@ -25,6 +25,7 @@
 #include "TrustedFolder.h"
 #include "platform/Threading.h"
 #include "runtime/Ascii.h"
+#include "runtime/Error.h"
 
 extern char** environ;
 
@@ -284,7 +285,8 @@ class LinuxManager final : public ServiceManagerHandle {
     if (long code = UnitFileText(config, text); code != win32::Success) return code;
     if (long code = WriteUnitFile(unit, text); code != win32::Success) return code;
     if (long code = WriteServiceKey(registry_, config); code != win32::Success) {
-      registry_.DeleteTree(RootKey::LocalMachine, ServiceKeyPath(config.serviceName));
+      IgnoreResult(registry_.DeleteTree(RootKey::LocalMachine, ServiceKeyPath(config.serviceName)),
+                   "undoing a failed create: the failure to report is the one returned");
       ::unlink(unit.c_str());
       return code;
     }

@@ -32,11 +32,11 @@ inline constexpr FolderKind kLockFolder{"lock folder", false, false};
 // 0 when `folder` may be used for `file` (a path in it, or empty when no one file is meant);
 // ERROR_FILE_NOT_FOUND (no details) when it does not exist; ERROR_ACCESS_DENIED or the code of a
 // failed look-up otherwise, with details.
-long CheckTrustedFolder(const FolderKind& kind, const std::filesystem::path& folder,
-                        const std::filesystem::path& file);
+[[nodiscard]] long CheckTrustedFolder(const FolderKind& kind, const std::filesystem::path& folder,
+                                      const std::filesystem::path& file);
 
 // Creates `folder` and the missing folders above it. Each folder it creates gets its mode set
 // explicitly, whatever the umask: `mode` for `folder`, 0755 for those above. Returns 0 or errno.
-int CreateFolders(const std::filesystem::path& folder, mode_t mode);
+[[nodiscard]] int CreateFolders(const std::filesystem::path& folder, mode_t mode);
 
 }  // namespace platform::linux_backend

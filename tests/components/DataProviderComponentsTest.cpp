@@ -25,9 +25,10 @@ class DataProviderComponentsTest : public ::testing::Test {
   DataProviderComponentsTest() { Catalog(std::string(TESSERY_TEST_DATA) + "/dataproviders.json"); }
 
   void Catalog(const std::string& path) {
-    registry->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey);
-    registry->SetValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
-                       components::kCatalogFileValue, platform::RegistryValue::String(path));
+    EXPECT_EQ(registry->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey), 0);
+    EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
+                                 components::kCatalogFileValue, platform::RegistryValue::String(path)),
+              0);
   }
 
   template <class T>
@@ -110,8 +111,9 @@ TEST_F(DataProviderComponentsTest, ACatalogThatCannotBeUsedIsReportedWhole) {
   Catalog((folder.Path() / "missing.json").string());
   DictionaryPtr map;
   EXPECT_EQ(Metadata(true)->GetKeyFields("A", map), hr::DP_E_CATALOG);
-  registry->DeleteValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
-                        components::kCatalogFileValue);
+  EXPECT_EQ(registry->DeleteValue(platform::RootKey::LocalMachine, components::kDataProvidersKey,
+                                  components::kCatalogFileValue),
+            0);
   EXPECT_EQ(Metadata(false)->GetKeyFields("A", map), hr::DP_E_CATALOG);
 }
 

@@ -19,10 +19,11 @@ namespace hr = platform::hr;
 class ModulesTest : public ::testing::Test {
  protected:
   ModulesTest() {
-    registry->CreateKey(RootKey::LocalMachine, components::kDataProvidersKey);
-    registry->SetValue(
-        RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
-        platform::RegistryValue::String(std::string(TESSERY_TEST_DATA) + "/dataproviders.json"));
+    EXPECT_EQ(registry->CreateKey(RootKey::LocalMachine, components::kDataProvidersKey), 0);
+    EXPECT_EQ(registry->SetValue(
+                  RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
+                  platform::RegistryValue::String(std::string(TESSERY_TEST_DATA) + "/dataproviders.json")),
+              0);
   }
   bool KeyExists(const std::string& path) { return registry->OpenKey(RootKey::ClassesRoot, path) == 0; }
 

@@ -27,9 +27,10 @@ namespace dtc::testing {
 // The registry value naming the catalog the reference components read.
 inline void PointAtCatalog(platform::Registry& registry, const std::string& path) {
   using platform::RootKey;
-  registry.CreateKey(RootKey::LocalMachine, components::kDataProvidersKey);
-  registry.SetValue(RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
-                    platform::RegistryValue::String(path));
+  EXPECT_EQ(registry.CreateKey(RootKey::LocalMachine, components::kDataProvidersKey), 0);
+  EXPECT_EQ(registry.SetValue(RootKey::LocalMachine, components::kDataProvidersKey,
+                              components::kCatalogFileValue, platform::RegistryValue::String(path)),
+            0);
 }
 
 // The three data-provider classes, registered in process under their class ids and ProgIDs.

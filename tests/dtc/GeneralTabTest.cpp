@@ -13,9 +13,10 @@ constexpr char kInstallKey[] = "SOFTWARE\\Tessery\\Tessery Corvane";
 class GeneralTabTest : public ControlTest {
  protected:
   GeneralTabTest() {
-    registry->CreateKey(platform::RootKey::LocalMachine, kInstallKey);
-    registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                       platform::RegistryValue::String("c:\\Tessery\\Site"));
+    EXPECT_EQ(registry->CreateKey(platform::RootKey::LocalMachine, kInstallKey), 0);
+    EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                                 platform::RegistryValue::String("c:\\Tessery\\Site")),
+              0);
     control = NewControl();
   }
   EditorForm& Ui() { return control->Editor(); }
@@ -118,7 +119,7 @@ TEST_F(GeneralTabTest, XSLBrowseNamesTheRootWhenItRefusesAFile) {
 }
 
 TEST_F(GeneralTabTest, WithoutAnInstallDirectoryEveryFileIsInsideTheSite) {
-  registry->DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir");
+  EXPECT_EQ(registry->DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir"), 0);
   dialogs.Choose("D:\\files\\My.xsl");
   Ui().BrowseForXSLFileCommand.Click.Raise();
   EXPECT_EQ(boxes.Prompts(),

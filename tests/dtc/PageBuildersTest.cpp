@@ -236,8 +236,9 @@ TEST_F(PageTextTest, InstallDirIsUpperCasedAndEndsInOneBackslash) {
   EXPECT_EQ(control->GetInstallDir(), "C:\\PROG\\");
   SetInstallDir("d:\\Web Sites\\Corvane\\");
   EXPECT_EQ(control->GetInstallDir(), "D:\\WEB SITES\\CORVANE\\");
-  registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                     platform::RegistryValue::DWord(7));
+  EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                               platform::RegistryValue::DWord(7)),
+            0);
   EXPECT_EQ(control->GetInstallDir(), "7\\");
   EXPECT_TRUE(boxes.Prompts().empty());
 }
@@ -249,10 +250,11 @@ TEST_F(PageTextTest, InstallDirMissingShowsTheRegistryNameAndIsEmpty) {
   EXPECT_EQ(boxes.Prompts(), expected);
 
   boxes.Clear();
-  registry->DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir");
+  EXPECT_EQ(registry->DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir"), 0);
   EXPECT_EQ(control->GetInstallDir(), "");
-  registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                     platform::RegistryValue::Binary({'c', ':'}));
+  EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                               platform::RegistryValue::Binary({'c', ':'})),
+            0);
   EXPECT_EQ(control->GetInstallDir(), "");
   HeaderDTC withoutRegistry(
       HeaderDTCServices{.messageBoxes = boxes, .container = &container, .components = &components});

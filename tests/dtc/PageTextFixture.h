@@ -17,7 +17,7 @@ inline constexpr char kTemplateFile[] = "C:\\PROG\\Vistelle\\include\\DTC_TEMPLA
 class PageTextTest : public ControlTest {
  protected:
   PageTextTest() {
-    registry->CreateKey(platform::RootKey::LocalMachine, kInstallKey);
+    EXPECT_EQ(registry->CreateKey(platform::RootKey::LocalMachine, kInstallKey), 0);
     SetInstallDir("c:\\prog");
     control = NewPageControl();
   }
@@ -25,8 +25,9 @@ class PageTextTest : public ControlTest {
   std::unique_ptr<HeaderDTC> NewPageControl() { return NewControl(); }
 
   void SetInstallDir(std::string_view directory) {
-    registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
-                       platform::RegistryValue::String(directory));
+    EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir",
+                                 platform::RegistryValue::String(directory)),
+              0);
   }
   void PutTemplate(std::string content) { files.Put(kTemplateFile, std::move(content)); }
   void SetSite(std::string base, std::string page) {

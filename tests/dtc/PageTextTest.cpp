@@ -182,7 +182,7 @@ TEST_F(PageTextTest, ATemplateThatCannotBeOpenedEndsTheRequestWithAnEmptyText) {
 }
 
 TEST_F(PageTextTest, WithoutInstallDirTheTemplateIsLookedForBelowTheWorkingFolder) {
-  registry->DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir");
+  EXPECT_EQ(registry->DeleteValue(platform::RootKey::LocalMachine, kInstallKey, "InstallDir"), 0);
   PutTemplate("installed");
   files.Put("vistelle/include/dtc_template.asp", "relative");
   EXPECT_EQ(control->GetRuntimeText(), "relative\r\n");

@@ -48,9 +48,10 @@ class DialogTest : public I18NDatabaseTest {
   DialogTest() {
     owner.SetModalLoop(modal.Loop());
     using platform::RootKey;
-    registry->CreateKey(RootKey::LocalMachine, components::kDatasourcesKey);
-    registry->SetValue(RootKey::LocalMachine, components::kDatasourcesKey, "8",
-                       platform::RegistryValue::String(connectionString));
+    EXPECT_EQ(registry->CreateKey(RootKey::LocalMachine, components::kDatasourcesKey), 0);
+    EXPECT_EQ(registry->SetValue(RootKey::LocalMachine, components::kDatasourcesKey, "8",
+                                 platform::RegistryValue::String(connectionString)),
+              0);
     table.Register(platform::kDatasourceConnectionProgId, platform::kDatasourceConnectionClsid,
                    components::DatasourceConnectionCreateFunction(*registry));
   }

@@ -104,8 +104,9 @@ TEST_P(FieldnameListTest, AnExistingTranslationGetsItsLabelChangedAndATypedLabel
 }
 
 TEST_P(FieldnameListTest, AnUnreachableDatabaseIsReportedAndTheDialogStaysOpen) {
-  registry->SetValue(platform::RootKey::LocalMachine, components::kDatasourcesKey, "8",
-                     platform::RegistryValue::String("DSN=NoI18NHere"));
+  EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, components::kDatasourcesKey, "8",
+                               platform::RegistryValue::String("DSN=NoI18NHere")),
+            0);
   control->Editor().DRAV.I18NFieldnamesList.ClickItem(0, true);
   ASSERT_EQ(boxes.Prompts().size(), 1u);  // the check failed: no question follows
   EXPECT_THAT(boxes.Prompts()[0], ::testing::StartsWith("Error in 'FieldnameTranslationExists': "));

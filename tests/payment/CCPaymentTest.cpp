@@ -37,8 +37,8 @@ class CCPaymentTest : public ::testing::TestWithParam<OdbcBackend> {
   }
 
   void SetSetting(std::string_view name, const RegistryValue& value) {
-    registry_->CreateKey(RootKey::LocalMachine, kCCPaymentSettingsKey);
-    registry_->SetValue(RootKey::LocalMachine, kCCPaymentSettingsKey, name, value);
+    EXPECT_EQ(registry_->CreateKey(RootKey::LocalMachine, kCCPaymentSettingsKey), 0);
+    EXPECT_EQ(registry_->SetValue(RootKey::LocalMachine, kCCPaymentSettingsKey, name, value), 0);
   }
 
   bool OnPostgres() const { return GetParam() == OdbcBackend::PostgreSQL; }
@@ -237,7 +237,7 @@ TEST_P(CCPaymentTest, WithoutAConnectionStringItUsesTheVelmarDataSource) {
   if (sandbox_.Added("Velmar")) GTEST_SKIP() << "\"Velmar\" names another backend's database in this process";
   sandbox_.AddDsn(GetParam(), "Velmar");
   sandbox_.CreateOrderHeader("Velmar", {{"'V'", 5}});
-  registry_->DeleteValue(RootKey::LocalMachine, kCCPaymentSettingsKey, "ConnectionString");
+  EXPECT_EQ(registry_->DeleteValue(RootKey::LocalMachine, kCCPaymentSettingsKey, "ConnectionString"), 0);
   EXPECT_EQ(Run("V"), hr::S_OK);
   EXPECT_EQ(sandbox_.Sql("Velmar", "SELECT HEADERBILLINGSTATUS FROM ORDERHEADER"), "6\n");
 }
@@ -252,10 +252,13 @@ TEST_P(CCPaymentTest, TheModuleRegistersAndSettlesThroughTheComponentCreator) {
   EXPECT_EQ(value.AsString(), FormatGuid(kCCPaymentClsid));
 
   sandbox_.CreateOrderHeader(dsn_, {{"'M1'", 3}, {"'M2'", 4}});
-  registry->CreateKey(RootKey::LocalMachine, kCCPaymentSettingsKey);
-  registry->SetValue(RootKey::LocalMachine, kCCPaymentSettingsKey, "ConnectionString",
-                     RegistryValue::String("DSN=" + dsn_));
-  registry->SetValue(RootKey::LocalMachine, kCCPaymentSettingsKey, "FailOrders", RegistryValue::String("M2"));
+  EXPECT_EQ(registry->CreateKey(RootKey::LocalMachine, kCCPaymentSettingsKey), 0);
+  EXPECT_EQ(registry->SetValue(RootKey::LocalMachine, kCCPaymentSettingsKey, "ConnectionString",
+                               RegistryValue::String("DSN=" + dsn_)),
+            0);
+  EXPECT_EQ(registry->SetValue(RootKey::LocalMachine, kCCPaymentSettingsKey, "FailOrders",
+                               RegistryValue::String("M2")),
+            0);
   auto creator = OpenComponentCreator(*registry);
   ComPtr<IPayment> first, second;
   ASSERT_EQ(creator->CreateInstance(kPaymentProgId, CLSCTX_ALL, first), hr::S_OK);

@@ -25,9 +25,9 @@ TEST(MessageQueue, PostedMessagesComeInOrderAndQuitEndsTheLoop) {
     EXPECT_EQ(messaging->OpenQueue(), nullptr) << "a second queue for the same thread";
     EXPECT_EQ(queue->Owner(), CurrentThreadId());
     std::thread poster([&] {
-      messaging->PostThreadMessage(queue->Owner(), 0x400, 1, 0);
-      messaging->PostThreadMessage(queue->Owner(), 0x400, 2, 0);
-      messaging->PostThreadMessage(queue->Owner(), kWmQuit, 7, 0);
+      EXPECT_EQ(messaging->PostThreadMessage(queue->Owner(), 0x400, 1, 0), 0);
+      EXPECT_EQ(messaging->PostThreadMessage(queue->Owner(), 0x400, 2, 0), 0);
+      EXPECT_EQ(messaging->PostThreadMessage(queue->Owner(), kWmQuit, 7, 0), 0);
     });
     Message message;
     ASSERT_EQ(queue->GetMessage(message), 1);
@@ -79,17 +79,17 @@ TEST(MessageQueue, TimerFiresAtItsDueTimeAfterPostedMessagesAndKilledTimersNever
   std::atomic<bool> got{false};
   Message message;
   std::thread loop([&] {
-    queue->GetMessage(message);
+    EXPECT_EQ(queue->GetMessage(message), 1);
     got = true;
   });
   clock->Advance(59999);
-  messaging.PostThreadMessage(queue->Owner(), 0x400, 0, 0);
+  EXPECT_EQ(messaging.PostThreadMessage(queue->Owner(), 0x400, 0, 0), 0);
   if (!Eventually([&] { return got.load(); })) testsupport::Hung("GetMessage");
   loop.join();
   EXPECT_EQ(message.message, 0x400u) << "the timer fired early";
 
   clock->Advance(1);
-  messaging.PostThreadMessage(queue->Owner(), 0x401, 0, 0);
+  EXPECT_EQ(messaging.PostThreadMessage(queue->Owner(), 0x401, 0, 0), 0);
   ASSERT_EQ(queue->GetMessage(message), 1);
   EXPECT_EQ(message.message, 0x401u) << "posted messages come before due timers";
   ASSERT_EQ(queue->GetMessage(message), 1);

@@ -190,13 +190,14 @@ TEST_P(RegistryContract, EnumerationFollowsCreationOrder) {
 TEST(RegistryText, WritesTheExportFormWithCrlf) {
   detail::RegistryTree tree;
   tree.Create(HKCR, "CLSID\\{1}\\InprocServer32");
-  tree.SetValue(HKCR, "CLSID\\{1}", "", RegistryValue::String("A \"B\" C:\\d"));
-  tree.SetValue(HKCR, "CLSID\\{1}\\InprocServer32", "ThreadingModel", RegistryValue::String("Both"));
+  EXPECT_EQ(tree.SetValue(HKCR, "CLSID\\{1}", "", RegistryValue::String("A \"B\" C:\\d")), 0);
+  EXPECT_EQ(
+      tree.SetValue(HKCR, "CLSID\\{1}\\InprocServer32", "ThreadingModel", RegistryValue::String("Both")), 0);
   tree.Create(HKLM, "Empty");
-  tree.SetValue(HKLM, "", "Count", RegistryValue::DWord(10));
+  EXPECT_EQ(tree.SetValue(HKLM, "", "Count", RegistryValue::DWord(10)), 0);
   tree.Create(HKLM, "Bin");
-  tree.SetValue(HKLM, "Bin", "b", RegistryValue::Binary(std::vector<std::uint8_t>(30, 0xAB)));
-  tree.SetValue(HKLM, "Bin", "e", Typed(kRegExpandSz, std::string_view("%A%\0", 4)));
+  EXPECT_EQ(tree.SetValue(HKLM, "Bin", "b", RegistryValue::Binary(std::vector<std::uint8_t>(30, 0xAB))), 0);
+  EXPECT_EQ(tree.SetValue(HKLM, "Bin", "e", Typed(kRegExpandSz, std::string_view("%A%\0", 4))), 0);
   EXPECT_EQ(detail::FormatRegistryText(tree),
             "Windows Registry Editor Version 5.00\r\n\r\n"
             "[HKEY_CLASSES_ROOT\\CLSID\\{1}]\r\n@=\"A \\\"B\\\" C:\\\\d\"\r\n\r\n"
@@ -251,12 +252,18 @@ TEST(RegistryText, RoundTripIsExact) {
   detail::RegistryTree tree;
   tree.Create(RootKey::CurrentUser, "a]\\[b\\-c");
   tree.Create(HKLM, "only\\subkeys\\leaf");
-  tree.SetValue(HKLM, "only\\subkeys\\leaf", "\"q\\", Typed(kRegSz, std::string_view("\r\n\0\xFF", 4)));
-  tree.SetValue(HKLM, "only\\subkeys\\leaf", "@", RegistryValue::String(" spaced "));
-  tree.SetValue(HKLM, "only\\subkeys\\leaf", "big", RegistryValue::Binary(std::vector<std::uint8_t>(200, 7)));
-  tree.SetValue(HKLM, "only\\subkeys\\leaf", "none", Typed(kRegNone, ""));
-  tree.SetValue(HKLM, "only\\subkeys\\leaf", "wide", Typed(kRegExpandSz, "\xED\xA0\x80\xF4\x8F\xBF\xBF"));
-  tree.SetValue(RootKey::Users, "", "", RegistryValue::String("tab\there"));
+  EXPECT_EQ(
+      tree.SetValue(HKLM, "only\\subkeys\\leaf", "\"q\\", Typed(kRegSz, std::string_view("\r\n\0\xFF", 4))),
+      0);
+  EXPECT_EQ(tree.SetValue(HKLM, "only\\subkeys\\leaf", "@", RegistryValue::String(" spaced ")), 0);
+  EXPECT_EQ(tree.SetValue(HKLM, "only\\subkeys\\leaf", "big",
+                          RegistryValue::Binary(std::vector<std::uint8_t>(200, 7))),
+            0);
+  EXPECT_EQ(tree.SetValue(HKLM, "only\\subkeys\\leaf", "none", Typed(kRegNone, "")), 0);
+  EXPECT_EQ(
+      tree.SetValue(HKLM, "only\\subkeys\\leaf", "wide", Typed(kRegExpandSz, "\xED\xA0\x80\xF4\x8F\xBF\xBF")),
+      0);
+  EXPECT_EQ(tree.SetValue(RootKey::Users, "", "", RegistryValue::String("tab\there")), 0);
   const std::string once = detail::FormatRegistryText(tree);
   detail::RegistryTree reread;
   std::string error;

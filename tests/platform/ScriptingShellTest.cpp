@@ -16,14 +16,16 @@ const std::int32_t kNotFound = HResultFromWin32(win32::FileNotFound);
 class RegReadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    registry_->CreateKey(RootKey::LocalMachine, kKey);
-    registry_->SetValue(RootKey::LocalMachine, kKey, "InstallDir", RegistryValue::String("c:\\prog"));
-    registry_->SetValue(RootKey::LocalMachine, kKey, "", RegistryValue::String("default"));
-    registry_->SetValue(RootKey::LocalMachine, kKey, "Count", RegistryValue::DWord(0xFFFFFFFEu));
+    EXPECT_EQ(registry_->CreateKey(RootKey::LocalMachine, kKey), 0);
+    EXPECT_EQ(
+        registry_->SetValue(RootKey::LocalMachine, kKey, "InstallDir", RegistryValue::String("c:\\prog")), 0);
+    EXPECT_EQ(registry_->SetValue(RootKey::LocalMachine, kKey, "", RegistryValue::String("default")), 0);
+    EXPECT_EQ(registry_->SetValue(RootKey::LocalMachine, kKey, "Count", RegistryValue::DWord(0xFFFFFFFEu)),
+              0);
     RegistryValue expand = RegistryValue::String("%WINDIR%\\x");
     expand.type = kRegExpandSz;
-    registry_->SetValue(RootKey::LocalMachine, kKey, "Expand", expand);
-    registry_->SetValue(RootKey::LocalMachine, kKey, "Blob", RegistryValue::Binary({1, 2}));
+    EXPECT_EQ(registry_->SetValue(RootKey::LocalMachine, kKey, "Expand", expand), 0);
+    EXPECT_EQ(registry_->SetValue(RootKey::LocalMachine, kKey, "Blob", RegistryValue::Binary({1, 2})), 0);
   }
 
   std::unique_ptr<Registry> registry_ = OpenMemoryRegistry();

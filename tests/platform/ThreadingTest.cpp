@@ -48,10 +48,10 @@ TEST_P(ThreadingContract, AutoResetIsTakenOnceManualResetStaysUntilReset) {
   EXPECT_EQ(threading_->WaitForSingleObject(*automatic, 0), kWaitObject0);
   EXPECT_EQ(threading_->WaitForSingleObject(*automatic, 0), kWaitTimeout);
   EXPECT_EQ(threading_->WaitForSingleObject(*manual, 0), kWaitTimeout);
-  manual->Set();
+  EXPECT_TRUE(manual->Set());
   EXPECT_EQ(threading_->WaitForSingleObject(*manual, 0), kWaitObject0);
   EXPECT_EQ(threading_->WaitForSingleObject(*manual, 0), kWaitObject0);
-  manual->Reset();
+  EXPECT_TRUE(manual->Reset());
   EXPECT_EQ(threading_->WaitForSingleObject(*manual, 0), kWaitTimeout);
 }
 
@@ -68,8 +68,8 @@ TEST_P(ThreadingContract, WaitForAllTakesAllTogetherOrNone) {
   Event* events[] = {a.get(), b.get()};
   EXPECT_EQ(threading_->WaitForMultipleObjects(events, true, 0), kWaitTimeout);
   EXPECT_EQ(threading_->WaitForSingleObject(*a, 0), kWaitObject0) << "a failed wait for all took a";
-  a->Set();
-  b->Set();
+  EXPECT_TRUE(a->Set());
+  EXPECT_TRUE(b->Set());
   EXPECT_EQ(threading_->WaitForMultipleObjects(events, true, 0), kWaitObject0);
   EXPECT_EQ(threading_->WaitForMultipleObjects(events, false, 0), kWaitTimeout);
 }
@@ -105,7 +105,7 @@ TEST_P(ThreadingContract, UntimedWaitWakesWhenAnotherThreadSets) {
       },
       error);
   ASSERT_NE(waiter, nullptr);
-  event->Set();
+  EXPECT_TRUE(event->Set());
   if (!Eventually([&] { return done.load(); })) testsupport::Hung("the waiting thread");
   waiter->Join();
   EXPECT_EQ(result, kWaitObject0);
@@ -133,7 +133,7 @@ TEST_P(ThreadingContract, NamedEventsOfOneNameAreOneEvent) {
   EXPECT_EQ(threading_->WaitForSingleObject(*one, 0), kWaitObject0);
   EXPECT_EQ(threading_->WaitForSingleObject(*two, 0), kWaitTimeout) << "taken through the other handle";
   EXPECT_EQ(threading_->WaitForSingleObject(*other, 0), kWaitObject0);
-  two->Set();
+  EXPECT_TRUE(two->Set());
   EXPECT_EQ(threading_->WaitForSingleObject(*one, 0), kWaitObject0);
 }
 
@@ -146,7 +146,7 @@ TEST_P(ThreadingContract, NamedEventIsExcludedBetweenThreadsAndFreedWhenClosed) 
       threading_->CreateThread([&] { fromOtherThread = threading_->WaitForSingleObject(*guard, 0); }, error);
   other->Join();
   EXPECT_EQ(fromOtherThread, kWaitTimeout);
-  guard->Set();
+  EXPECT_TRUE(guard->Set());
   ASSERT_EQ(threading_->WaitForSingleObject(*guard, 0), kWaitObject0);
   guard.reset();  // closed while taken: nobody holds it any more
   EventHandle reopened = Create(false, true, "ObjectRunning");

@@ -138,7 +138,7 @@ TEST_F(BatchCycle, GuardHeldElsewhereSkipsTheCycleAfterTwoSecondsAndRearms) {
   EXPECT_EQ(next->due, 60000 + 2000 + 60000);
   EXPECT_EQ(work_.Queries(), 0);
   EXPECT_TRUE(eventLog_.Texts().size() == 1) << "a skipped cycle reports nothing";
-  guard->Set();
+  EXPECT_TRUE(guard->Set());
   ASSERT_TRUE(RunCycle());
   EXPECT_EQ(work_.Queries(), 1);
 }

@@ -132,14 +132,22 @@ class Host {
               0);
     auto registry = platform::OpenFileRegistry(folder_ / "registry.reg");
     const auto local = platform::RootKey::LocalMachine;
-    registry->CreateKey(local, kParametersKey);
-    registry->SetValue(local, kParametersKey, "ThreadCount", platform::RegistryValue::DWord(threadCount));
-    registry->SetValue(local, kParametersKey, "ClusterGuard", platform::RegistryValue::String(kConnection));
+    EXPECT_EQ(registry->CreateKey(local, kParametersKey), 0);
+    EXPECT_EQ(
+        registry->SetValue(local, kParametersKey, "ThreadCount", platform::RegistryValue::DWord(threadCount)),
+        0);
+    EXPECT_EQ(registry->SetValue(local, kParametersKey, "ClusterGuard",
+                                 platform::RegistryValue::String(kConnection)),
+              0);
     const std::string settings(components::kCCPaymentSettingsKey);
-    registry->CreateKey(local, settings);
-    registry->SetValue(local, settings, "ConnectionString", platform::RegistryValue::String(kConnection));
-    registry->SetValue(local, settings, "DelayMilliseconds", platform::RegistryValue::DWord(delayMs));
-    registry->SetValue(local, settings, "FailOrders", platform::RegistryValue::String(kDeclined));
+    EXPECT_EQ(registry->CreateKey(local, settings), 0);
+    EXPECT_EQ(
+        registry->SetValue(local, settings, "ConnectionString", platform::RegistryValue::String(kConnection)),
+        0);
+    EXPECT_EQ(
+        registry->SetValue(local, settings, "DelayMilliseconds", platform::RegistryValue::DWord(delayMs)), 0);
+    EXPECT_EQ(registry->SetValue(local, settings, "FailOrders", platform::RegistryValue::String(kDeclined)),
+              0);
   }
 
   std::map<std::string, std::string> Environment() const {
@@ -485,8 +493,9 @@ TEST_F(ClusterHosts, AClusterGuardOnAnotherDatabaseThanPostgreSqlIsAFailedStartN
   sandbox_.AddDsn(testsupport::OdbcBackend::SQLite, "Local");
   Host host(folder_.Path() / "host", 1, 0);
   auto registry = platform::OpenFileRegistry(folder_.Path() / "host" / "registry.reg");
-  registry->SetValue(platform::RootKey::LocalMachine, kParametersKey, "ClusterGuard",
-                     platform::RegistryValue::String("DSN=Local"));
+  EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, kParametersKey, "ClusterGuard",
+                               platform::RegistryValue::String("DSN=Local")),
+            0);
   ChildProcess start({TILLMOOR_EXECUTABLE}, folder_.Path() / "start", host.Environment());
   EXPECT_EQ(start.Wait(), 50);
   std::ifstream in(folder_.Path() / "start.out");

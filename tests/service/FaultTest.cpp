@@ -273,9 +273,11 @@ class HookedDataAccess final : public platform::ado::DataAccess {
 class ServiceFaults : public ServiceHarness, public ::testing::WithParamInterface<OdbcBackend> {
  protected:
   ServiceFaults() {
-    settings_->CreateKey(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey);
-    settings_->SetValue(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey,
-                        "ConnectionString", platform::RegistryValue::String(database_.ConnectionString()));
+    EXPECT_EQ(settings_->CreateKey(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey), 0);
+    EXPECT_EQ(settings_->SetValue(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey,
+                                  "ConnectionString",
+                                  platform::RegistryValue::String(database_.ConnectionString())),
+              0);
     classes_.Register(
         platform::kPaymentProgId, kHookedPaymentClsid, [this](const platform::GUID& iid, void** out) {
           return platform::MakeComObject<HookedPayment>(calls_, *settings_, *odbc_)->QueryInterface(iid, out);
@@ -638,18 +640,23 @@ class ProcessFaults : public ::testing::TestWithParam<OdbcBackend> {
   void Configure(std::uint32_t threadCount, std::uint32_t delayMs, const std::string& failOrders = "") {
     auto registry = platform::OpenFileRegistry(Path("registry.reg"));
     const std::string parameters = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
-    registry->CreateKey(platform::RootKey::LocalMachine, parameters);
-    registry->SetValue(platform::RootKey::LocalMachine, parameters, "ThreadCount",
-                       platform::RegistryValue::DWord(threadCount));
+    EXPECT_EQ(registry->CreateKey(platform::RootKey::LocalMachine, parameters), 0);
+    EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, parameters, "ThreadCount",
+                                 platform::RegistryValue::DWord(threadCount)),
+              0);
     const std::string settings(components::kCCPaymentSettingsKey);
-    registry->CreateKey(platform::RootKey::LocalMachine, settings);
-    registry->SetValue(platform::RootKey::LocalMachine, settings, "ConnectionString",
-                       platform::RegistryValue::String(database_.ConnectionString()));
-    registry->SetValue(platform::RootKey::LocalMachine, settings, "DelayMilliseconds",
-                       platform::RegistryValue::DWord(delayMs));
-    if (!failOrders.empty())
-      registry->SetValue(platform::RootKey::LocalMachine, settings, "FailOrders",
-                         platform::RegistryValue::String(failOrders));
+    EXPECT_EQ(registry->CreateKey(platform::RootKey::LocalMachine, settings), 0);
+    EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, settings, "ConnectionString",
+                                 platform::RegistryValue::String(database_.ConnectionString())),
+              0);
+    EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, settings, "DelayMilliseconds",
+                                 platform::RegistryValue::DWord(delayMs)),
+              0);
+    if (!failOrders.empty()) {
+      EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, settings, "FailOrders",
+                                   platform::RegistryValue::String(failOrders)),
+                0);
+    }
   }
 
   // A run of tillmoor with a cycle every 60000 / `timeScale` ms; its output goes to NAME.out.

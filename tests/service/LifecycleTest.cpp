@@ -98,7 +98,7 @@ TEST_F(Lifecycle, AClusterGuardThatCannotBeHadIsAFailedStart) {
   };
   long expected = platform::win32::InvalidData;
   for (const auto& [value, reports] : cases) {
-    registry_->SetValue(platform::RootKey::LocalMachine, key, "ClusterGuard", value);
+    EXPECT_EQ(registry_->SetValue(platform::RootKey::LocalMachine, key, "ClusterGuard", value), 0);
     const std::size_t before = Reports().size();
     module_.reset();
     exited_ = false;

@@ -14,8 +14,8 @@ class Parameters : public ServiceHarness {
  protected:
   void SetRaw(std::string_view name, const RegistryValue& value) {
     const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
-    registry_->CreateKey(RootKey::LocalMachine, key);
-    registry_->SetValue(RootKey::LocalMachine, key, name, value);
+    EXPECT_EQ(registry_->CreateKey(RootKey::LocalMachine, key), 0);
+    EXPECT_EQ(registry_->SetValue(RootKey::LocalMachine, key, name, value), 0);
   }
   // The period for a service start with `arguments` after the service name.
   std::uint32_t PeriodForStart(std::vector<std::string> arguments) {

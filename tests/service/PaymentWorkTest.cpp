@@ -91,9 +91,10 @@ class PaymentWork : public ServiceHarness, public ::testing::WithParamInterface<
     TESSERY_SKIP_UNLESS_BACKEND_AVAILABLE(GetParam());
     dsn_ = sandbox_.NewDsnName("Orders");
     connection_ = sandbox_.AddDsn(GetParam(), dsn_) + ";UID=WWWapps;PWD=";
-    settings_->CreateKey(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey);
-    settings_->SetValue(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey,
-                        "ConnectionString", platform::RegistryValue::String(connection_));
+    EXPECT_EQ(settings_->CreateKey(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey), 0);
+    EXPECT_EQ(settings_->SetValue(platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey,
+                                  "ConnectionString", platform::RegistryValue::String(connection_)),
+              0);
     RegisterRecordingPayment();
     payment_ = std::make_unique<PaymentBatchWork>(data_, classes_, connection_);
     module_ =

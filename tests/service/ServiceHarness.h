@@ -119,7 +119,9 @@ class ScriptedWork final : public BatchWork {
     ++queries_;
     if (failQueries_) throw std::runtime_error("data source unreachable");
     if (lists_.empty()) return;
-    for (const std::string& id : lists_.front()) orders.Add(id);
+    for (const std::string& id : lists_.front())
+      platform::IgnoreResult(orders.Add(id),
+                             "the ids a test lists go to the cycle as a query would hand them");
     lists_.pop_front();
   }
 
@@ -182,22 +184,26 @@ class ServiceHarness : public ::testing::Test {
   // The Parameters key; a value left out is not stored.
   void SetParameters(std::optional<std::uint32_t> interval, std::optional<std::uint32_t> threadCount) {
     const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
-    registry_->CreateKey(platform::RootKey::LocalMachine, key);
-    if (interval)
-      registry_->SetValue(platform::RootKey::LocalMachine, key, "Interval",
-                          platform::RegistryValue::DWord(*interval));
+    EXPECT_EQ(registry_->CreateKey(platform::RootKey::LocalMachine, key), 0);
+    if (interval) {
+      EXPECT_EQ(registry_->SetValue(platform::RootKey::LocalMachine, key, "Interval",
+                                    platform::RegistryValue::DWord(*interval)),
+                0);
+    }
     if (threadCount) {
-      registry_->SetValue(platform::RootKey::LocalMachine, key, "ThreadCount",
-                          platform::RegistryValue::DWord(*threadCount));
+      EXPECT_EQ(registry_->SetValue(platform::RootKey::LocalMachine, key, "ThreadCount",
+                                    platform::RegistryValue::DWord(*threadCount)),
+                0);
     }
   }
 
   // What registration leaves for the start's mode decision.
   void Register(bool asService) {
-    registry_->CreateKey(platform::RootKey::ClassesRoot, kAppIdKey);
+    EXPECT_EQ(registry_->CreateKey(platform::RootKey::ClassesRoot, kAppIdKey), 0);
     if (asService) {
-      registry_->SetValue(platform::RootKey::ClassesRoot, kAppIdKey, "LocalService",
-                          platform::RegistryValue::String("Tillmoor"));
+      EXPECT_EQ(registry_->SetValue(platform::RootKey::ClassesRoot, kAppIdKey, "LocalService",
+                                    platform::RegistryValue::String("Tillmoor")),
+                0);
     }
   }
 
@@ -283,7 +289,7 @@ class ServiceHarness : public ::testing::Test {
     long error = 0;
     platform::EventHandle guard = threading_->CreateEvent(false, true, kRunGuardName, error);
     if (threading_->WaitForSingleObject(*guard, 0) != platform::kWaitObject0) return false;
-    guard->Set();
+    EXPECT_TRUE(guard->Set());
     return true;
   }
 

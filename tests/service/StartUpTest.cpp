@@ -42,7 +42,7 @@ class StartUp : public ServiceHarness {
 
 TEST_F(StartUp, WithoutRegistrationTheProcessEndsWithTheRegistryError) {
   EXPECT_EQ(Module().Start(""), platform::win32::FileNotFound);
-  registry_->CreateKey(RootKey::ClassesRoot, "AppID\\Other");
+  EXPECT_EQ(registry_->CreateKey(RootKey::ClassesRoot, "AppID\\Other"), 0);
   EXPECT_EQ(Module().Start(""), platform::win32::FileNotFound);
   EXPECT_TRUE(scm_.Statuses().empty());
   EXPECT_TRUE(Reports().empty());
@@ -50,8 +50,9 @@ TEST_F(StartUp, WithoutRegistrationTheProcessEndsWithTheRegistryError) {
 }
 
 TEST_F(StartUp, RegServerWritesAppIdAndTypeLibraryButNoServiceEntry) {
-  registry_->CreateKey(RootKey::ClassesRoot, kAppIdKey);
-  registry_->SetValue(RootKey::ClassesRoot, kAppIdKey, "LocalService", RegistryValue::String("old"));
+  EXPECT_EQ(registry_->CreateKey(RootKey::ClassesRoot, kAppIdKey), 0);
+  EXPECT_EQ(
+      registry_->SetValue(RootKey::ClassesRoot, kAppIdKey, "LocalService", RegistryValue::String("old")), 0);
   EXPECT_EQ(Module().Start("/regserver"), 0);
   EXPECT_EQ(Text(RootKey::ClassesRoot, kAppIdKey, ""), "Tillmoor");
   EXPECT_EQ(Text(RootKey::ClassesRoot, kAppIdKey, "LocalService"), "(missing)");

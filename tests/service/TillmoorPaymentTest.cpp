@@ -62,13 +62,15 @@ TEST_P(TillmoorPayment, EveryPendingOrderIsSettledExactlyOnceAndASigtermStopLets
   {
     auto registry = platform::OpenFileRegistry(folder / "registry.reg");
     const std::string parameters = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
-    registry->CreateKey(platform::RootKey::LocalMachine, parameters);
-    registry->SetValue(platform::RootKey::LocalMachine, parameters, "ThreadCount",
-                       platform::RegistryValue::DWord(4));
+    EXPECT_EQ(registry->CreateKey(platform::RootKey::LocalMachine, parameters), 0);
+    EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, parameters, "ThreadCount",
+                                 platform::RegistryValue::DWord(4)),
+              0);
     // Each payment takes a little while, so the stop below comes while the cycle still runs.
-    registry->CreateKey(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\CCPayment");
-    registry->SetValue(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\CCPayment", "DelayMilliseconds",
-                       platform::RegistryValue::DWord(20));
+    EXPECT_EQ(registry->CreateKey(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\CCPayment"), 0);
+    EXPECT_EQ(registry->SetValue(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\CCPayment",
+                                 "DelayMilliseconds", platform::RegistryValue::DWord(20)),
+              0);
   }
 
   ChildProcess service({TILLMOOR_EXECUTABLE}, folder / "service");

@@ -55,12 +55,15 @@ class IProviderMetadata : public IUnknown {
   static constexpr GUID kIid = GuidLiteral("{6F1C2A50-3B5D-4E27-9A1C-5D2E8B7F0C11}");
 
   // field key -> field name. DRAV: no object (keys are field numbers). EAI: the fields of `object`.
-  virtual HRESULT GetFields(std::string_view provider, std::optional<std::string_view> object,
-                            DictionaryPtr& out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT GetFields(std::string_view provider,
+                                                                   std::optional<std::string_view> object,
+                                                                   DictionaryPtr& out) = 0;
   // key -> key-field name.
-  virtual HRESULT GetKeyFields(std::string_view provider, DictionaryPtr& out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT GetKeyFields(std::string_view provider,
+                                                                      DictionaryPtr& out) = 0;
   // key -> object name (EAI; a DRAV provider has none and gives an empty map).
-  virtual HRESULT GetObjects(std::string_view provider, DictionaryPtr& out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT GetObjects(std::string_view provider,
+                                                                    DictionaryPtr& out) = 0;
 
  protected:
   ~IProviderMetadata() = default;
@@ -71,7 +74,8 @@ class IDataProviderCatalog : public IUnknown {
   static constexpr GUID kIid = GuidLiteral("{6F1C2A51-3B5D-4E27-9A1C-5D2E8B7F0C11}");
 
   // Every data provider's name, in the catalog's order.
-  virtual HRESULT GetDataProviderNames(std::vector<std::string>& out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT GetDataProviderNames(
+      std::vector<std::string>& out) = 0;
 
  protected:
   ~IDataProviderCatalog() = default;
@@ -82,7 +86,7 @@ class IDataProviderCatalog : public IUnknown {
 class IDRAVProviderSource : public IUnknown {
  public:
   static constexpr GUID kIid = GuidLiteral("{6F1C2A52-3B5D-4E27-9A1C-5D2E8B7F0C11}");
-  virtual HRESULT get_Metadata(IProviderMetadata** out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT get_Metadata(IProviderMetadata** out) = 0;
 
  protected:
   ~IDRAVProviderSource() = default;
@@ -91,7 +95,7 @@ class IDRAVProviderSource : public IUnknown {
 class IEAIProviderSource : public IUnknown {
  public:
   static constexpr GUID kIid = GuidLiteral("{6F1C2A53-3B5D-4E27-9A1C-5D2E8B7F0C11}");
-  virtual HRESULT get_Metadata(IProviderMetadata** out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT get_Metadata(IProviderMetadata** out) = 0;
 
  protected:
   ~IEAIProviderSource() = default;

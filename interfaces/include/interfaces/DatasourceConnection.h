@@ -29,7 +29,8 @@ class IDatasourceConnection : public IUnknown {
 
   // The connection string of database `datasource`. A failure HRESULT leaves `connectionString`
   // as it was.
-  virtual HRESULT ConnectionString(std::int32_t datasource, std::string& connectionString) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT ConnectionString(std::int32_t datasource,
+                                                                          std::string& connectionString) = 0;
 
  protected:
   ~IDatasourceConnection() = default;

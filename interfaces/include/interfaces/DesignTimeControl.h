@@ -21,15 +21,19 @@ class IDesignTimeControl : public IUnknown {
  public:
   static constexpr GUID kIid = GuidLiteral("{4A7E2C90-1D3B-4F5A-8C6E-0B9D2E4F6A71}");
 
-  virtual HRESULT get_DesignTimeControlSite(std::shared_ptr<DesignTimeControlSite>& site) = 0;
-  virtual HRESULT put_DesignTimeControlSite(std::shared_ptr<DesignTimeControlSite> site) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT get_DesignTimeControlSite(
+      std::shared_ptr<DesignTimeControlSite>& site) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT put_DesignTimeControlSite(
+      std::shared_ptr<DesignTimeControlSite> site) = 0;
   // The choices the control offers to other controls of the page (Empty: none).
-  virtual HRESULT OnGetChoices(Variant& choices) = 0;
-  virtual HRESULT OnChoiceChange(const void* choice, std::int32_t change) = 0;
-  virtual HRESULT OnChoiceConflict(const void* choice, std::int32_t resolution) = 0;
-  virtual HRESULT OnRebind(const void* choice) = 0;
-  virtual HRESULT OnHostingChange(std::int32_t hostingChange) = 0;
-  virtual HRESULT DesignTimeControlSet(std::int32_t state) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT OnGetChoices(Variant& choices) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT OnChoiceChange(const void* choice,
+                                                                        std::int32_t change) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT OnChoiceConflict(const void* choice,
+                                                                          std::int32_t resolution) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT OnRebind(const void* choice) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT OnHostingChange(std::int32_t hostingChange) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT DesignTimeControlSet(std::int32_t state) = 0;
 
  protected:
   ~IDesignTimeControl() = default;
@@ -41,7 +45,7 @@ class IProvideRuntimeText : public IUnknown {
 
   // The text the control's place in the page takes. S_OK with the text; a failure the control
   // reported itself still gives S_FALSE and the text as far as it got.
-  virtual HRESULT GetRuntimeText(std::string& text) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT GetRuntimeText(std::string& text) = 0;
 
  protected:
   ~IProvideRuntimeText() = default;

@@ -37,7 +37,7 @@ class IHostedControl : public IUnknown {
   static constexpr GUID kIid = GuidLiteral("{4A7E2C92-1D3B-4F5A-8C6E-0B9D2E4F6A71}");
 
   // Hands the control its services; its start-up runs now. E_UNEXPECTED when it has them already.
-  virtual HRESULT SetClientSite(const ControlServices& services) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT SetClientSite(const ControlServices& services) = 0;
   // The control's own form (its editor); null before the client site is set.
   virtual Form* UserControlForm() = 0;
 
@@ -50,11 +50,11 @@ class IPersistPropertyBag : public IUnknown {
   static constexpr GUID kIid = GuidLiteral("{37D84F60-42CB-11CE-8135-00AA004BB851}");
 
   // A new control: its properties take their initial values.
-  virtual HRESULT InitNew() = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT InitNew() = 0;
   // S_OK, or E_FAIL when the control reported an error (it has shown its message); what was loaded
   // or stored before the error stays. E_UNEXPECTED before the client site is set.
-  virtual HRESULT Load(PropertyBag& bag) = 0;
-  virtual HRESULT Save(PropertyBag& bag) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT Load(PropertyBag& bag) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT Save(PropertyBag& bag) = 0;
 
  protected:
   ~IPersistPropertyBag() = default;

@@ -22,7 +22,7 @@ class IPayment : public IUnknown {
   static constexpr GUID kIid = GuidLiteral("{0C03353B-FDDC-11D4-993C-0008C711C445}");
 
   // Handles the order `orderId`; `result` receives the component's 16-bit result (may not be null).
-  virtual HRESULT Run(std::string_view orderId, short* result) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT Run(std::string_view orderId, short* result) = 0;
 
  protected:
   ~IPayment() = default;

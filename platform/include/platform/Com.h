@@ -145,6 +145,7 @@ inline constexpr HRESULT SELFREG_E_CLASS = Code(0x80040201);  // a module could 
 // A short English text for an HRESULT ("Class not registered"); Win32 texts for 0x8007xxxx codes;
 // "Error 0x8XXXXXXX" for codes it does not know.
 std::string HResultText(HRESULT result);
+std::string HResultText(long win32Code) = delete;  // a Win32 code: HResultFromWin32 first, or Win32ErrorText
 
 // Class contexts; CLSCTX_ALL is what the system asks for.
 enum ClassContext : std::uint32_t {
@@ -165,7 +166,7 @@ class IUnknown {
   static constexpr GUID kIid = GuidLiteral("{00000000-0000-0000-C000-000000000046}");
 
   // S_OK and an added reference in *out, or E_NOINTERFACE and null; E_POINTER when out is null.
-  virtual HRESULT QueryInterface(const GUID& iid, void** out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT QueryInterface(const GUID& iid, void** out) = 0;
   // The new reference count (for diagnostics only).
   virtual std::uint32_t AddRef() = 0;
   virtual std::uint32_t Release() = 0;
@@ -179,8 +180,9 @@ class IClassFactory : public IUnknown {
   static constexpr GUID kIid = GuidLiteral("{00000001-0000-0000-C000-000000000046}");
 
   // A new object asked for `iid`; CLASS_E_NOAGGREGATION when `outer` is not null.
-  virtual HRESULT CreateInstance(IUnknown* outer, const GUID& iid, void** out) = 0;
-  virtual HRESULT LockServer(bool lock) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT CreateInstance(IUnknown* outer, const GUID& iid,
+                                                                        void** out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT LockServer(bool lock) = 0;
 
  protected:
   ~IClassFactory() = default;
@@ -228,7 +230,7 @@ class ComPtr {
 
   // Asks for another interface: S_OK and `out` set, or the failure and `out` empty.
   template <typename U>
-  HRESULT As(ComPtr<U>& out) const {
+  [[nodiscard]] HRESULT As(ComPtr<U>& out) const {
     if (pointer_ == nullptr) {
       out.Reset();
       return hr::E_POINTER;
@@ -246,7 +248,7 @@ class ComPtr {
 template <typename First, typename... Rest>
 class ComObject : public First, public Rest... {
  public:
-  HRESULT QueryInterface(const GUID& iid, void** out) override {
+  [[nodiscard, gnu::warn_unused_result]] HRESULT QueryInterface(const GUID& iid, void** out) override {
     if (out == nullptr) return hr::E_POINTER;
     *out = nullptr;
     if (iid == IUnknown::kIid || iid == First::kIid) {
@@ -285,8 +287,9 @@ class FunctionClassFactory final : public ComObject<IClassFactory> {
 
   explicit FunctionClassFactory(CreateFunction create) : create_(std::move(create)) {}
 
-  HRESULT CreateInstance(IUnknown* outer, const GUID& iid, void** out) override;
-  HRESULT LockServer(bool) override { return hr::S_OK; }
+  [[nodiscard, gnu::warn_unused_result]] HRESULT CreateInstance(IUnknown* outer, const GUID& iid,
+                                                                void** out) override;
+  [[nodiscard, gnu::warn_unused_result]] HRESULT LockServer(bool) override { return hr::S_OK; }
 
  private:
   CreateFunction create_;
@@ -326,19 +329,20 @@ struct ClassRegistration {
 // HKCR\CLSID\{clsid} (default = description), its InprocServer32 subkey (default = modulePath,
 // "ThreadingModel") and its ProgID subkey (default = ProgID). A registry failure is returned as
 // HResultFromWin32 of its code.
-HRESULT RegisterComClass(Registry& registry, const ClassRegistration& entry, std::string_view modulePath);
+[[nodiscard]] HRESULT RegisterComClass(Registry& registry, const ClassRegistration& entry,
+                                       std::string_view modulePath);
 // Removes HKCR\CLSID\{clsid}, and HKCR\<ProgID> when it still names this class id. What is not
 // there is not an error.
-HRESULT UnregisterComClass(Registry& registry, const ClassRegistration& entry);
+[[nodiscard]] HRESULT UnregisterComClass(Registry& registry, const ClassRegistration& entry);
 
 // Loads the module at `module` (kept loaded) and calls its DllRegisterServer / DllUnregisterServer
 // with `registry` and the module's absolute path. CO_E_DLLNOTFOUND when the file is missing,
 // CO_E_ERRORINDLL when it cannot be loaded or lacks the entry point, else the entry point's result.
 // `message`, when given, receives a one-line account of a failure.
-HRESULT RegisterModule(Registry& registry, const std::filesystem::path& module,
-                       std::string* message = nullptr);
-HRESULT UnregisterModule(Registry& registry, const std::filesystem::path& module,
-                         std::string* message = nullptr);
+[[nodiscard]] HRESULT RegisterModule(Registry& registry, const std::filesystem::path& module,
+                                     std::string* message = nullptr);
+[[nodiscard]] HRESULT UnregisterModule(Registry& registry, const std::filesystem::path& module,
+                                       std::string* message = nullptr);
 
 // ---- creation ------------------------------------------------------------------------------------------
 
@@ -348,21 +352,26 @@ class ComponentCreator {
 
   // The class id for a ProgID, or for a text beginning with "{" read as a class id (CO_E_CLASSSTRING
   // when it is not one).
-  HRESULT ClassIdFromText(std::string_view progIdOrClsid, GUID& clsid);
+  [[nodiscard]] HRESULT ClassIdFromText(std::string_view progIdOrClsid, GUID& clsid);
   // The class id registered for a ProgID. CO_E_CLASSSTRING for a ProgID that is not registered or
   // names no valid class id, REGDB_E_READREGDB when the registry cannot be read.
-  virtual HRESULT ClassIdFromProgId(std::string_view progId, GUID& clsid) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT ClassIdFromProgId(std::string_view progId,
+                                                                           GUID& clsid) = 0;
   // The class object (normally asked for IClassFactory) of a class. REGDB_E_CLASSNOTREG when the
   // class has no in-process server within `context`; CO_E_DLLNOTFOUND / CO_E_ERRORINDLL as for
   // RegisterModule; else the module's own result (CLASS_E_CLASSNOTAVAILABLE for a class it lacks).
-  virtual HRESULT GetClassObject(const GUID& clsid, std::uint32_t context, const GUID& iid, void** out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT GetClassObject(const GUID& clsid,
+                                                                        std::uint32_t context,
+                                                                        const GUID& iid, void** out) = 0;
 
   // A new object of the class, created for IUnknown and then asked for `iid` (E_NOINTERFACE when it
   // has no such interface). *out is null after any failure.
-  HRESULT CreateInstance(const GUID& clsid, std::uint32_t context, const GUID& iid, void** out);
-  HRESULT CreateInstance(std::string_view progIdOrClsid, std::uint32_t context, const GUID& iid, void** out);
+  [[nodiscard]] HRESULT CreateInstance(const GUID& clsid, std::uint32_t context, const GUID& iid, void** out);
+  [[nodiscard]] HRESULT CreateInstance(std::string_view progIdOrClsid, std::uint32_t context, const GUID& iid,
+                                       void** out);
   template <typename T>
-  HRESULT CreateInstance(std::string_view progIdOrClsid, std::uint32_t context, ComPtr<T>& out) {
+  [[nodiscard]] HRESULT CreateInstance(std::string_view progIdOrClsid, std::uint32_t context,
+                                       ComPtr<T>& out) {
     return CreateInstance(progIdOrClsid, context, T::kIid, out.PutVoid());
   }
 };

@@ -29,9 +29,9 @@ enum class Apartment { Multithreaded, ApartmentThreaded };
 class ComApartment {
  public:
   virtual ~ComApartment() = default;
-  virtual HRESULT Initialize(Apartment apartment) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT Initialize(Apartment apartment) = 0;
   virtual void Uninitialize() = 0;
-  virtual HRESULT InitializeSecurity() = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual HRESULT InitializeSecurity() = 0;
 };
 
 std::unique_ptr<ComApartment> OpenComApartment();

@@ -30,7 +30,7 @@ class ConsoleControl {
  public:
   virtual ~ConsoleControl() = default;
   // Replaces the handler; false when it cannot be installed.
-  virtual bool SetHandler(ConsoleCtrlHandler handler) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual bool SetHandler(ConsoleCtrlHandler handler) = 0;
   // Returns once no handler call is running or will start.
   virtual void RemoveHandler() = 0;
 };

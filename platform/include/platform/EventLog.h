@@ -27,8 +27,10 @@ inline constexpr std::uint16_t kEventlogInformationType = 0x0004;
 class EventLog {
  public:
   virtual ~EventLog() = default;
-  virtual long ReportEvent(std::string_view source, std::uint16_t type, std::uint16_t category,
-                           std::uint32_t eventId, std::span<const std::string> strings) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long ReportEvent(std::string_view source, std::uint16_t type,
+                                                                  std::uint16_t category,
+                                                                  std::uint32_t eventId,
+                                                                  std::span<const std::string> strings) = 0;
 };
 
 std::unique_ptr<EventLog> OpenSyslogEventLog();

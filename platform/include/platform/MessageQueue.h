@@ -44,12 +44,13 @@ class MessageQueue {
 
   virtual ThreadId Owner() const = 0;
   // Blocks until a message is there: 1 for a message, 0 for WM_QUIT, -1 on failure.
-  virtual int GetMessage(Message& message) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual int GetMessage(Message& message) = 0;
   // Calls the procedure of a WM_TIMER message; other messages have no window to go to. Returns 0.
   virtual std::intptr_t DispatchMessage(const Message& message) = 0;
-  virtual std::uint32_t SetTimer(std::uint32_t periodMs, TimerProc proc) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual std::uint32_t SetTimer(std::uint32_t periodMs,
+                                                                        TimerProc proc) = 0;
   // False when no such timer of this thread is pending.
-  virtual bool KillTimer(std::uint32_t timerId) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual bool KillTimer(std::uint32_t timerId) = 0;
 };
 
 class Messaging {
@@ -58,8 +59,10 @@ class Messaging {
   // Opens the calling thread's queue; null when the thread has one open already.
   virtual std::unique_ptr<MessageQueue> OpenQueue() = 0;
   // Returns 0, or kErrorInvalidThreadId when the thread has no queue open.
-  virtual long PostThreadMessage(ThreadId thread, std::uint32_t message, std::uintptr_t wParam,
-                                 std::intptr_t lParam) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long PostThreadMessage(ThreadId thread,
+                                                                        std::uint32_t message,
+                                                                        std::uintptr_t wParam,
+                                                                        std::intptr_t lParam) = 0;
 };
 
 std::unique_ptr<Messaging> OpenMessaging();

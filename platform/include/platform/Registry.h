@@ -77,28 +77,34 @@ class Registry {
   virtual ~Registry() = default;
 
   // 0 when the key exists, 2 when it does not. An empty path is the root key itself.
-  virtual long OpenKey(RootKey root, std::string_view path) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long OpenKey(RootKey root, std::string_view path) = 0;
   // Creates the key and every missing key above it; 0 also when it existed.
-  virtual long CreateKey(RootKey root, std::string_view path) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long CreateKey(RootKey root, std::string_view path) = 0;
   // The value `name` ("" = the key's default value) of an existing key; 2 when key or value is missing.
-  virtual long QueryValue(RootKey root, std::string_view path, std::string_view name, RegistryValue& out) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long QueryValue(RootKey root, std::string_view path,
+                                                                 std::string_view name,
+                                                                 RegistryValue& out) = 0;
   // Sets a value of an existing key (2 when the key is missing), replacing type and data.
-  virtual long SetValue(RootKey root, std::string_view path, std::string_view name,
-                        const RegistryValue& value) = 0;
-  virtual long DeleteValue(RootKey root, std::string_view path, std::string_view name) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long SetValue(RootKey root, std::string_view path,
+                                                               std::string_view name,
+                                                               const RegistryValue& value) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long DeleteValue(RootKey root, std::string_view path,
+                                                                  std::string_view name) = 0;
   // Deletes a key without subkeys (5 when it has any, 2 when it is missing) with its values.
-  virtual long DeleteKey(RootKey root, std::string_view path) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long DeleteKey(RootKey root, std::string_view path) = 0;
   // Deletes a key with all its subkeys and values (2 when it is missing).
-  virtual long DeleteTree(RootKey root, std::string_view path) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long DeleteTree(RootKey root, std::string_view path) = 0;
   // Names of the subkeys and of the values of an existing key, in the order they were created.
-  virtual long EnumKeys(RootKey root, std::string_view path, std::vector<std::string>& names) = 0;
-  virtual long EnumValues(RootKey root, std::string_view path, std::vector<std::string>& names) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long EnumKeys(RootKey root, std::string_view path,
+                                                               std::vector<std::string>& names) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long EnumValues(RootKey root, std::string_view path,
+                                                                 std::vector<std::string>& names) = 0;
 };
 
 // Reads a value the way a caller with a buffer of `bufferSize` bytes does: 234 (ERROR_MORE_DATA) when
 // the stored data is longer than the buffer, and then `out` is left unchanged.
-long QueryValueLimited(Registry& registry, RootKey root, std::string_view path, std::string_view name,
-                       std::size_t bufferSize, RegistryValue& out);
+[[nodiscard]] long QueryValueLimited(Registry& registry, RootKey root, std::string_view path,
+                                     std::string_view name, std::size_t bufferSize, RegistryValue& out);
 
 std::unique_ptr<Registry> OpenMemoryRegistry();
 inline constexpr std::chrono::milliseconds kRegistryLockWait{10000};

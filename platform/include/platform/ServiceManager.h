@@ -116,17 +116,18 @@ class ServiceHandle {
  public:
   virtual ~ServiceHandle() = default;
   // Sends a control; `status` receives the service's last reported status when the manager knows it.
-  virtual long Control(std::uint32_t control, ServiceStatus& status) = 0;
-  virtual long Delete() = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long Control(std::uint32_t control,
+                                                              ServiceStatus& status) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long Delete() = 0;
 };
 
 class ServiceManagerHandle {
  public:
   virtual ~ServiceManagerHandle() = default;
-  virtual long CreateService(const ServiceConfig& config, std::uint32_t access,
-                             std::unique_ptr<ServiceHandle>& service) = 0;
-  virtual long OpenService(std::string_view name, std::uint32_t access,
-                           std::unique_ptr<ServiceHandle>& service) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long CreateService(
+      const ServiceConfig& config, std::uint32_t access, std::unique_ptr<ServiceHandle>& service) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long OpenService(
+      std::string_view name, std::uint32_t access, std::unique_ptr<ServiceHandle>& service) = 0;
 };
 
 // The service main receives the argument vector of the start request: the service name first.
@@ -138,24 +139,28 @@ class ServiceControlManager {
  public:
   virtual ~ServiceControlManager() = default;
 
-  virtual long OpenSCManager(std::uint32_t access, std::unique_ptr<ServiceManagerHandle>& manager) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long OpenSCManager(
+      std::uint32_t access, std::unique_ptr<ServiceManagerHandle>& manager) = 0;
 
   // Connects the process as the service `name`: runs `serviceMain` on a new thread and, on the
   // calling thread, delivers controls to the registered handler until the service main returns.
-  virtual long StartServiceCtrlDispatcher(std::string_view name, ServiceMainFunction serviceMain) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long StartServiceCtrlDispatcher(
+      std::string_view name, ServiceMainFunction serviceMain) = 0;
   // Called from the service main; on failure `handle` stays 0.
-  virtual long RegisterServiceCtrlHandler(std::string_view name, ServiceControlHandler handler,
-                                          ServiceStatusHandle& handle) = 0;
-  virtual long SetServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long RegisterServiceCtrlHandler(
+      std::string_view name, ServiceControlHandler handler, ServiceStatusHandle& handle) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long SetServiceStatus(ServiceStatusHandle handle,
+                                                                       const ServiceStatus& status) = 0;
 
   // What a supervisor offers beyond the status record (the platform's own manager has neither):
   // A line of text the supervisor shows with the service's state; one without such a place ignores it.
-  virtual long SetServiceStatusText(ServiceStatusHandle handle, std::string_view text) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long SetServiceStatusText(ServiceStatusHandle handle,
+                                                                           std::string_view text) = 0;
   // How often the connected service must tell the supervisor that it is alive, in milliseconds; 0 when
   // nothing watches it (or the process is not connected).
   virtual std::uint32_t KeepAliveIntervalMs() = 0;
   // Tells the supervisor that the service is alive.
-  virtual long NotifyAlive(ServiceStatusHandle handle) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual long NotifyAlive(ServiceStatusHandle handle) = 0;
 };
 
 // `registry` must outlive the manager.

@@ -49,8 +49,8 @@ inline constexpr std::size_t kMaximumWaitObjects = 64;
 class Event {
  public:
   virtual ~Event() = default;
-  virtual bool Set() = 0;
-  virtual bool Reset() = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual bool Set() = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual bool Reset() = 0;
 };
 using EventHandle = std::shared_ptr<Event>;
 
@@ -67,21 +67,24 @@ class Threading {
   virtual ~Threading() = default;
 
   // `name` empty: an unnamed event. On failure returns null and sets `error` to a Win32 code.
-  virtual EventHandle CreateEvent(bool manualReset, bool initialState, std::string_view name,
-                                  long& error) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual EventHandle CreateEvent(bool manualReset, bool initialState,
+                                                                         std::string_view name,
+                                                                         long& error) = 0;
 
   // kWaitObject0 when the event was taken, kWaitTimeout, or kWaitFailed (an event of another
   // Threading, or a named event that could not be polled).
-  virtual std::uint32_t WaitForSingleObject(Event& event, std::uint32_t timeoutMs) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual std::uint32_t WaitForSingleObject(
+      Event& event, std::uint32_t timeoutMs) = 0;
 
   // Any: kWaitObject0 + the lowest signalled index. All: kWaitObject0 once every event is
   // signalled at the same moment; they are taken together. kWaitFailed for no events, more than
   // kMaximumWaitObjects, null entries, or events this wait cannot serve.
-  virtual std::uint32_t WaitForMultipleObjects(std::span<Event* const> events, bool waitAll,
-                                               std::uint32_t timeoutMs) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual std::uint32_t WaitForMultipleObjects(
+      std::span<Event* const> events, bool waitAll, std::uint32_t timeoutMs) = 0;
 
   // Starts `body` on a new thread at once. On failure returns null and sets `error`.
-  virtual std::unique_ptr<Thread> CreateThread(std::function<void()> body, long& error) = 0;
+  [[nodiscard, gnu::warn_unused_result]] virtual std::unique_ptr<Thread> CreateThread(
+      std::function<void()> body, long& error) = 0;
 };
 
 std::unique_ptr<Threading> OpenThreading();

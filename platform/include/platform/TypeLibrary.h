@@ -41,9 +41,10 @@ struct TypeLibraryAttributes {
 std::string TypeLibraryVersionKey(std::string_view id, std::uint16_t majorVersion,
                                   std::uint16_t minorVersion);
 
-HRESULT RegisterTypeLibrary(Registry& registry, const TypeLibraryAttributes& library, std::string_view path,
-                            std::string_view helpDirectory);
-HRESULT UnregisterTypeLibrary(Registry& registry, std::string_view id, std::uint16_t majorVersion,
-                              std::uint16_t minorVersion, std::uint32_t lcid);
+[[nodiscard]] HRESULT RegisterTypeLibrary(Registry& registry, const TypeLibraryAttributes& library,
+                                          std::string_view path, std::string_view helpDirectory);
+[[nodiscard]] HRESULT UnregisterTypeLibrary(Registry& registry, std::string_view id,
+                                            std::uint16_t majorVersion, std::uint16_t minorVersion,
+                                            std::uint32_t lcid);
 
 }  // namespace platform

@@ -26,23 +26,31 @@ inline constexpr long RegistryIoFailed =
     1016;  // ERROR_REGISTRY_IO_FAILED: the file cannot be read or written
 }  // namespace win32
 
+// Win32 codes are `long`, HRESULTs `HRESULT` (std::int32_t): two types, so the functions below that
+// take a Win32 code refuse an HRESULT (the overloads for std::int32_t are deleted), and HResultText
+// (Com.h) refuses a Win32 code. A code of one kind crosses to the other only through HResultFromWin32.
+
 // HRESULT_FROM_WIN32: 0 stays 0, other codes become 0x8007xxxx.
-constexpr std::int32_t HResultFromWin32(long code) {
+[[nodiscard]] constexpr std::int32_t HResultFromWin32(long code) {
   return code <= 0 ? static_cast<std::int32_t>(code)
                    : static_cast<std::int32_t>((static_cast<std::uint32_t>(code) & 0xFFFFu) | 0x80070000u);
 }
+constexpr std::int32_t HResultFromWin32(std::int32_t hresult) = delete;  // an HRESULT already
 
 // A short English text for a Win32 error code, for messages ("The system cannot find the file
 // specified." for 2); "Error <code>" for codes it does not know.
 std::string Win32ErrorText(long code);
+std::string Win32ErrorText(std::int32_t hresult) = delete;
 
 // Extended error information of the calling thread, kept beside the code as the platform keeps its
 // last error: a backend that fails for a reason its code cannot tell (which file or folder, how long
 // it waited) records the details with the code it returns, and the caller asks for them right after
 // the failure to word its message.
 void SetErrorDetails(long code, std::string details);
+void SetErrorDetails(std::int32_t hresult, std::string details) = delete;
 // The details this thread recorded last, when they were recorded for `code` (they are then
 // forgotten); otherwise Win32ErrorText(code).
 std::string ErrorDescription(long code);
+std::string ErrorDescription(std::int32_t hresult) = delete;
 
 }  // namespace platform

@@ -61,6 +61,14 @@ inline constexpr std::int32_t BadPropertyBag = 0x1F00;              // a propert
 // object-defined error" for numbers it does not know).
 std::string StandardDescription(std::int32_t number);
 
+// Drops a result on purpose. Functions that return a code (a Win32 code, an HRESULT, a bool that says
+// whether they succeeded) are [[nodiscard]]; where a caller has a reason not to look at one, it passes
+// the result here with that reason, so the drop is named and can be found:
+//   IgnoreResult(queue.KillTimer(id), "the timer may have fired already; either way it is gone");
+// A cast to void does not do: the compiler warns about it for virtual functions all the same.
+template <class Result>
+constexpr void IgnoreResult(const Result& /*result*/, const char* /*why*/) noexcept {}
+
 // Throws the error `number` with its standard description, or with `description` when given.
 [[noreturn]] void Raise(std::int32_t number);
 [[noreturn]] void Raise(std::int32_t number, std::string description);

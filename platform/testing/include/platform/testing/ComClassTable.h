@@ -38,8 +38,10 @@ class ComClassTable final : public ComponentCreator {
   // Objects made by the table's classes so far.
   int CreatedCount() const;
 
-  HRESULT ClassIdFromProgId(std::string_view progId, GUID& clsid) override;
-  HRESULT GetClassObject(const GUID& clsid, std::uint32_t context, const GUID& iid, void** out) override;
+  [[nodiscard, gnu::warn_unused_result]] HRESULT ClassIdFromProgId(std::string_view progId,
+                                                                   GUID& clsid) override;
+  [[nodiscard, gnu::warn_unused_result]] HRESULT GetClassObject(const GUID& clsid, std::uint32_t context,
+                                                                const GUID& iid, void** out) override;
 
  private:
   struct State;

@@ -20,8 +20,8 @@ class RecordingEventLog final : public EventLog {
     std::vector<std::string> strings;
   };
 
-  long ReportEvent(std::string_view source, std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
-                   std::span<const std::string> strings) override;
+  [[nodiscard]] long ReportEvent(std::string_view source, std::uint16_t type, std::uint16_t category,
+                                 std::uint32_t eventId, std::span<const std::string> strings) override;
 
   std::vector<Entry> Entries() const;
   // Each entry's insertion strings joined by spaces.

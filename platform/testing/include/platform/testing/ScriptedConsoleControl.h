@@ -11,7 +11,7 @@ namespace platform::testing {
 
 class ScriptedConsoleControl final : public ConsoleControl {
  public:
-  bool SetHandler(ConsoleCtrlHandler handler) override;
+  [[nodiscard, gnu::warn_unused_result]] bool SetHandler(ConsoleCtrlHandler handler) override;
   void RemoveHandler() override;
 
   // Calls the handler with `ctrlType`; false when no handler is set (the event is then lost, as a

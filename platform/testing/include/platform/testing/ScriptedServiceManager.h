@@ -29,14 +29,18 @@ class ScriptedServiceManager final : public ServiceControlManager {
     std::uint32_t control;
   };
 
-  long OpenSCManager(std::uint32_t access, std::unique_ptr<ServiceManagerHandle>& manager) override;
-  long StartServiceCtrlDispatcher(std::string_view name, ServiceMainFunction serviceMain) override;
-  long RegisterServiceCtrlHandler(std::string_view name, ServiceControlHandler handler,
-                                  ServiceStatusHandle& handle) override;
-  long SetServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status) override;
-  long SetServiceStatusText(ServiceStatusHandle handle, std::string_view text) override;
+  [[nodiscard, gnu::warn_unused_result]] long OpenSCManager(
+      std::uint32_t access, std::unique_ptr<ServiceManagerHandle>& manager) override;
+  [[nodiscard, gnu::warn_unused_result]] long StartServiceCtrlDispatcher(
+      std::string_view name, ServiceMainFunction serviceMain) override;
+  [[nodiscard, gnu::warn_unused_result]] long RegisterServiceCtrlHandler(
+      std::string_view name, ServiceControlHandler handler, ServiceStatusHandle& handle) override;
+  [[nodiscard, gnu::warn_unused_result]] long SetServiceStatus(ServiceStatusHandle handle,
+                                                               const ServiceStatus& status) override;
+  [[nodiscard, gnu::warn_unused_result]] long SetServiceStatusText(ServiceStatusHandle handle,
+                                                                   std::string_view text) override;
   std::uint32_t KeepAliveIntervalMs() override;
-  long NotifyAlive(ServiceStatusHandle handle) override;
+  [[nodiscard, gnu::warn_unused_result]] long NotifyAlive(ServiceStatusHandle handle) override;
 
   // The arguments the service main receives after the service name.
   void SetStartArguments(std::vector<std::string> arguments);

@@ -15,9 +15,9 @@ class TestComApartment final : public ComApartment {
   TestComApartment();
   ~TestComApartment() override;
 
-  HRESULT Initialize(Apartment apartment) override;
+  [[nodiscard, gnu::warn_unused_result]] HRESULT Initialize(Apartment apartment) override;
   void Uninitialize() override;
-  HRESULT InitializeSecurity() override;
+  [[nodiscard, gnu::warn_unused_result]] HRESULT InitializeSecurity() override;
 
   // Successful joins minus leaves, over all threads.
   int OpenJoins() const { return openJoins_; }

@@ -23,8 +23,8 @@ class TestMessaging final : public Messaging {
   ~TestMessaging() override;
 
   std::unique_ptr<MessageQueue> OpenQueue() override;
-  long PostThreadMessage(ThreadId thread, std::uint32_t message, std::uintptr_t wParam,
-                         std::intptr_t lParam) override;
+  [[nodiscard]] long PostThreadMessage(ThreadId thread, std::uint32_t message, std::uintptr_t wParam,
+                                       std::intptr_t lParam) override;
 
   std::vector<Timer> PendingTimers() const;
 
