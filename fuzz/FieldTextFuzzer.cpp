@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,9 +34,10 @@ bool IsWholeText(std::string_view text) {
 }
 
 void CheckNumber(ColumnKind kind, const std::string& text, const Variant& value) {
-  double expected = 0;
-  if (!platform::ParseNumber(text, expected) || text.find_first_of(" \t") != std::string::npos)
+  const std::optional<double> parsed = platform::ParseNumber(text);
+  if (!parsed || text.find_first_of(" \t") != std::string::npos)
     fuzzing::Fail("a number from a text that holds none", text);
+  const double expected = *parsed;
   if (value.ToDouble() != expected)
     fuzzing::Fail("a number other than the text's", text + " -> " + value.ToString());
   const bool integerColumn = kind == ColumnKind::SmallInteger || kind == ColumnKind::Integer;

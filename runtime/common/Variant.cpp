@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 
 #include "runtime/Ascii.h"
 #include "runtime/Error.h"
@@ -181,10 +182,10 @@ double Variant::ToDouble() const {
     case VarType::Date:
       return std::get<DateValue>(value_).serial;
     case VarType::String: {
-      double number = 0;
-      if (!ParseNumber(std::get<std::string>(value_), number)) Raise(err::TypeMismatch);
-      if (!std::isfinite(number)) Raise(err::Overflow);
-      return number;
+      const std::optional<double> number = ParseNumber(std::get<std::string>(value_));
+      if (!number) Raise(err::TypeMismatch);
+      if (!std::isfinite(*number)) Raise(err::Overflow);
+      return *number;
     }
     case VarType::Null:
       RaiseInvalidUseOfNull();
@@ -247,13 +248,13 @@ bool LooselyEqual(const Variant& a, const Variant& b) {
   if (ta == VarType::String || tb == VarType::String) {
     const Variant& text = ta == VarType::String ? a : b;
     const Variant& number = ta == VarType::String ? b : a;
-    double held = 0;
-    return ParseNumber(text.ToString(), held) && held == number.ToDouble();
+    const std::optional<double> held = ParseNumber(text.ToString());
+    return held && *held == number.ToDouble();
   }
   return a.ToDouble() == b.ToDouble();
 }
 
-bool ParseNumber(std::string_view text, double& out) {
+std::optional<double> ParseNumber(std::string_view text) {
   text = TrimAsciiBlanks(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -283,29 +284,28 @@ bool ParseNumber(std::string_view text, double& out) {
       }
     }
   }
-  if (!anyDigit) return false;
+  if (!anyDigit) return std::nullopt;
   long long exponent = 0;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     ++i;
     bool negativeExponent = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negativeExponent = text[i++] == '-';
-    if (i == text.size()) return false;
+    if (i == text.size()) return std::nullopt;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
       if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
     }
     if (negativeExponent) exponent = -exponent;
   }
-  if (i != text.size()) return false;
+  if (i != text.size()) return std::nullopt;
 
   double value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec == std::errc::result_out_of_range) {
     value = magnitude + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (ec != std::errc() || end != text.data() + text.size()) {
-    return false;
+    return std::nullopt;
   }
-  out = negative ? -value : value;
-  return true;
+  return negative ? -value : value;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include <cfloat>
 #include <limits>
+#include <optional>
 
 #include "runtime/Error.h"
 #include "runtime/Variant.h"
@@ -39,8 +40,7 @@ TEST(VariantTextToNumber, AcceptsDecimalFormsAndRejectsEverythingElse) {
   for (const char* bad :
        {"", "   ", "abc", "12abc", "1e", "1e+", "- 5", "1,5", "&H10", ".", "inf", "nan", "0x1A"}) {
     EXPECT_EQ(ErrorNumberOf([&] { Variant(bad).ToLong(); }), err::TypeMismatch) << '"' << bad << '"';
-    double out = 42;
-    EXPECT_FALSE(ParseNumber(bad, out)) << '"' << bad << '"';
+    EXPECT_FALSE(ParseNumber(bad).has_value()) << '"' << bad << '"';
   }
   EXPECT_EQ(Variant().ToLong(), 0);
   EXPECT_EQ(Variant().ToString(), "");
@@ -94,9 +94,9 @@ TEST(VariantDoubleText, ShortestRoundTripForm) {
   EXPECT_EQ(Variant(1e300).ToString(), "1E+300");
   EXPECT_EQ(Variant(0.1 + 0.2).ToString(), "0.30000000000000004");
   for (double value : {1.0 / 3, -2.0 / 3, 123456789012345.67, 1e-300, DBL_MAX, DBL_TRUE_MIN, 6.02214076e23}) {
-    double back = 0;
-    ASSERT_TRUE(ParseNumber(Variant(value).ToString(), back)) << Variant(value).ToString();
-    EXPECT_EQ(back, value) << Variant(value).ToString();
+    const std::optional<double> back = ParseNumber(Variant(value).ToString());
+    ASSERT_TRUE(back.has_value()) << Variant(value).ToString();
+    EXPECT_EQ(*back, value) << Variant(value).ToString();
   }
 }
 

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -82,7 +83,7 @@ class Variant {
 bool LooselyEqual(const Variant& a, const Variant& b);
 
 // Parses a decimal number as the platform does for text-to-number conversion: optional spaces,
-// sign, digits with an optional fraction and exponent. Returns false when `text` holds none.
-bool ParseNumber(std::string_view text, double& out);
+// sign, digits with an optional fraction and exponent. Nothing when `text` holds none.
+[[nodiscard]] std::optional<double> ParseNumber(std::string_view text);
 
 }  // namespace platform
