@@ -115,14 +115,15 @@ bool ServiceModule::TakeClusterGuard(CycleFigures& figures) {
   return false;
 }
 
-// Whether the cycle still holds its cluster guard, asked of the database at most every
-// kClusterGuardCheckInterval (a round trip per order would slow a cycle of many short payments).
-bool ServiceModule::ClusterGuardHeld(std::string& failure) {
-  if (!clusterGuard_) return true;
+// Why the cycle has lost its cluster guard; nothing while it holds it or runs without one. The
+// database is asked at most every kClusterGuardCheckInterval (a round trip per order would slow a
+// cycle of many short payments).
+std::optional<std::string> ServiceModule::ClusterGuardLost() {
+  if (!clusterGuard_) return std::nullopt;
   const auto now = std::chrono::steady_clock::now();
-  if (now - clusterGuardChecked_ < kClusterGuardCheckInterval) return true;
+  if (now - clusterGuardChecked_ < kClusterGuardCheckInterval) return std::nullopt;
   clusterGuardChecked_ = now;
-  return clusterGuard_->StillHeld(failure);
+  return clusterGuard_->WhyNotHeld();
 }
 
 // The supervisor's status line after a cycle: "Last cycle 12:03:04: 17 orders, 16 paid, 1 failed;
@@ -175,16 +176,15 @@ void ServiceModule::HandOutOrders(std::uint32_t workerCount, CycleFigures& figur
   std::vector<WorkerSlot> slots(workerCount);
   std::vector<std::unique_ptr<platform::Thread>> workers(workerCount);
   std::size_t next = 0;
-  std::string guardLost;  // why the cluster guard was lost, once it was
 
   // Puts the next order into free slot `index`. An order whose worker cannot be started has been
   // reported; the slot stays free and takes the order after it. A cycle that has lost its cluster
   // guard hands out no more orders: another host may be paying them already.
   auto fill = [&](std::size_t index) {
     while (next < orderCount) {
-      if (!ClusterGuardHeld(guardLost)) {
+      if (const std::optional<std::string> lost = ClusterGuardLost()) {
         ReportMessage("The cluster guard was lost during the cycle: %s; %zu orders not handed out",
-                      guardLost.c_str(), orderCount - next);
+                      lost->c_str(), orderCount - next);
         figures.handedOut = next;
         next = orderCount;
         return;

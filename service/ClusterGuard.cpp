@@ -36,15 +36,16 @@ std::int64_t ClusterGuard::KeyOf(std::string_view serviceName) {
   return static_cast<std::int64_t>(hash);
 }
 
-bool ClusterGuard::Connect(std::string& text) {
+std::optional<std::string> ClusterGuard::Connect() {
   connection_ = data_.NewConnection();
   connection_->Open(connectionString_);
   const std::string product = connection_->Property("DBMS Name");
-  if (product == kPostgreSql) return true;
-  text = "ClusterGuard refused: its driver " + connection_->Property("Driver Name") + " connects to " +
-         (product.empty() ? std::string("an unnamed database") : product) + ", not PostgreSQL";
+  if (product == kPostgreSql) return std::nullopt;
+  std::string refusal = "ClusterGuard refused: its driver " + connection_->Property("Driver Name") +
+                        " connects to " + (product.empty() ? std::string("an unnamed database") : product) +
+                        ", not PostgreSQL";
   Disconnect();
-  return false;
+  return refusal;
 }
 
 void ClusterGuard::Disconnect() {
@@ -58,15 +59,20 @@ void ClusterGuard::Disconnect() {
   connection_.reset();
 }
 
-bool ClusterGuard::CheckDatabase(std::string& text) {
-  const bool postgres = Connect(text);
+std::optional<std::string> ClusterGuard::DatabaseRefusal() {
+  std::optional<std::string> refusal = Connect();
   Disconnect();
-  return postgres;
+  return refusal;
 }
 
 ClusterGuard::Attempt ClusterGuard::TryTake(std::string& failure) {
   try {
-    if (!connection_ && !Connect(failure)) return Attempt::Failed;
+    if (!connection_) {
+      if (std::optional<std::string> refusal = Connect()) {
+        failure = std::move(*refusal);
+        return Attempt::Failed;
+      }
+    }
     // Read as a number: drivers differ in how they hand out a Boolean.
     std::unique_ptr<ado::Recordset> result =
         connection_->Execute("SELECT CAST(pg_try_advisory_lock(" + key_ + ") AS INTEGER)");
@@ -79,19 +85,17 @@ ClusterGuard::Attempt ClusterGuard::TryTake(std::string& failure) {
   return Attempt::Failed;
 }
 
-bool ClusterGuard::StillHeld(std::string& failure) {
-  if (!connection_ || !taken_) {
-    failure = "the cluster guard is not held";
-    return false;
-  }
+std::optional<std::string> ClusterGuard::WhyNotHeld() {
+  if (!connection_ || !taken_) return "the cluster guard is not held";
+  std::string failure;
   try {
     connection_->Execute("SELECT 1", nullptr, ado::adCmdText | ado::adExecuteNoRecords);
-    return true;
+    return std::nullopt;
   } catch (const platform::Error& error) {
     failure = FailureOf(error);
   }
   Disconnect();
-  return false;
+  return failure;
 }
 
 void ClusterGuard::Release() {

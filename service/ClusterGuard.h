@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,21 +47,22 @@ class ClusterGuard {
   // `failure` says why and the connection is closed.
   Attempt TryTake(std::string& failure);
 
-  // Whether the session that took the guard still lives, and with it the lock. False: `failure` says
-  // why, and the connection is closed.
-  [[nodiscard]] bool StillHeld(std::string& failure);
+  // Why the guard is no longer held: nothing while the session that took it still lives, and with it
+  // the lock; otherwise the reason, and the connection is closed.
+  [[nodiscard]] std::optional<std::string> WhyNotHeld();
 
   // Unlocks when the guard was taken and disconnects. Failures are ignored: a session that cannot be
   // reached any more has ended, and its end released the lock.
   void Release();
 
-  // Connects, checks the database product and disconnects: true for PostgreSQL; false with the
-  // refusal in `text` for another product. Throws platform::Error when it cannot connect.
-  [[nodiscard]] bool CheckDatabase(std::string& text);
+  // Connects, checks the database product and disconnects: nothing for PostgreSQL, the refusal for
+  // another product. Throws platform::Error when it cannot connect.
+  [[nodiscard]] std::optional<std::string> DatabaseRefusal();
 
  private:
-  // Connects; false (refusal in `text`, connection closed) when the product is not PostgreSQL.
-  [[nodiscard]] bool Connect(std::string& text);
+  // Connects: nothing when connected; the refusal, with the connection closed, when the product is
+  // not PostgreSQL.
+  [[nodiscard]] std::optional<std::string> Connect();
   void Disconnect();
 
   platform::ado::DataAccess& data_;

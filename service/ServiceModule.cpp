@@ -311,9 +311,8 @@ long ServiceModule::PrepareClusterGuard() {
   clusterGuard_ = std::make_unique<ClusterGuard>(*platform_.clusterData, clusterGuardConnection_,
                                                  ClusterGuard::KeyOf(serviceName_));
   try {
-    std::string refusal;
-    if (!clusterGuard_->CheckDatabase(refusal)) {
-      ReportMessage("%s", refusal.c_str());
+    if (const std::optional<std::string> refusal = clusterGuard_->DatabaseRefusal()) {
+      ReportMessage("%s", refusal->c_str());
       clusterGuard_.reset();
       return platform::win32::NotSupported;
     }

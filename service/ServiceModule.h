@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -148,7 +149,7 @@ class ServiceModule {
   void ReadClusterGuard(platform::Registry& registry, const std::string& path);
   [[nodiscard]] long PrepareClusterGuard();
   [[nodiscard]] bool TakeClusterGuard(CycleFigures& figures);
-  [[nodiscard]] bool ClusterGuardHeld(std::string& failure);
+  [[nodiscard]] std::optional<std::string> ClusterGuardLost();
   void ReportCycleStatus(const CycleFigures& figures, bool armed);
   void ArmKeepAlive();
   void NotifyAlive();
