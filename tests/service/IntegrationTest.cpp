@@ -103,6 +103,23 @@ class Process : public testsupport::ChildProcess {
   }
 };
 
+// One line of the demo order source's log: its kind ("query", "begin" or "end") and its time in
+// nanoseconds; begin and end lines name their order between the two.
+struct LogEntry {
+  std::string kind;
+  long long time = 0;
+};
+
+LogEntry ParseLogLine(const std::string& line) {
+  std::istringstream fields(line);
+  LogEntry entry;
+  std::string order;
+  fields >> entry.kind;
+  if (entry.kind != "query") fields >> order;
+  fields >> entry.time;
+  return entry;
+}
+
 class Tillmoor : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -258,12 +275,7 @@ TEST_F(Tillmoor, UnderAWatchingSupervisorTheServiceThreadSaysItIsAliveAndEachCyc
 
   long long query = 0, paying = 0, paid = 0;
   for (const std::string& line : LogLines("service")) {
-    std::istringstream fields(line);
-    std::string kind, order;
-    long long time = 0;
-    fields >> kind;
-    if (kind != "query") fields >> order;
-    fields >> time;
+    const auto [kind, time] = ParseLogLine(line);
     if (kind == "query" && query == 0) query = time;
     if (kind == "begin" && paying == 0) paying = time;
     if (kind == "end" && paid == 0) paid = time;
@@ -338,12 +350,7 @@ struct Cycle {
 std::vector<Cycle> CyclesOf(const std::vector<std::string>& lines) {
   std::vector<Cycle> cycles;
   for (const std::string& line : lines) {
-    std::istringstream fields(line);
-    std::string kind, order;
-    long long time = 0;
-    fields >> kind;
-    if (kind != "query") fields >> order;
-    fields >> time;
+    const auto [kind, time] = ParseLogLine(line);
     if (kind == "query") cycles.push_back({time, time});
     if (kind == "end" && !cycles.empty()) cycles.back().end = time;
   }
