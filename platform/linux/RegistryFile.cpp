@@ -5,7 +5,9 @@
 // exclusively, so writers of all threads and processes are serialised and no one reads meanwhile; a
 // call that only reads shares it with other readers, which never change the file (a cycle's payment
 // workers read the component's settings side by side instead of in turn). It reads and parses the file (a
-// missing file is an empty registry) and runs the operation on that tree. A call that changed the tree writes
+// missing file is an empty registry) and runs the operation on that tree. A call that only reads and
+// finds the file holding the very text the object parsed last uses that parse again: parsing is most of
+// a read's cost, and a payment reads the registry about seven times. A call that changed the tree writes
 // the new text through an AtomicFile in the same folder, so the file is always either the old or the new
 // registry; the folder is created on the first write. Calls that only read never write, and a call
 // that leaves the tree as it was (creating a key that exists, setting a value to what it holds) does
@@ -40,6 +42,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -219,14 +223,14 @@ class FileRegistry final : public Registry {
     }
   }
 
-  long Load(detail::RegistryTree& tree) const {
+  // Reads the whole file into `text`; a missing file is an empty text.
+  long ReadText(std::string& text) const {
     Descriptor fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) {
       const int error = errno;
       if (error == ENOENT) return win32::Success;
       return Fail(CodeForErrno(error), "cannot open the registry file", file_.string(), error);
     }
-    std::string text;
     char buffer[65536];
     for (;;) {
       const ssize_t count = ::read(fd.Get(), buffer, sizeof buffer);
@@ -238,6 +242,10 @@ class FileRegistry final : public Registry {
       }
       text.append(buffer, static_cast<std::size_t>(count));
     }
+    return win32::Success;
+  }
+
+  long Parse(const std::string& text, detail::RegistryTree& tree) const {
     std::string error;
     const long result = detail::ParseRegistryText(text, tree, &error);
     if (result != win32::Success)
@@ -245,15 +253,44 @@ class FileRegistry final : public Registry {
     return result;
   }
 
+  long Load(detail::RegistryTree& tree) const {
+    std::string text;
+    const long result = ReadText(text);
+    return result != win32::Success ? result : Parse(text, tree);
+  }
+
+  // The tree of `text` for a call that only reads: the last one parsed when the file still holds the
+  // same text, else a new parse that becomes the last one. Such a tree is never changed (calls that
+  // change the registry parse a tree of their own), so threads may read it side by side.
+  long Parsed(const std::string& text, std::shared_ptr<detail::RegistryTree>& tree) const {
+    {
+      std::lock_guard lock(parsedMutex_);
+      if (parsedTree_ && parsedText_ == text) {
+        tree = parsedTree_;
+        return win32::Success;
+      }
+    }
+    auto fresh = std::make_shared<detail::RegistryTree>();
+    if (const long result = Parse(text, *fresh); result != win32::Success) return result;
+    std::lock_guard lock(parsedMutex_);
+    parsedText_ = text;
+    parsedTree_ = fresh;
+    tree = std::move(fresh);
+    return win32::Success;
+  }
+
   template <typename Operation>
   long Read(Operation operation) const {
     Descriptor lock;
     long result = Lock(false, lock);
     if (result != win32::Success) return result;
-    detail::RegistryTree tree;
-    result = Load(tree);
+    std::string text;
+    result = ReadText(text);
     if (result != win32::Success) return result;
-    return operation(tree);
+    std::shared_ptr<detail::RegistryTree> tree;
+    result = Parsed(text, tree);
+    if (result != win32::Success) return result;
+    return operation(*tree);
   }
 
   template <typename Operation>
@@ -301,6 +338,9 @@ class FileRegistry final : public Registry {
   fs::path file_;
   std::string lockPath_;
   std::chrono::milliseconds lockWait_;
+  mutable std::mutex parsedMutex_;
+  mutable std::string parsedText_;
+  mutable std::shared_ptr<detail::RegistryTree> parsedTree_;
 };
 
 }  // namespace

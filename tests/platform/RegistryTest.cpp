@@ -322,6 +322,28 @@ TEST_F(RegistryFile, CorruptFileIsReportedAndNeverOverwritten) {
   EXPECT_EQ(Slurp(file_), corrupt);
 }
 
+// Reads reuse the tree parsed from the text the file held last; any change of that text, also one
+// that keeps its length, is read afresh, and a file spoilt after a good read is reported.
+TEST_F(RegistryFile, ReadsSeeEveryChangeOfTheFileMadeOutsideThisObject) {
+  const std::string header = "Windows Registry Editor Version 5.00\r\n[HKLM\\x]\r\n";
+  auto reg = OpenFileRegistry(file_);
+  RegistryValue v;
+  const struct {
+    const char* data;
+    long code;
+    std::uint32_t value;
+  } steps[] = {
+      {"dword:00000001", 0, 1}, {"dword:00000002", 0, 2}, {"hex:zz", 1015, 0}, {"dword:00000003", 0, 3}};
+  for (const auto& step : steps) {
+    Spit(file_, header + "\"v\"=" + step.data + "\r\n");
+    v = {};
+    ASSERT_EQ(reg->QueryValue(HKLM, "x", "v", v), step.code) << step.data;
+    if (step.code == 0) {
+      EXPECT_EQ(v.AsDWord(), step.value) << step.data;
+    }
+  }
+}
+
 TEST_F(RegistryFile, ReadsNeverWriteAndUnchangedTreesAreNotRewritten) {
   auto reg = OpenFileRegistry(dir_.Path() / "new" / "folder" / "registry.reg");
   RegistryValue v;
