@@ -3,7 +3,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <new>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -58,6 +60,36 @@ HRESULT ReadSettings(Registry& registry, Settings& settings) {
   return hr::S_OK;
 }
 
+// The order databases (by connection string) in which this process has found or made PAYMENTJOURNAL.
+// A settlement on one of them does not ask for the journal again, which saves a statement and a round
+// trip to the server per payment. Should the journal go away all the same, the insert fails, the
+// settlement forgets the database, creates the journal and settles the order anew (its transaction was
+// rolled back, so nothing was paid yet).
+class KnownJournals {
+ public:
+  bool Contains(const std::string& connectionString) {
+    std::lock_guard lock(mutex_);
+    return known_.count(connectionString) != 0;
+  }
+  void Add(const std::string& connectionString) {
+    std::lock_guard lock(mutex_);
+    known_.insert(connectionString);
+  }
+  void Remove(const std::string& connectionString) {
+    std::lock_guard lock(mutex_);
+    known_.erase(connectionString);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::set<std::string> known_;
+};
+
+KnownJournals& Journals() {
+  static KnownJournals* const journals = new KnownJournals;  // objects may be released at exit
+  return *journals;
+}
+
 class CCPayment final : public ComObject<IPayment> {
  public:
   CCPayment(Registry& registry, ado::DataAccess& data) : registry_(registry), data_(data) {}
@@ -91,46 +123,66 @@ class CCPayment final : public ComObject<IPayment> {
     // A connection of its own per call: connections are not shared between threads.
     std::unique_ptr<ado::Connection> connection = data_.NewConnection();
     connection->Open(settings.connectionString);
-    CreateJournal(*connection);
+    bool journalAssumed = Journals().Contains(settings.connectionString);
+    if (!journalAssumed) CreateJournal(*connection, settings.connectionString);
 
-    connection->BeginTrans();
-    std::int32_t settled = 0;
-    connection->Execute("UPDATE ORDERHEADER SET HEADERBILLINGSTATUS = 6 WHERE ORDERID = " + id +
-                            " AND HEADERBILLINGSTATUS IN (3,4,5)",
-                        &settled, ado::adCmdText | ado::adExecuteNoRecords);
-    HRESULT refusal = hr::S_OK;
-    if (settled == 0) {
-      refusal = kOrderNotPending;
-    } else if (settled > 1) {
-      refusal = kOrderAmbiguous;
-    } else {
-      for (const std::string& declined : settings.failOrders) {
-        if (declined == orderId) refusal = kPaymentDeclined;
+    for (;;) {
+      connection->BeginTrans();
+      std::int32_t settled = 0;
+      connection->Execute("UPDATE ORDERHEADER SET HEADERBILLINGSTATUS = 6 WHERE ORDERID = " + id +
+                              " AND HEADERBILLINGSTATUS IN (3,4,5)",
+                          &settled, ado::adCmdText | ado::adExecuteNoRecords);
+      HRESULT refusal = hr::S_OK;
+      if (settled == 0) {
+        refusal = kOrderNotPending;
+      } else if (settled > 1) {
+        refusal = kOrderAmbiguous;
+      } else {
+        for (const std::string& declined : settings.failOrders) {
+          if (declined == orderId) refusal = kPaymentDeclined;
+        }
       }
-    }
-    if (Failed(refusal)) {
-      connection->RollbackTrans();
+      if (Failed(refusal)) {
+        connection->RollbackTrans();
+        connection->Close();
+        return refusal;
+      }
+      try {
+        connection->Execute(
+            "INSERT INTO PAYMENTJOURNAL (ORDERID, PAIDAT) VALUES (" + id + ", CURRENT_TIMESTAMP)", nullptr,
+            ado::adCmdText | ado::adExecuteNoRecords);
+      } catch (const Error& failure) {
+        if (!journalAssumed) throw;
+        // The journal this process knew of may have been dropped: undo the update, make sure of the
+        // journal, and settle again. When that fails too, the insert's failure is the one reported.
+        Journals().Remove(settings.connectionString);
+        journalAssumed = false;
+        try {
+          connection->RollbackTrans();
+          CreateJournal(*connection, settings.connectionString);
+        } catch (const Error&) {
+          throw failure;
+        }
+        continue;
+      }
+      connection->CommitTrans();
       connection->Close();
-      return refusal;
+      return hr::S_OK;
     }
-    connection->Execute("INSERT INTO PAYMENTJOURNAL (ORDERID, PAIDAT) VALUES (" + id + ", CURRENT_TIMESTAMP)",
-                        nullptr, ado::adCmdText | ado::adExecuteNoRecords);
-    connection->CommitTrans();
-    connection->Close();
-    return hr::S_OK;
   }
 
   // Creates PAYMENTJOURNAL when it is missing. Settlements running side by side on a database without
   // it all create it, and a database server may let only one of two concurrent creations through: the
   // other fails on the catalogue's unique name once the first has committed (PostgreSQL does this),
   // and then finds the table. So a failed creation is tried once more before the payment fails.
-  static void CreateJournal(ado::Connection& connection) {
+  static void CreateJournal(ado::Connection& connection, const std::string& connectionString) {
     for (int attempt = 1;; ++attempt) {
       try {
         connection.Execute(
             "CREATE TABLE IF NOT EXISTS PAYMENTJOURNAL (ORDERID VARCHAR(255) NOT NULL, PAIDAT TIMESTAMP NOT "
             "NULL)",
             nullptr, ado::adCmdText | ado::adExecuteNoRecords);
+        Journals().Add(connectionString);
         return;
       } catch (const Error&) {
         if (attempt == 2) throw;

@@ -8,8 +8,10 @@
 //   INSERT INTO PAYMENTJOURNAL (ORDERID, PAIDAT) VALUES ('<id>', CURRENT_TIMESTAMP)
 // The guarded UPDATE is what makes a payment happen once: a second Run for the same order (in the
 // same cycle or a later one, in this process or another) finds it no longer pending and fails with
-// kOrderNotPending, changing nothing. PAYMENTJOURNAL is created when it is missing. The order id goes
-// into the SQL as a quoted literal with its quotes doubled, never verbatim.
+// kOrderNotPending, changing nothing. PAYMENTJOURNAL is created when it is missing: the first Run on a
+// database in a process makes sure of it, later ones count on it (a statement less per payment), and
+// one whose insert fails because the journal went away makes it again and settles anew. The order id
+// goes into the SQL as a quoted literal with its quotes doubled, never verbatim.
 //
 // Settings, read at every Run from the registry of whoever created the object, key
 // HKLM\SOFTWARE\Tessery\CCPayment (all optional):

@@ -210,6 +210,21 @@ TEST_P(CCPaymentTest, TheFirstSettlementsOfADatabaseRunningSideBySideAllCreateTh
   }
 }
 
+// A process makes sure of the journal once per database and then counts on it: a journal dropped
+// meanwhile is made again and the order settled anew, and an insert that fails once on a journal it
+// counted on is undone and done again; either way the order is paid and journalled once.
+TEST_P(CCPaymentTest, AJournalThatWentAwayIsMadeAgainAndTheOrderSettledOnce) {
+  sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}, {"'B'", 4}, {"'C'", 5}});
+  EXPECT_EQ(Run("A"), hr::S_OK);
+  Sql("DROP TABLE PAYMENTJOURNAL");
+  EXPECT_EQ(Run("B"), hr::S_OK);
+  platform::testing::FaultInjectingDataAccess faulty(*data_);
+  faulty.FailAt(platform::testing::AdoStep::Execute, 2);  // the journal row
+  EXPECT_EQ(Run("C", &faulty), hr::S_OK);
+  EXPECT_EQ(Statuses(), "A=6\nB=6\nC=6\n");
+  EXPECT_EQ(Journal(), "B\nC\n");
+}
+
 TEST_P(CCPaymentTest, SettingsAndArgumentsThatCannotBeUsed) {
   sandbox_.CreateOrderHeader(dsn_, {{"'A'", 3}});
   ComPtr<IPayment> payment = MakeCCPayment(*registry_, *data_);
