@@ -69,6 +69,7 @@ inline void SteadyAllocator() {
 class Ratios {
  public:
   void Add(double ratio) { values_.push_back(ratio); }
+  double Last() const { return values_.empty() ? 0.0 : values_.back(); }
 
   // The median (of an even count, the mean of the middle two).
   double Median() const {

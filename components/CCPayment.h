@@ -22,6 +22,7 @@
 //                                   the order was found pending, and the transaction is rolled back
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,10 @@ inline constexpr platform::HRESULT kPaymentDeclined = platform::hr::Code(0x80040
 // More than one pending row carries this id; none of them is settled, since one payment cannot
 // stand for several orders.
 inline constexpr platform::HRESULT kOrderAmbiguous = platform::hr::Code(0x80040A03);
+
+// How long the loadable module keeps a closed connection for the next Run (its connections are
+// pooled): longer than a cycle's pause between two payments, shorter than the pause between cycles.
+inline constexpr std::chrono::seconds kConnectionIdleLimit{5};
 
 platform::ClassRegistration CCPaymentRegistration();
 

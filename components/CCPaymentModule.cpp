@@ -19,7 +19,7 @@ using namespace platform;
 // one to the next; between cycles (a minute or more apart) no connection is kept.
 ado::DataAccess& ModuleDataAccess() {
   static ado::DataAccess* const access =
-      ado::OpenOdbcDataAccess({.idleLimit = std::chrono::seconds(5)}).release();
+      ado::OpenOdbcDataAccess({.idleLimit = components::kConnectionIdleLimit}).release();
   return *access;
 }
 

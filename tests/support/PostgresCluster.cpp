@@ -179,6 +179,23 @@ std::string PostgresCluster::Psql(const std::string& database, const std::string
   return output;
 }
 
+std::string PostgresCluster::Pgbench(const std::string& database, const std::string& script,
+                                     const std::string& options) const {
+  const std::filesystem::path file = folder_ / ("bench-" + std::to_string(++scripts_) + ".sql");
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << script;
+  }
+  std::string output;
+  const bool ok = Shell(Quote(bin_ / "pgbench") + " -n -h 127.0.0.1 -p " + std::to_string(port_) + " -U " +
+                            kUser + " -f " + Quote(file) + " " + options + " " + database,
+                        output);
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+  if (!ok) throw std::runtime_error("pgbench failed: " + output);
+  return output;
+}
+
 void PostgresCluster::Stop() {
   std::lock_guard lock(mutex_);
   std::string output;

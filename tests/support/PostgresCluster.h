@@ -61,6 +61,12 @@ class PostgresCluster {
   // Throws std::runtime_error with psql's output when a statement fails (the rest is not run).
   std::string Psql(const std::string& database, const std::string& sql) const;
 
+  // Runs pgbench on `database` over TCP to 127.0.0.1 (as the data sources connect) with the custom
+  // `script` and the further `options`, and returns what it prints. Throws std::runtime_error with its
+  // output when it fails.
+  std::string Pgbench(const std::string& database, const std::string& script,
+                      const std::string& options) const;
+
   // Stops the server (connections are ended); it is unreachable until Start().
   void Stop();
 
