@@ -7,7 +7,7 @@
 // workers read the component's settings side by side instead of in turn). It reads and parses the file (a
 // missing file is an empty registry) and runs the operation on that tree. A call that only reads and
 // finds the file holding the very text the object parsed last uses that parse again: parsing is most of
-// a read's cost, and a payment reads the registry about seven times. A call that changed the tree writes
+// a read's cost, and a payment reads the registry five times. A call that changed the tree writes
 // the new text through an AtomicFile in the same folder, so the file is always either the old or the new
 // registry; the folder is created on the first write. Calls that only read never write, and a call
 // that leaves the tree as it was (creating a key that exists, setting a value to what it holds) does

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -515,10 +517,26 @@ std::size_t ValueCount(const fs::path& file) {
   return names.size();
 }
 
+// Writers of their own objects lose no update; readers sharing one object (and so the parse it
+// keeps) read side by side with them, and each sees the values only ever grow.
 TEST_F(RegistryFile, ConcurrentThreadsLoseNoUpdate) {
   constexpr int kEach = 40;
   ASSERT_EQ(OpenFileRegistry(file_)->CreateKey(HKLM, "Shared"), 0);
-  std::vector<std::future<int>> writers;
+  std::vector<std::future<int>> writers, readers;
+  std::atomic<bool> written{false};
+  auto shared = OpenFileRegistry(file_);
+  for (int i = 0; i < 2; ++i) {
+    readers.push_back(std::async(std::launch::async, [&] {
+      int failures = 0;
+      std::size_t seen = 0;
+      while (!written) {
+        Names names;
+        if (shared->EnumValues(HKLM, "Shared", names) != 0 || names.size() < seen) ++failures;
+        seen = std::max(seen, names.size());
+      }
+      return failures;
+    }));
+  }
   for (const char* prefix : {"a", "b", "c"}) {
     writers.push_back(std::async(std::launch::async, AddValues, file_, prefix, kEach));
   }
@@ -529,6 +547,8 @@ TEST_F(RegistryFile, ConcurrentThreadsLoseNoUpdate) {
     }
     EXPECT_EQ(writer.get(), 0);
   }
+  written = true;
+  for (auto& reader : readers) EXPECT_EQ(reader.get(), 0);
   EXPECT_EQ(ValueCount(file_), 3u * kEach);
   EXPECT_EQ(FolderEntries(dir_.Path()), (Names{"registry.reg", "registry.reg.lock"}));
 }
