@@ -231,16 +231,22 @@ class FileRegistry final : public Registry {
       if (error == ENOENT) return win32::Success;
       return Fail(CodeForErrno(error), "cannot open the registry file", file_.string(), error);
     }
-    char buffer[65536];
+    // Read straight into the text, in steps of the file's size (one step and the end, as a rule), so
+    // that a payment worker's fresh stack is not touched by a large buffer for every read.
+    struct stat info {};
+    const std::size_t step = std::max<std::size_t>(
+        ::fstat(fd.Get(), &info) == 0 ? static_cast<std::size_t>(info.st_size) + 1 : 0, 4096);
     for (;;) {
-      const ssize_t count = ::read(fd.Get(), buffer, sizeof buffer);
+      const std::size_t used = text.size();
+      text.resize(used + step);
+      const ssize_t count = ::read(fd.Get(), text.data() + used, step);
+      text.resize(used + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
       if (count == 0) break;
       if (count < 0) {
         const int error = errno;
         if (error == EINTR) continue;
         return Fail(CodeForErrno(error), "cannot read the registry file", file_.string(), error);
       }
-      text.append(buffer, static_cast<std::size_t>(count));
     }
     return win32::Success;
   }
