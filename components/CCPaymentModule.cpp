@@ -2,7 +2,6 @@
 // like any component.
 #include <chrono>
 #include <memory>
-#include <new>
 
 #include "components/CCPayment.h"
 
@@ -27,20 +26,13 @@ ado::DataAccess& ModuleDataAccess() {
 
 COM_MODULE_EXPORT HRESULT DllGetClassObject(const ModuleSite& site, const GUID& clsid, const GUID& iid,
                                             void** out) {
-  if (out == nullptr) return hr::E_POINTER;
-  *out = nullptr;
-  if (clsid != components::kCCPaymentClsid) return hr::CLASS_E_CLASSNOTAVAILABLE;
+  if (clsid != components::kCCPaymentClsid) return ServeClassObject({}, iid, out);
   Registry* registry = &site.registry;
-  try {
-    auto factory = MakeComObject<FunctionClassFactory>([registry](const GUID& wanted, void** object) {
-      return components::MakeCCPayment(*registry, ModuleDataAccess())->QueryInterface(wanted, object);
-    });
-    return factory->QueryInterface(iid, out);
-  } catch (const std::bad_alloc&) {
-    return hr::E_OUTOFMEMORY;
-  } catch (...) {
-    return hr::E_FAIL;
-  }
+  return ServeClassObject(
+      [registry](const GUID& wanted, void** object) {
+        return components::MakeCCPayment(*registry, ModuleDataAccess())->QueryInterface(wanted, object);
+      },
+      iid, out);
 }
 
 COM_MODULE_EXPORT HRESULT DllRegisterServer(const ModuleSite& site) {

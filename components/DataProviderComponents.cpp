@@ -272,11 +272,7 @@ platform::FunctionClassFactory::CreateFunction DataProviderCreateFunction(const 
 
 HRESULT GetDataProviderClassObject(const platform::ModuleSite& site, const GUID& clsid, const GUID& iid,
                                    void** out) {
-  if (out == nullptr) return hr::E_POINTER;
-  *out = nullptr;
-  auto create = DataProviderCreateFunction(clsid, site.registry);
-  if (!create) return hr::CLASS_E_CLASSNOTAVAILABLE;
-  return platform::MakeComObject<platform::FunctionClassFactory>(std::move(create))->QueryInterface(iid, out);
+  return platform::ServeClassObject(DataProviderCreateFunction(clsid, site.registry), iid, out);
 }
 
 HRESULT RegisterDataProviders(const platform::ModuleSite& site) {

@@ -46,12 +46,10 @@ platform::FunctionClassFactory::CreateFunction DatasourceConnectionCreateFunctio
 
 HRESULT GetDatasourceConnectionClassObject(const platform::ModuleSite& site, const GUID& clsid,
                                            const GUID& iid, void** out) {
-  if (out == nullptr) return hr::E_POINTER;
-  *out = nullptr;
-  if (clsid != platform::kDatasourceConnectionClsid) return hr::CLASS_E_CLASSNOTAVAILABLE;
-  return platform::MakeComObject<platform::FunctionClassFactory>(
-             DatasourceConnectionCreateFunction(site.registry))
-      ->QueryInterface(iid, out);
+  return platform::ServeClassObject(clsid == platform::kDatasourceConnectionClsid
+                                        ? DatasourceConnectionCreateFunction(site.registry)
+                                        : nullptr,
+                                    iid, out);
 }
 
 HRESULT RegisterDatasourceConnection(const platform::ModuleSite& site) {

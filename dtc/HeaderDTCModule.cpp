@@ -134,12 +134,9 @@ std::string ControlKey() {
 COM_MODULE_EXPORT platform::HRESULT DllGetClassObject(const platform::ModuleSite&,
                                                       const platform::GUID& clsid, const platform::GUID& iid,
                                                       void** out) {
-  if (out == nullptr) return platform::hr::E_POINTER;
-  *out = nullptr;
-  if (clsid != dtc::kHeaderDTCClsid) return platform::hr::CLASS_E_CLASSNOTAVAILABLE;
-  auto factory = platform::MakeComObject<platform::FunctionClassFactory>(
-      platform::CreateFunctionFor<dtc::HeaderDTCObject>());
-  return factory->QueryInterface(iid, out);
+  return platform::ServeClassObject(
+      clsid == dtc::kHeaderDTCClsid ? platform::CreateFunctionFor<dtc::HeaderDTCObject>() : nullptr, iid,
+      out);
 }
 
 COM_MODULE_EXPORT platform::HRESULT DllRegisterServer(const platform::ModuleSite& site) {

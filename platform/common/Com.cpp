@@ -87,6 +87,19 @@ HRESULT FunctionClassFactory::CreateInstance(IUnknown* outer, const GUID& iid, v
   }
 }
 
+HRESULT ServeClassObject(FunctionClassFactory::CreateFunction create, const GUID& iid, void** out) {
+  if (out == nullptr) return hr::E_POINTER;
+  *out = nullptr;
+  if (!create) return hr::CLASS_E_CLASSNOTAVAILABLE;
+  try {
+    return MakeComObject<FunctionClassFactory>(std::move(create))->QueryInterface(iid, out);
+  } catch (const std::bad_alloc&) {
+    return hr::E_OUTOFMEMORY;
+  } catch (...) {
+    return hr::E_FAIL;
+  }
+}
+
 namespace {
 
 constexpr RootKey HKCR = RootKey::ClassesRoot;

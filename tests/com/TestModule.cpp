@@ -39,14 +39,13 @@ class TestPayment final : public ComObject<IPayment> {
 
 COM_MODULE_EXPORT HRESULT DllGetClassObject(const ModuleSite& site, const GUID& clsid, const GUID& iid,
                                             void** out) {
-  if (out == nullptr) return hr::E_POINTER;
-  *out = nullptr;
-  if (clsid != kClsid) return hr::CLASS_E_CLASSNOTAVAILABLE;
+  if (clsid != kClsid) return ServeClassObject({}, iid, out);
   Registry* registry = &site.registry;
-  auto factory = MakeComObject<FunctionClassFactory>([registry](const GUID& wanted, void** object) {
-    return MakeComObject<TestPayment>(*registry)->QueryInterface(wanted, object);
-  });
-  return factory->QueryInterface(iid, out);
+  return ServeClassObject(
+      [registry](const GUID& wanted, void** object) {
+        return MakeComObject<TestPayment>(*registry)->QueryInterface(wanted, object);
+      },
+      iid, out);
 }
 
 COM_MODULE_EXPORT HRESULT DllRegisterServer(const ModuleSite& site) {

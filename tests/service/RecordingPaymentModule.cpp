@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <new>
 #include <string>
 
 #include "components/CCPayment.h"
@@ -72,20 +71,13 @@ class RecordingPayment final : public ComObject<IPayment> {
 
 COM_MODULE_EXPORT HRESULT DllGetClassObject(const ModuleSite& site, const GUID& clsid, const GUID& iid,
                                             void** out) {
-  if (out == nullptr) return hr::E_POINTER;
-  *out = nullptr;
-  if (clsid != kRecordingPaymentClsid) return hr::CLASS_E_CLASSNOTAVAILABLE;
+  if (clsid != kRecordingPaymentClsid) return ServeClassObject({}, iid, out);
   Registry* registry = &site.registry;
-  try {
-    auto factory = MakeComObject<FunctionClassFactory>([registry](const GUID& wanted, void** object) {
-      return MakeComObject<RecordingPayment>(*registry)->QueryInterface(wanted, object);
-    });
-    return factory->QueryInterface(iid, out);
-  } catch (const std::bad_alloc&) {
-    return hr::E_OUTOFMEMORY;
-  } catch (...) {
-    return hr::E_FAIL;
-  }
+  return ServeClassObject(
+      [registry](const GUID& wanted, void** object) {
+        return MakeComObject<RecordingPayment>(*registry)->QueryInterface(wanted, object);
+      },
+      iid, out);
 }
 
 COM_MODULE_EXPORT HRESULT DllRegisterServer(const ModuleSite& site) {

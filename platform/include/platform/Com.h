@@ -301,6 +301,13 @@ FunctionClassFactory::CreateFunction CreateFunctionFor() {
   return [](const GUID& iid, void** out) { return MakeComObject<T>()->QueryInterface(iid, out); };
 }
 
+// What a module's DllGetClassObject hands out: a FunctionClassFactory that makes each object with
+// `create`, asked for `iid`. E_POINTER for a null `out`; CLASS_E_CLASSNOTAVAILABLE when `create` is
+// empty (the module has no such class); E_OUTOFMEMORY when the factory cannot be made. Never throws:
+// nothing may leave a module's entry point.
+[[nodiscard]] HRESULT ServeClassObject(FunctionClassFactory::CreateFunction create, const GUID& iid,
+                                       void** out);
+
 // ---- modules and registration --------------------------------------------------------------------------
 
 // What a module is told about where it runs (see the module contract at the top).
