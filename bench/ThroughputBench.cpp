@@ -29,6 +29,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -59,10 +60,10 @@ constexpr double kLatencyBound = kOrders / static_cast<double>(kWorkers) * kGate
 // Rounds: PostgreSQL's cycles take seconds; SQLite's ten times as long (a commit waits for the disk),
 // and its figure has no target, so it takes part in the first rounds only.
 constexpr int kRounds = 5;
-// Payments per client of the floor: 64 x 78 = 4,992 of the 5,000 orders.
+constexpr int kSqliteRounds = 3;
+// Payments per client of the floor (64 clients): 64 x 78 = 4,992 of the 5,000 orders.
 constexpr int kFloorPayments = kOrders / kWorkers;
 constexpr double kFloorBound = kFloorPayments * kGatewayMs / 1000.0;
-constexpr int kSqliteRounds = 3;
 
 // One backend's order database and the service that pays its orders, set up as an administrator
 // sets up tillmoor: the component registered with its settings in the registry file.
@@ -134,7 +135,7 @@ class PaymentService {
   }
 
   // The floor's time (see the top of the file) on this database, which it leaves as it found it:
-  // seconds for kFloorClients x kFloorPayments payments, connections made beforehand.
+  // seconds for kWorkers x kFloorPayments payments, its connections included.
   double FloorSeconds() {
     const std::string script =
         "\\set n :n + 1\n"
