@@ -25,9 +25,8 @@
 
 #include "CountingMessageBoxes.h"
 #include "Rounds.h"
-#include "components/DataProviderComponents.h"
+#include "Setup.h"
 #include "dtc/HeaderDTC.h"
-#include "interfaces/DataProviders.h"
 #include "platform/Registry.h"
 #include "platform/testing/ComClassTable.h"
 #include "runtime/PropertyBag.h"
@@ -40,19 +39,7 @@ using Json = nlohmann::json;
 // test catalog, so the provider combos offer its providers.
 struct Control {
   Control() {
-    platform::IgnoreResult(
-        registry->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey),
-        "a fixed setup on a registry in memory");
-    platform::IgnoreResult(
-        registry->SetValue(
-            platform::RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
-            platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json")),
-        "a fixed setup on a registry in memory");
-    for (const platform::GUID& clsid :
-         {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
-          platform::kEAIProviderSourceClsid}) {
-      classes.Register("", clsid, components::DataProviderCreateFunction(clsid, *registry));
-    }
+    bench::AddDataProviders(*registry, classes);
     control = std::make_unique<dtc::HeaderDTC>(
         dtc::HeaderDTCServices{.messageBoxes = boxes, .components = &classes, .registry = registry.get()});
   }

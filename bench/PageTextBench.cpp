@@ -21,9 +21,8 @@
 
 #include "CountingMessageBoxes.h"
 #include "Rounds.h"
-#include "components/DataProviderComponents.h"
+#include "Setup.h"
 #include "dtc/HeaderDTC.h"
-#include "interfaces/DataProviders.h"
 #include "platform/testing/ComClassTable.h"
 #include "platform/testing/MappedDrives.h"
 #include "runtime/DesignTimeControlSite.h"
@@ -48,27 +47,10 @@ class LargePage {
     folder_ = pattern;
     drives_.Map('C', folder_);
     files_ = platform::OpenHostTextFiles(drives_);
-    platform::IgnoreResult(
-        registry_->CreateKey(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane"),
-        "a fixed setup on a registry in memory");
-    platform::IgnoreResult(
-        registry_->SetValue(platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane",
-                            "InstallDir", platform::RegistryValue::String("c:\\install")),
-        "a fixed setup on a registry in memory");
+    bench::SetRegistryValue(*registry_, platform::RootKey::LocalMachine, "SOFTWARE\\Tessery\\Tessery Corvane",
+                            "InstallDir", platform::RegistryValue::String("c:\\install"));
     // The provider combos are filled from the reference data-provider components and the test catalog.
-    platform::IgnoreResult(
-        registry_->CreateKey(platform::RootKey::LocalMachine, components::kDataProvidersKey),
-        "a fixed setup on a registry in memory");
-    platform::IgnoreResult(
-        registry_->SetValue(
-            platform::RootKey::LocalMachine, components::kDataProvidersKey, components::kCatalogFileValue,
-            platform::RegistryValue::String(TESSERY_SOURCE_DIR "/tests/data/dataproviders.json")),
-        "a fixed setup on a registry in memory");
-    for (const platform::GUID& clsid :
-         {platform::kDataProviderCatalogClsid, platform::kDRAVProviderSourceClsid,
-          platform::kEAIProviderSourceClsid}) {
-      components_.Register("", clsid, components::DataProviderCreateFunction(clsid, *registry_));
-    }
+    bench::AddDataProviders(*registry_, components_);
     WriteTemplate(n);
     control_ = std::make_unique<dtc::HeaderDTC>(dtc::HeaderDTCServices{.messageBoxes = boxes_,
                                                                        .components = &components_,

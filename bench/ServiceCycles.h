@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "Setup.h"
 #include "platform/Registry.h"
 #include "platform/Threading.h"
 #include "platform/testing/RecordingEventLog.h"
@@ -40,17 +41,11 @@ class ServiceCycles {
   ServiceCycles(platform::Registry& registry, tillmoor::BatchWork& work, std::uint32_t workers)
       : registry_(registry), work_(work) {
     ::setenv("TESSERY_LOCK_DIR", (locks_.Path() / "locks").c_str(), 1);  // the run guard's lock file
-    platform::IgnoreResult(registry_.CreateKey(platform::RootKey::ClassesRoot, tillmoor::kAppIdKey),
-                           "a fixed setup on a registry in memory");
-    platform::IgnoreResult(registry_.SetValue(platform::RootKey::ClassesRoot, tillmoor::kAppIdKey,
-                                              "LocalService", platform::RegistryValue::String("x")),
-                           "a fixed setup on a registry in memory");
-    const std::string parameters = "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters";
-    platform::IgnoreResult(registry_.CreateKey(platform::RootKey::LocalMachine, parameters),
-                           "a fixed setup on a registry in memory");
-    platform::IgnoreResult(registry_.SetValue(platform::RootKey::LocalMachine, parameters, "ThreadCount",
-                                              platform::RegistryValue::DWord(workers)),
-                           "a fixed setup on a registry in memory");
+    SetRegistryValue(registry_, platform::RootKey::ClassesRoot, tillmoor::kAppIdKey, "LocalService",
+                     platform::RegistryValue::String("x"));
+    SetRegistryValue(registry_, platform::RootKey::LocalMachine,
+                     "SYSTEM\\CurrentControlSet\\Services\\Tillmoor\\Parameters", "ThreadCount",
+                     platform::RegistryValue::DWord(workers));
     process_ = std::thread([this] {
       platform::IgnoreResult(module_.Start(""),
                              "the benchmark measures cycles, not how the process would exit");

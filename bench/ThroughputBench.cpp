@@ -39,6 +39,7 @@
 
 #include "Rounds.h"
 #include "ServiceCycles.h"
+#include "Setup.h"
 #include "components/CCPayment.h"
 #include "platform/Ado.h"
 #include "platform/Com.h"
@@ -86,15 +87,10 @@ class PaymentService {
     std::string message;
     if (platform::Failed(platform::RegisterModule(*registry_, CCPAYMENT_MODULE, &message)))
       throw std::runtime_error("the payment component cannot be registered: " + message);
-    const std::string settings(components::kCCPaymentSettingsKey);
-    platform::IgnoreResult(registry_->CreateKey(platform::RootKey::LocalMachine, settings),
-                           "a fixed setup on a registry in memory");
-    platform::IgnoreResult(registry_->SetValue(platform::RootKey::LocalMachine, settings, "ConnectionString",
-                                               platform::RegistryValue::String(connection)),
-                           "a fixed setup on a registry in memory");
-    platform::IgnoreResult(registry_->SetValue(platform::RootKey::LocalMachine, settings, "DelayMilliseconds",
-                                               platform::RegistryValue::DWord(kGatewayMs)),
-                           "a fixed setup on a registry in memory");
+    bench::SetRegistryValue(*registry_, platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey,
+                            "ConnectionString", platform::RegistryValue::String(connection));
+    bench::SetRegistryValue(*registry_, platform::RootKey::LocalMachine, components::kCCPaymentSettingsKey,
+                            "DelayMilliseconds", platform::RegistryValue::DWord(kGatewayMs));
     components_ = platform::OpenComponentCreator(*registry_);
     work_ = std::make_unique<tillmoor::PaymentBatchWork>(*data_, *components_, connection);
     service_ = std::make_unique<bench::ServiceCycles>(*registry_, *work_, kWorkers);
